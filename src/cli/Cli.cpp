@@ -1,0 +1,44 @@
+#include "cli/Cli.h"
+
+#include "BuildConfig.h"
+
+namespace Cli {
+
+namespace {
+
+void usage(QTextStream &stream)
+{
+    stream << "Usage: veltrane-cli COMMAND [OPTIONS] FILE...\n"
+              "\n"
+              "Commands:\n"
+              "  probe      Examine files and print what Veltrane learns about them, as JSON.\n"
+              "\n"
+              "Run 'veltrane-cli COMMAND --help' for the options of a command.\n";
+}
+
+}
+
+int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
+{
+    if (arguments.isEmpty()) {
+        usage(err);
+        return usageError;
+    }
+    const QString command = arguments.first();
+    const QStringList rest = arguments.mid(1);
+    if (command == QLatin1String("probe"))
+        return probe(rest, out, err);
+    if (command == QLatin1String("--help") || command == QLatin1String("-h") || command == QLatin1String("help")) {
+        usage(out);
+        return success;
+    }
+    if (command == QLatin1String("--version")) {
+        out << "veltrane-cli " << BuildConfig::version << "\n";
+        return success;
+    }
+    err << "veltrane-cli: unknown command '" << command << "'\n\n";
+    usage(err);
+    return usageError;
+}
+
+}

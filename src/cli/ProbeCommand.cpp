@@ -1,0 +1,94 @@
+#include "cli/Cli.h"
+
+#include "probe/FileProbe.h"
+#include "util/Diagnostics.h"
+
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cmath>
+
+namespace Cli {
+
+namespace {
+
+template<typename T>
+QJsonValue optionalValue(const std::optional<T> &value)
+{
+    if (!value)
+        return QJsonValue::Null;
+    return QJsonValue(*value);
+}
+
+QJsonObject probeObject(const FileProbe &probe)
+{
+    QJsonArray tracks;
+    for (const QVariantMap &row : probe.tracksInfo)
+        tracks.append(QJsonObject::fromVariantMap(row));
+    QJsonArray metadata;
+    for (const auto &row : probe.metadata)
+        metadata.append(QJsonObject { { QStringLiteral("key"), row.value(QStringLiteral("key")) },
+                                      { QStringLiteral("value"), row.value(QStringLiteral("value")) } });
+    const bool finiteRatio = probe.videoRatio && std::isfinite(*probe.videoRatio);
+
+    return QJsonObject {
+        { QStringLiteral("hasErrors"), probe.hasErrors },
+        { QStringLiteral("isValidMediaFile"), probe.isValidMediaFile },
+        { QStringLiteral("isEncrypted"), probe.isEncrypted },
+        { QStringLiteral("numberOfStreams"), probe.numberOfStreams },
+        { QStringLiteral("hasVideoTrack"), probe.hasVideoTrack },
+        { QStringLiteral("hasAudioTrack"), probe.hasAudioTrack },
+        { QStringLiteral("hasSubtitleTrack"), probe.hasSubtitleTrack },
+        { QStringLiteral("hasAudioTrackWhichHasMoreThanTwoChannels"), probe.hasAudioTrackWhichHasMoreThanTwoChannels },
+        { QStringLiteral("duration"), probe.duration },
+        { QStringLiteral("bitRate"), probe.bitRate },
+        { QStringLiteral("videoWidth"), optionalValue(probe.videoWidth) },
+        { QStringLiteral("videoHeight"), optionalValue(probe.videoHeight) },
+        { QStringLiteral("videoRatio"), finiteRatio ? QJsonValue(*probe.videoRatio) : QJsonValue(QJsonValue::Null) },
+        { QStringLiteral("fileSize"), probe.fileSize ? QJsonValue(qint64(*probe.fileSize)) : QJsonValue(QJsonValue::Null) },
+        { QStringLiteral("fileSizeHuman"), optionalValue(probe.fileSizeHuman) },
+        { QStringLiteral("fileFullPath"), optionalValue(probe.fileFullPath) },
+        { QStringLiteral("fileFullURL"),
+          probe.fileFullURL ? QJsonValue(probe.fileFullURL->toString()) : QJsonValue(QJsonValue::Null) },
+        { QStringLiteral("tracksInfo"), tracks },
+        { QStringLiteral("metadata"), metadata },
+    };
+}
+
+}
+
+int probe(const QStringList &arguments, QTextStream &out, QTextStream &err)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Examine video files the way Veltrane does and print what it learns about each, as one JSON array on "
+        "standard output (one object per file, in argument order). Diagnostic lines go to standard error."));
+    parser.addHelpOption();
+    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Files to examine."), QStringLiteral("FILE..."));
+    if (!parser.parse(QStringList { QStringLiteral("veltrane-cli probe") } + arguments)) {
+        err << parser.errorText() << "\n" << "Try 'veltrane-cli probe --help'.\n";
+        return usageError;
+    }
+    if (parser.isSet(QStringLiteral("help"))) {
+        out << parser.helpText();
+        return success;
+    }
+    const QStringList files = parser.positionalArguments();
+    if (files.isEmpty()) {
+        err << "veltrane-cli probe: no FILE given\nTry 'veltrane-cli probe --help'.\n";
+        return usageError;
+    }
+
+    QJsonArray results;
+    for (const QString &file : files) {
+        // An absolute path can never be taken for one of the tool's options.
+        results.append(probeObject(FileProbe(QFileInfo(file).absoluteFilePath())));
+    }
+    out << QJsonDocument(results).toJson(QJsonDocument::Indented);
+    return success;
+}
+
+}

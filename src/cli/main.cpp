@@ -1,0 +1,23 @@
+#include "cli/Cli.h"
+
+#include "util/Diagnostics.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("veltrane-cli"));
+
+    // Standard output carries results only.
+    Diagnostics::setSink(Diagnostics::standardErrorSink());
+
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    const int status = Cli::run(app.arguments().mid(1), out, err);
+    out.flush();
+    err.flush();
+    return status;
+}

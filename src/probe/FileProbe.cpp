@@ -1,0 +1,248 @@
+#include "probe/FileProbe.h"
+
+#include "tools/Tools.h"
+#include "util/Diagnostics.h"
+#include "util/Paths.h"
+#include "util/TextFormat.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <cmath>
+#include <filesystem>
+
+namespace {
+
+const JSON &nullJSON()
+{
+    static const JSON value = JSON::nullValue();
+    return value;
+}
+
+JSON text(const char *value) { return JSON(QVariant(QString::fromUtf8(value))); }
+
+bool equalsText(const JSON &value, const char *expected) { return value == text(expected); }
+
+bool isVideo(const JSON &stream) { return equalsText(stream["codec_type"], "video"); }
+
+// A quarter turn swaps what the player shows. Older ffprobe builds report it
+// as a "rotate" tag; newer ones only as the display matrix's rotation.
+bool isQuarterTurn(const JSON &stream)
+{
+    const JSON tag = stream["tags"]["rotate"];
+    if (equalsText(tag, "90") || equalsText(tag, "270"))
+        return true;
+    const JSON sideData = stream["side_data_list"];
+    for (qint64 i = 0; i < sideData.count(); ++i) {
+        const JSON entry = sideData[i];
+        if (!equalsText(entry["side_data_type"], "Display Matrix") || entry["rotation"].type() != JSON::Type::number)
+            continue;
+        const double rotation = std::fabs(entry["rotation"].doubleValue());
+        if (rotation == 90.0 || rotation == 270.0)
+            return true;
+    }
+    return false;
+}
+
+std::optional<double> ratioOf(std::optional<qint64> width, std::optional<qint64> height)
+{
+    if (!width || !height)
+        return std::nullopt;
+    return double(*width) / double(*height);
+}
+
+// The file system's size of path, following links; each failure writes its line.
+std::optional<quint64> sizeAttribute(const QString &path)
+{
+    namespace fs = std::filesystem;
+    const fs::path native(path.toStdString());
+    std::error_code error;
+    const fs::file_status status = fs::status(native, error);
+    if (error) {
+        Diagnostics::line(QStringLiteral("Failed to get file attributes for local path: ") + path
+                          + QStringLiteral(" with error: ") + QString::fromStdString(error.message()));
+        return std::nullopt;
+    }
+    const auto size = fs::is_regular_file(status) ? fs::file_size(native, error) : std::uintmax_t(0);
+    if (!fs::is_regular_file(status) || error) {
+        Diagnostics::line(QStringLiteral("Failed to get a size attribute from path: ") + path);
+        return std::nullopt;
+    }
+    return quint64(size);
+}
+
+// Pipes, sockets and devices can keep a reader waiting for ever; they are
+// never video files, so the tool is not run on them.
+bool isSpecialFile(const QString &path)
+{
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::file_status status = fs::status(fs::path(path.toStdString()), error);
+    return !error && fs::exists(status) && !fs::is_regular_file(status) && !fs::is_directory(status);
+}
+
+}
+
+quint64 fileSizeAtPath(const QString &path) { return sizeAttribute(path).value_or(0); }
+
+QString humanFileSizeAtPath(const QString &path)
+{
+    const auto size = sizeAttribute(path);
+    if (!size)
+        return QStringLiteral("Unknown File Size");
+    return TextFormat::byteCountText(qint64(std::min<quint64>(*size, quint64(INT64_MAX))));
+}
+
+QStringList probeArguments(const QString &path)
+{
+    return { QStringLiteral("-v"), QStringLiteral("quiet"), QStringLiteral("-print_format"), QStringLiteral("json"),
+             QStringLiteral("-show_format"), QStringLiteral("-show_streams"), QStringLiteral("-show_chapters"),
+             QStringLiteral("-show_error"), path };
+}
+
+FileProbe::FileProbe(const QString &path)
+{
+    describeFile(path);
+
+    if (isSpecialFile(path)) {
+        Diagnostics::line(QStringLiteral("Not a regular file, not probed: ") + path);
+        return;
+    }
+    const auto tool = Tools::resourcePath(QString::fromLatin1(Tools::sniffer));
+    if (!tool) {
+        Diagnostics::line(QStringLiteral("The probe tool \"sniffer\" was not found; cannot examine: ") + path);
+        return;
+    }
+    const Tools::RunResult run = Tools::run(*tool, probeArguments(path), Tools::Stream::pipe, Tools::Stream::inherit);
+    if (!run.started) {
+        Diagnostics::line(QStringLiteral("The probe tool could not be started: ") + *tool);
+        return;
+    }
+    if (run.timedOut) {
+        Diagnostics::line(QStringLiteral("The probe tool took longer than %1 s and was stopped: ")
+                              .arg(std::chrono::duration_cast<std::chrono::seconds>(Tools::waitBound()).count())
+                          + path);
+        return;
+    }
+    deriveFromReport(path, run.output);
+}
+
+FileProbe::FileProbe(const QString &path, const QByteArray &report)
+{
+    describeFile(path);
+    deriveFromReport(path, report);
+}
+
+void FileProbe::describeFile(const QString &path)
+{
+    fileSize = fileSizeAtPath(path);
+    fileSizeHuman = humanFileSizeAtPath(path);
+    fileFullPath = path;
+    fileFullURL = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
+}
+
+void FileProbe::deriveFromReport(const QString &path, const QByteArray &bytes)
+{
+    QJsonParseError parseError;
+    const std::optional<JSON> parsed = JSON::parse(bytes, &parseError);
+    if (!parsed) {
+        Diagnostics::line(parseError.errorString());
+        return;
+    }
+    const JSON &report = *parsed;
+
+    if (report["error"].exists()) {
+        hasErrors = true;
+        return;
+    }
+
+    const JSON streams = report["streams"];
+    const qint64 n = streams.count();
+    if (n > 0) {
+        numberOfStreams = n;
+        if (Paths::lastExtension(path).toLower() != QLatin1String("txt"))
+            isValidMediaFile = true;
+    }
+    if (!isValidMediaFile)
+        return;
+
+    for (qint64 i = 0; i < n; ++i) {
+        const JSON stream = streams[i];
+        if (isVideo(stream) && stream["codec_name"] == nullJSON()) {
+            isEncrypted = true;
+            break;
+        }
+    }
+    for (qint64 i = 0; i < n; ++i) {
+        const JSON stream = streams[i];
+        if (isVideo(stream) && !equalsText(stream["avg_frame_rate"], "0/0")) {
+            chooseVideoStream(stream);
+            break;
+        }
+    }
+    for (qint64 i = 0; i < n; ++i) {
+        if (equalsText(streams[i]["codec_type"], "audio")) {
+            hasAudioTrack = true;
+            break;
+        }
+    }
+    for (qint64 i = 0; i < n; ++i) {
+        const JSON channels = streams[i]["channels"];
+        if (channels == nullJSON())
+            continue;
+        if (channels.optionalInteger().value_or(0) > 2) {
+            hasAudioTrackWhichHasMoreThanTwoChannels = true;
+            break;
+        }
+    }
+    for (qint64 i = 0; i < n; ++i) {
+        const JSON stream = streams[i];
+        if (equalsText(stream["codec_type"], "subtitle") && !equalsText(stream["codec_tag_string"], "text")
+            && stream["codec_name"] != nullJSON()) {
+            hasSubtitleTrack = true;
+            break;
+        }
+    }
+
+    duration = report["format"]["duration"].doubleValue();
+    bitRate = report["format"]["bit_rate"].integerValue();
+
+    metadata = buildMetadataRows(report);
+
+    for (qint64 i = 0; i < n; ++i) {
+        applyVideoUpdate(streams[i]);
+        tracksInfo.append(makeTrackRow(report, i, *this, path));
+    }
+}
+
+void FileProbe::chooseVideoStream(const JSON &stream)
+{
+    hasVideoTrack = true;
+    videoWidth = stream["width"].integerValue();
+    videoHeight = stream["height"].integerValue();
+    if (isQuarterTurn(stream)) {
+        videoWidth = stream["height"].integerValue();
+        videoHeight = stream["width"].integerValue();
+    }
+    videoRatio = ratioOf(videoWidth, videoHeight);
+}
+
+void FileProbe::applyVideoUpdate(const JSON &stream)
+{
+    if (!isVideo(stream))
+        return;
+    const JSON codec = stream["codec_name"];
+    const bool qualifies = equalsText(codec, "h264") || equalsText(codec, "theora")
+        || (equalsText(codec, "wmv3") && equalsText(stream["codec_tag_string"], "WMV3"));
+    if (!qualifies)
+        return;
+
+    hasVideoTrack = true;
+    videoWidth = stream["width"].optionalInteger();
+    videoHeight = stream["height"].optionalInteger();
+    if (isQuarterTurn(stream)) {
+        videoWidth = stream["height"].integerValue();
+        videoHeight = stream["width"].integerValue();
+    }
+    videoRatio = ratioOf(videoWidth, videoHeight);
+}

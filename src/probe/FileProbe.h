@@ -1,0 +1,62 @@
+#pragma once
+
+#include "json/Json.h"
+
+#include <QList>
+#include <QMap>
+#include <QString>
+#include <QUrl>
+#include <QVariantMap>
+
+#include <optional>
+
+// What Veltrane learns about one file from the probe tool. Construction does
+// all the work and never fails: whatever goes wrong leaves the fields at their
+// defaults (every flag false) and says why in a diagnostic line.
+class FileProbe
+{
+public:
+    // Runs the probe tool on path (passed to it unchanged) and reads its report.
+    explicit FileProbe(const QString &path);
+
+    // Derives everything from a report already in hand; no tool is run.
+    FileProbe(const QString &path, const QByteArray &report);
+
+    std::optional<JSON> jsonDictionary; // never filled; the report is not kept
+    bool hasErrors = false;
+    bool isValidMediaFile = false;
+    bool isEncrypted = false;
+    qint64 numberOfStreams = 0;
+    bool hasVideoTrack = false;
+    bool hasAudioTrack = false;
+    bool hasSubtitleTrack = false;
+    bool hasAudioTrackWhichHasMoreThanTwoChannels = false;
+    double duration = 0.0;
+    qint64 bitRate = 0;
+    std::optional<qint64> videoWidth;
+    std::optional<qint64> videoHeight;
+    std::optional<double> videoRatio;
+    QList<QVariantMap> tracksInfo;
+    QList<QMap<QString, QString>> metadata;
+    std::optional<quint64> fileSize;
+    std::optional<QString> fileSizeHuman;
+    std::optional<QString> fileFullPath;
+    std::optional<QUrl> fileFullURL;
+
+private:
+    void describeFile(const QString &path);
+    void deriveFromReport(const QString &path, const QByteArray &report);
+    void chooseVideoStream(const JSON &stream);
+    void applyVideoUpdate(const JSON &stream);
+};
+
+quint64 fileSizeAtPath(const QString &path);
+QString humanFileSizeAtPath(const QString &path);
+
+// The nine arguments of a probe run.
+QStringList probeArguments(const QString &path);
+
+// Track and tag tables, built while a probe is constructed.
+QList<QMap<QString, QString>> buildMetadataRows(const JSON &report);
+QVariantMap makeTrackRow(const JSON &report, qint64 index, const FileProbe &probe, const QString &path);
+QString humanDuration(double seconds);

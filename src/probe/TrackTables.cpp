@@ -1,0 +1,116 @@
+#include "probe/FileProbe.h"
+
+#include <cmath>
+
+namespace {
+
+bool equalsText(const JSON &value, const char *expected) { return value == JSON(QVariant(QString::fromUtf8(expected))); }
+
+struct TagRow
+{
+    const char *label;
+    const char *tag;
+};
+
+QString classify(const JSON &stream)
+{
+    const JSON type = stream["codec_type"];
+    const JSON codec = stream["codec_name"];
+    const JSON tagString = stream["codec_tag_string"];
+    const bool video = equalsText(type, "video");
+
+    if (video && equalsText(codec, "mjpeg") && equalsText(tagString, "jpeg"))
+        return QStringLiteral("Other");
+    if (video && (equalsText(codec, "h264") || equalsText(codec, "theora")))
+        return QStringLiteral("Video");
+    if (video && equalsText(codec, "wmv3") && equalsText(tagString, "WMV3"))
+        return QStringLiteral("Video");
+    if (video && !equalsText(stream["avg_frame_rate"], "0/0"))
+        return QStringLiteral("Video");
+    if (equalsText(type, "audio"))
+        return QStringLiteral("Audio");
+    if (equalsText(type, "subtitle") && !equalsText(tagString, "text") && codec != JSON::nullValue())
+        return QStringLiteral("Subtitle");
+    if (!video)
+        return QStringLiteral("Other");
+    if (!equalsText(tagString, "[0][0][0][0]"))
+        return QStringLiteral("Other");
+    if (equalsText(codec, "mjpeg") || equalsText(codec, "png"))
+        return QStringLiteral("Poster");
+    return QStringLiteral("Other");
+}
+
+QString specialInfo(const QString &trackType, const JSON &stream, const FileProbe &probe)
+{
+    if (trackType == QLatin1String("Video"))
+        return QString::number(probe.videoWidth.value_or(0)) + QLatin1Char('x')
+            + QString::number(probe.videoHeight.value_or(0));
+    if (trackType == QLatin1String("Audio"))
+        return stream["channel_layout"].stringValue();
+    if (trackType == QLatin1String("Subtitle"))
+        return stream["tags"]["language"].stringValue();
+    if (trackType == QLatin1String("Poster"))
+        return stream["width"].stringValue() + QLatin1Char('x') + stream["height"].stringValue();
+    return stream["codec_tag_string"].stringValue();
+}
+
+}
+
+QList<QMap<QString, QString>> buildMetadataRows(const JSON &report)
+{
+    static constexpr TagRow rows[] = {
+        { "Title", "title" },     { "Tagline", "description" }, { "Synopsis", "Synopsis" }, { "Release Date", "date" },
+        { "Genre", "genre" },     { "HD", "hd_video" },         { "Media Kind", "media_type" },
+        { "Composer", "Composer" }, { "Rating", "iTunEXTC" },   { "Encoder", "Encoder" },
+        { "Copyright", "Copyright" }, { "Comment", "Comment" },
+    };
+    const JSON tags = report["format"]["tags"];
+    QList<QMap<QString, QString>> result;
+    for (const TagRow &row : rows) {
+        const QString label = QString::fromLatin1(row.label);
+        const JSON tag = tags[row.tag];
+        QString value;
+        if (label == QLatin1String("HD"))
+            value = tag.integerValue() == 1 ? QStringLiteral("Yes") : QStringLiteral("No");
+        else if (label == QLatin1String("Media Kind"))
+            value = tag.integerValue() == 9 ? QStringLiteral("Movie") : QString();
+        else
+            value = tag.stringValue();
+        result.append({ { QStringLiteral("key"), label }, { QStringLiteral("value"), value } });
+    }
+    return result;
+}
+
+QVariantMap makeTrackRow(const JSON &report, qint64 index, const FileProbe &probe, const QString &path)
+{
+    const JSON stream = report["streams"][index];
+    const double trackDuration = stream["duration"].doubleValue();
+    const QString trackType = classify(stream);
+    return {
+        { QStringLiteral("trackType"), trackType },
+        { QStringLiteral("trackCodec"), stream["codec_name"].stringValue() },
+        { QStringLiteral("trackID"), stream["index"].stringValue() },
+        { QStringLiteral("trackPresentInfile"), path },
+        { QStringLiteral("trackSpecialInfo"), specialInfo(trackType, stream, probe) },
+        { QStringLiteral("trackDuration"), trackDuration },
+        { QStringLiteral("trackDurationHuman"), humanDuration(trackDuration) },
+        { QStringLiteral("trackLanguage"), stream["tags"]["language"].stringValue() },
+        { QStringLiteral("trackDictionary"), stream.optionalDictionary().value_or(QVariantMap()) },
+    };
+}
+
+QString humanDuration(double seconds)
+{
+    // Durations that are not finite have no clock form; show them as zero.
+    if (!std::isfinite(seconds))
+        seconds = 0.0;
+    const qint64 s = JSONNumber::fromDouble(seconds).toInteger();
+    const qint64 h = s / 3600;
+    const qint64 m = (s / 60) % 60;
+    const qint64 c = s % 60;
+    const auto twoDigits = [](qint64 v) { return v < 10 ? QLatin1Char('0') + QString::number(v) : QString::number(v); };
+    const QString hours = s < 36000 ? QLatin1Char('0') + QString::number(h) : QString::number(h);
+    const QString rounded = QString::number(seconds, 'f', 2);
+    const QString fraction = rounded.mid(rounded.indexOf(QLatin1Char('.')) + 1);
+    return hours + QLatin1Char(':') + twoDigits(m) + QLatin1Char(':') + twoDigits(c) + QLatin1Char('.') + fraction;
+}

@@ -1,0 +1,132 @@
+#include "tools/Tools.h"
+
+#include "BuildConfig.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QThread>
+#include <QTimer>
+
+namespace Tools {
+
+namespace {
+
+std::optional<QString> executableIn(const QString &folder, const QString &name)
+{
+    if (folder.isEmpty())
+        return std::nullopt;
+    const QString path = QDir(folder).filePath(name);
+    const QFileInfo info(path);
+    if (info.isFile() && info.isExecutable())
+        return path;
+    return std::nullopt;
+}
+
+void applyStream(QProcess &process, Stream stream, QProcess::ProcessChannel channel)
+{
+    const bool isOutput = channel == QProcess::StandardOutput;
+    switch (stream) {
+    case Stream::pipe: break;
+    case Stream::discard:
+        if (isOutput)
+            process.setStandardOutputFile(QProcess::nullDevice());
+        else
+            process.setStandardErrorFile(QProcess::nullDevice());
+        break;
+    case Stream::inherit: break; // set through the channel mode below
+    }
+}
+
+QProcess::ProcessChannelMode channelMode(Stream output, Stream error)
+{
+    const bool forwardOutput = output == Stream::inherit;
+    const bool forwardError = error == Stream::inherit;
+    if (forwardOutput && forwardError)
+        return QProcess::ForwardedChannels;
+    if (forwardOutput)
+        return QProcess::ForwardedOutputChannel;
+    if (forwardError)
+        return QProcess::ForwardedErrorChannel;
+    return QProcess::SeparateChannels;
+}
+
+}
+
+std::optional<QString> resourcePath(const QString &name)
+{
+    const QString fromEnvironment = qEnvironmentVariable("VELTRANE_RESOURCES");
+    if (!fromEnvironment.isEmpty())
+        return executableIn(fromEnvironment, name);
+    if (QCoreApplication::instance()) {
+        if (auto found = executableIn(QCoreApplication::applicationDirPath() + QStringLiteral("/resources"), name))
+            return found;
+    }
+    return executableIn(QString::fromUtf8(BuildConfig::installedResourcesDir), name);
+}
+
+std::chrono::milliseconds waitBound()
+{
+    bool ok = false;
+    const int fromEnvironment = qEnvironmentVariableIntValue("VELTRANE_TOOL_TIMEOUT_MS", &ok);
+    if (ok && fromEnvironment > 0)
+        return std::chrono::milliseconds(fromEnvironment);
+    return std::chrono::seconds(60);
+}
+
+void configure(QProcess &process, const QString &program, const QStringList &arguments, Stream output, Stream error)
+{
+    process.setProgram(program);
+    process.setArguments(arguments);
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.setProcessChannelMode(channelMode(output, error));
+    applyStream(process, output, QProcess::StandardOutput);
+    applyStream(process, error, QProcess::StandardError);
+}
+
+RunResult run(const QString &program, const QStringList &arguments, Stream output, Stream error)
+{
+    RunResult result;
+    QProcess process;
+    configure(process, program, arguments, output, error);
+
+    const auto bound = waitBound();
+    QCoreApplication *app = QCoreApplication::instance();
+    const bool onApplicationThread = app && QThread::currentThread() == app->thread();
+
+    if (onApplicationThread) {
+        QEventLoop loop;
+        QTimer deadline;
+        deadline.setSingleShot(true);
+        QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+        QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
+        QObject::connect(&process, &QProcess::errorOccurred, &loop, [&](QProcess::ProcessError e) {
+            if (e == QProcess::FailedToStart)
+                loop.quit();
+        });
+        process.start();
+        if (process.state() != QProcess::NotRunning || process.error() != QProcess::FailedToStart) {
+            deadline.start(bound);
+            if (process.state() != QProcess::NotRunning)
+                loop.exec(QEventLoop::ExcludeUserInputEvents);
+        }
+    } else {
+        process.start();
+        if (process.waitForStarted(-1))
+            process.waitForFinished(int(bound.count()));
+    }
+
+    result.started = process.error() != QProcess::FailedToStart;
+    if (process.state() != QProcess::NotRunning) {
+        result.timedOut = true;
+        process.kill();
+        process.waitForFinished(5000);
+        return result;
+    }
+    if (output == Stream::pipe)
+        result.output = process.readAllStandardOutput();
+    return result;
+}
+
+}

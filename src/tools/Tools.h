@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QByteArray>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+#include <chrono>
+#include <optional>
+
+// Everything that knows where the outside tools live and how they are run.
+namespace Tools {
+
+inline constexpr char sniffer[] = "sniffer"; // FFmpeg's ffprobe
+inline constexpr char creator[] = "creator"; // FFmpeg's ffmpeg
+
+// Full path of the resource called name, or nothing. Looked up in the folder
+// named by VELTRANE_RESOURCES, then the "resources" folder beside the
+// executable, then the installed share folder.
+std::optional<QString> resourcePath(const QString &name);
+
+// How long a probe or thumbnail run may take before it is stopped: 60 s,
+// or VELTRANE_TOOL_TIMEOUT_MS where a test needs it shorter.
+std::chrono::milliseconds waitBound();
+
+enum class Stream { inherit, pipe, discard };
+
+// Sets up a child: argument list only (never a shell), standard input from the
+// null device so the tool never reads the user's terminal, and the two output
+// streams as asked.
+void configure(QProcess &process, const QString &program, const QStringList &arguments, Stream output, Stream error);
+
+struct RunResult
+{
+    bool started = false;
+    bool timedOut = false;
+    QByteArray output; // standard output, when it was piped
+};
+
+// Runs a tool to its end or until the wait bound, whichever comes first; a
+// tool still running then is killed. On the thread of a running application
+// the wait spins an event loop that excludes user input, so windows keep
+// painting while nothing the user does can re-enter the caller.
+RunResult run(const QString &program, const QStringList &arguments, Stream output, Stream error);
+
+}

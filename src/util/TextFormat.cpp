@@ -1,0 +1,57 @@
+#include "util/TextFormat.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace TextFormat {
+
+QString decimalText(double value)
+{
+    if (!std::isfinite(value))
+        return QString::fromLatin1(std::isnan(value) ? "nan" : (value > 0 ? "inf" : "-inf"));
+    char buffer[400]; // fixed notation of the largest double needs 309 digits
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
+    QString text = QString::fromLatin1(buffer, int(result.ptr - buffer));
+    if (!text.contains(QLatin1Char('.')))
+        text += QLatin1String(".0");
+    return text;
+}
+
+QString byteCountText(qint64 bytes)
+{
+    if (bytes < 0)
+        return QLatin1Char('-') + byteCountText(bytes == INT64_MIN ? INT64_MAX : -bytes);
+    if (bytes == 1)
+        return QStringLiteral("1 byte");
+    if (bytes < 1000)
+        return QString::number(bytes) + QLatin1String(" bytes");
+
+    struct Unit { const char *name; int decimals; };
+    static constexpr Unit units[] = { { "KB", 0 }, { "MB", 1 }, { "GB", 2 }, { "TB", 2 } };
+    using Wide = unsigned __int128;
+    Wide divisor = 1;
+    for (size_t k = 0; k < std::size(units); ++k) {
+        divisor *= 1000;
+        Wide scale = 1;
+        for (int d = 0; d < units[k].decimals; ++d)
+            scale *= 10;
+        // Half up, in integers: no binary rounding surprises at the halfway point.
+        const Wide scaled = (Wide(bytes) * scale + divisor / 2) / divisor;
+        const bool last = k + 1 == std::size(units);
+        if (scaled >= 1000 * scale && !last)
+            continue; // 999,999 bytes is "1 MB", not "1000 KB"
+        QString text = QString::number(quint64(scaled / scale));
+        quint64 fraction = quint64(scaled % scale);
+        int decimals = units[k].decimals;
+        while (decimals > 0 && fraction % 10 == 0) {
+            fraction /= 10;
+            --decimals;
+        }
+        if (decimals > 0)
+            text += QLatin1Char('.') + QString::number(fraction).rightJustified(decimals, QLatin1Char('0'));
+        return text + QLatin1Char(' ') + QLatin1String(units[k].name);
+    }
+    return {};
+}
+
+}

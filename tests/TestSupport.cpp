@@ -1,0 +1,105 @@
+#include "TestSupport.h"
+
+#include "tools/Tools.h"
+#include "util/Diagnostics.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QMutex>
+#include <QProcess>
+
+namespace TestSupport {
+
+QString realTool(const char *name)
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/resources/") + QString::fromLatin1(name);
+}
+
+bool makeClip(const QString &output, const QStringList &arguments)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.start(realTool(Tools::creator),
+                  QStringList { QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y") } + arguments
+                      + QStringList { output });
+    return process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+bool makeVideo(const QString &output, int width, int height, double seconds, int channels)
+{
+    QStringList arguments { QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                            QStringLiteral("testsrc=size=%1x%2:rate=25:duration=%3").arg(width).arg(height).arg(seconds) };
+    if (channels > 0) {
+        const QString layout = channels == 6 ? QStringLiteral("5.1") : channels == 1 ? QStringLiteral("mono") : QStringLiteral("stereo");
+        arguments << QStringLiteral("-f") << QStringLiteral("lavfi") << QStringLiteral("-i")
+                  << QStringLiteral("sine=frequency=440:duration=%1,aformat=channel_layouts=%2").arg(seconds).arg(layout);
+    }
+    arguments << QStringLiteral("-pix_fmt") << QStringLiteral("yuv420p") << QStringLiteral("-shortest");
+    return makeClip(output, arguments);
+}
+
+QString writeFakeTool(const QString &folder, const QString &name, const QString &body)
+{
+    QDir().mkpath(folder);
+    const QString path = QDir(folder).filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return {};
+    file.write("#!/bin/sh\n");
+    file.write(body.toUtf8());
+    file.write("\n");
+    file.close();
+    file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup);
+    return path;
+}
+
+struct DiagnosticCapture::Private
+{
+    mutable QMutex mutex;
+    QStringList lines;
+    Diagnostics::Sink previous;
+};
+
+DiagnosticCapture::DiagnosticCapture()
+    : d(new Private)
+{
+    d->previous = Diagnostics::setSink([d = d](const QString &line) {
+        QMutexLocker lock(&d->mutex);
+        d->lines.append(line);
+    });
+}
+
+DiagnosticCapture::~DiagnosticCapture()
+{
+    Diagnostics::setSink(d->previous);
+    delete d;
+}
+
+QStringList DiagnosticCapture::lines() const
+{
+    QMutexLocker lock(&d->mutex);
+    return d->lines;
+}
+
+ScopedEnvironment::ScopedEnvironment(const char *name, const std::optional<QString> &value)
+    : m_name(name)
+{
+    if (qEnvironmentVariableIsSet(name))
+        m_previous = qgetenv(name);
+    if (value)
+        qputenv(name, value->toUtf8());
+    else
+        qunsetenv(name);
+}
+
+ScopedEnvironment::~ScopedEnvironment()
+{
+    if (m_previous)
+        qputenv(m_name.constData(), *m_previous);
+    else
+        qunsetenv(m_name.constData());
+}
+
+}

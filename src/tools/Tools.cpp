@@ -9,6 +9,11 @@
 #include <QThread>
 #include <QTimer>
 
+#ifdef Q_OS_LINUX
+#include <csignal>
+#include <sys/prctl.h>
+#endif
+
 namespace Tools {
 
 namespace {
@@ -80,6 +85,10 @@ void configure(QProcess &process, const QString &program, const QStringList &arg
     process.setProgram(program);
     process.setArguments(arguments);
     process.setStandardInputFile(QProcess::nullDevice());
+#ifdef Q_OS_LINUX
+    // A tool must not outlive the application, even one that was killed.
+    process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+#endif
     process.setProcessChannelMode(channelMode(output, error));
     applyStream(process, output, QProcess::StandardOutput);
     applyStream(process, error, QProcess::StandardError);

@@ -19,4 +19,17 @@ Sink setSink(Sink sink);
 Sink standardOutputSink();
 Sink standardErrorSink();
 
+// Sends lines to sink for as long as it lives, then restores the previous one.
+class ScopedSink
+{
+public:
+    explicit ScopedSink(Sink sink) : m_previous(setSink(std::move(sink))) {}
+    ~ScopedSink() { setSink(std::move(m_previous)); }
+    ScopedSink(const ScopedSink &) = delete;
+    ScopedSink &operator=(const ScopedSink &) = delete;
+
+private:
+    Sink m_previous;
+};
+
 }

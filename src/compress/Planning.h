@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QVariantMap>
+
+#include <optional>
+
+// What the size and resolution sliders mean. Every size is a percentage of
+// the smallest listed file; every file is aimed at that same size in bytes and
+// gets the bitrate that fits its own duration into it.
+namespace Planning {
+
+// Smallest "fileSize" over the rows; 0 for no rows.
+qint64 referenceFileSize(const QList<QVariantMap> &rows);
+
+struct SizeLabels
+{
+    QString target; // sizePercent of the reference
+    QString left;   // 10 %
+    QString middle; // 55 %
+    QString right;  // 100 %
+};
+SizeLabels sizeLabels(qint64 reference, double sizePercent);
+
+// The target size in bytes, as the labels show it.
+qint64 targetBytes(qint64 reference, double sizePercent);
+
+// "75%": the integer part of the slider's value.
+QString resolutionLabel(double resolutionPercent);
+
+// Bitrates in kbit/s. Audio is absent for a row without audio.
+struct Bitrates
+{
+    double video = 0.0;
+    std::optional<double> audio;
+};
+Bitrates planBitrates(const QVariantMap &row, qint64 reference, double sizePercent);
+
+struct Dimensions
+{
+    qint64 width = 0;
+    qint64 height = 0;
+};
+// The row's width and height scaled by the slider, each rounded to an even number.
+Dimensions outputDimensions(const QVariantMap &row, double resolutionPercent);
+
+// Only a slider whose integer part is not 100 scales.
+bool isScaling(double resolutionPercent);
+
+}

@@ -1,0 +1,98 @@
+#include "filelist/FileListModel.h"
+
+#include "filelist/RowRecord.h"
+#include "probe/FileProbe.h"
+
+#include <algorithm>
+
+FileListModel::FileListModel(QObject *parent)
+    : QAbstractTableModel(parent)
+{
+}
+
+int FileListModel::rowCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : int(m_rows.size()); }
+
+int FileListModel::columnCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : columnCount_; }
+
+QVariant FileListModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= m_rows.size())
+        return {};
+    const QVariantMap &row = m_rows.at(index.row());
+
+    if (role == Qt::DecorationRole && index.column() == thumbnailColumn)
+        return m_thumbnails.at(index.row());
+    if (role == Qt::ToolTipRole)
+        return row.value(RowKeys::filePath);
+    if (role == Qt::TextAlignmentRole && (index.column() == sizeColumn || index.column() == durationColumn))
+        return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+    if (role != Qt::DisplayRole)
+        return {};
+
+    switch (index.column()) {
+    case nameColumn: return row.value(RowKeys::fileName);
+    case resolutionColumn: return row.value(RowKeys::resolution);
+    case sizeColumn: return row.value(RowKeys::fileSizeHuman);
+    case durationColumn: return humanDuration(row.value(RowKeys::duration).toDouble());
+    case tracksColumn: return trackSummary(row.value(RowKeys::tracksInfo).toList());
+    default: return {};
+    }
+}
+
+QVariant FileListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return {};
+    switch (section) {
+    case thumbnailColumn: return QString();
+    case nameColumn: return tr("Name");
+    case resolutionColumn: return tr("Resolution");
+    case sizeColumn: return tr("Size");
+    case durationColumn: return tr("Duration");
+    case tracksColumn: return tr("Tracks");
+    default: return {};
+    }
+}
+
+void FileListModel::addObject(const QVariantMap &row)
+{
+    const int position = int(m_rows.size());
+    beginInsertRows({}, position, position);
+    m_rows.append(row);
+    const QImage picture = row.value(RowKeys::coverArt).value<QImage>();
+    m_thumbnails.append(picture.isNull() ? picture
+                                         : picture.scaledToHeight(thumbnailHeight, Qt::SmoothTransformation));
+    endInsertRows();
+}
+
+void FileListModel::removeObjectsAtArrangedObjectIndexes(QList<int> positions)
+{
+    std::sort(positions.begin(), positions.end(), std::greater<>());
+    positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
+    for (int position : positions) {
+        if (position < 0 || position >= m_rows.size())
+            continue;
+        beginRemoveRows({}, position, position);
+        m_rows.removeAt(position);
+        m_thumbnails.removeAt(position);
+        endRemoveRows();
+    }
+}
+
+QString FileListModel::trackSummary(const QVariantList &tracksInfo)
+{
+    QStringList parts;
+    for (const QVariant &entry : tracksInfo) {
+        const QVariantMap track = entry.toMap();
+        const QString type = track.value(QStringLiteral("trackType")).toString();
+        const QString codec = track.value(QStringLiteral("trackCodec")).toString().toUpper();
+        const QString detail = track.value(QStringLiteral("trackSpecialInfo")).toString();
+        if (type == QLatin1String("Video") || type == QLatin1String("Audio"))
+            parts.append(detail.isEmpty() ? codec : codec + QLatin1Char(' ') + detail);
+        else if (type == QLatin1String("Subtitle"))
+            parts.append(detail.isEmpty() ? tr("subtitles") : tr("subtitles (%1)").arg(detail));
+        else if (type == QLatin1String("Poster"))
+            parts.append(tr("cover picture"));
+    }
+    return parts.join(QStringLiteral(" · "));
+}

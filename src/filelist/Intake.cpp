@@ -1,0 +1,72 @@
+#include "filelist/Intake.h"
+
+#include "BuildConfig.h"
+#include "probe/FileProbe.h"
+#include "util/Diagnostics.h"
+#include "util/Paths.h"
+
+#include <cmath>
+
+namespace Intake {
+
+std::optional<QString> refusalReason(const FileProbe &probe, const QString &path)
+{
+    if (Paths::lastExtension(path).toLower() == QLatin1String("vob"))
+        return QStringLiteral("VOB files are not supported");
+    if (probe.hasErrors)
+        return QStringLiteral("the file could not be opened or read as media");
+    if (!probe.isValidMediaFile) {
+        if (probe.numberOfStreams > 0)
+            return QStringLiteral("files named .txt are not taken as video");
+        return QStringLiteral("not a media file");
+    }
+    if (probe.isEncrypted)
+        return QStringLiteral("its video is encrypted");
+    if (!probe.hasVideoTrack)
+        return QStringLiteral("it has no video track");
+    if (!probe.videoWidth || *probe.videoWidth == 0)
+        return QStringLiteral("its video has no width");
+    // Without a height there is nothing to scale, and without a positive
+    // duration there is no bitrate that reaches a size.
+    if (!probe.videoHeight || *probe.videoHeight == 0)
+        return QStringLiteral("its video has no height");
+    if (!std::isfinite(probe.duration) || probe.duration <= 0)
+        return QStringLiteral("its duration is unknown or zero");
+    return std::nullopt;
+}
+
+QList<Refusal> analyze(const QStringList &paths, const Callbacks &callbacks)
+{
+    QList<Refusal> refused;
+    const qsizetype n = paths.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QString &path = paths.at(i);
+        const FileProbe probe(path);
+        if (const auto reason = refusalReason(probe, path)) {
+            refused.append({ path, Paths::lastComponent(path), *reason });
+            continue;
+        }
+        if (callbacks.accepted)
+            callbacks.accepted(probe);
+        if (callbacks.progress)
+            callbacks.progress(double(i + 1) / double(n) * 100);
+    }
+    if (!refused.isEmpty())
+        Diagnostics::line(QStringLiteral("nonWorkableFiles : ") + joinedNames(refused));
+    return refused;
+}
+
+QString joinedNames(const QList<Refusal> &refused)
+{
+    QStringList names;
+    for (const Refusal &refusal : refused)
+        names.append(refusal.name);
+    return names.join(QStringLiteral(", "));
+}
+
+QString refusalInformativeText(const QList<Refusal> &refused)
+{
+    return joinedNames(refused) + QStringLiteral("\n\nQuestions? : ") + QString::fromUtf8(BuildConfig::supportEmail);
+}
+
+}

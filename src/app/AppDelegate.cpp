@@ -1,0 +1,432 @@
+#include "app/AppDelegate.h"
+
+#include "BuildConfig.h"
+#include "compress/Completion.h"
+#include "compress/Planning.h"
+#include "filelist/FileListModel.h"
+#include "filelist/Intake.h"
+#include "filelist/RowRecord.h"
+#include "probe/FileProbe.h"
+#include "ui_MainWindow.h"
+#include "ui_ProgressSheet.h"
+#include "util/Diagnostics.h"
+#include "util/NotificationCenter.h"
+#include "util/Resources.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSemaphore>
+#include <QStyle>
+#include <QThreadPool>
+#include <QTimer>
+
+#include <algorithm>
+#include <filesystem>
+
+namespace {
+
+// How long quitting waits for a stopped transcoder to go.
+constexpr int quitWaitMilliseconds = 10000;
+
+void removeFolder(const QString &folder)
+{
+    std::error_code ignored;
+    std::filesystem::remove_all(std::filesystem::path(folder.toStdString()), ignored);
+}
+
+}
+
+AppDelegate::AppDelegate(QObject *parent)
+    : QObject(parent)
+    , m_ui(std::make_unique<Ui::MainWindow>())
+    , m_sheetUi(std::make_unique<Ui::ProgressSheet>())
+    , m_window(std::make_unique<QMainWindow>())
+{
+    initVeltraneResources();
+    m_ui->setupUi(m_window.get());
+    window = m_window.get();
+    window->setWindowIcon(QIcon(QStringLiteral(":/images/veltrane")));
+
+    fileListArrayController = new FileListModel(this);
+    fileListView = m_ui->fileListView;
+    fileListView->setModel(fileListArrayController);
+    fileListView->setIconSize(QSize(FileListModel::thumbnailHeight * 16 / 9, FileListModel::thumbnailHeight));
+    fileListView->verticalHeader()->setDefaultSectionSize(FileListModel::thumbnailHeight + 8);
+    fileListView->horizontalHeader()->resizeSection(FileListModel::thumbnailColumn, FileListModel::thumbnailHeight * 16 / 9 + 12);
+    fileListView->horizontalHeader()->resizeSection(FileListModel::nameColumn, 220);
+    fileListView->addAction(m_ui->actionRemove);
+
+    fileSizeSlider = m_ui->fileSizeSlider;
+    targetFileSizeTF = m_ui->targetFileSizeTF;
+    leftFileSizeTF = m_ui->leftFileSizeTF;
+    middleFileSizeTF = m_ui->middleFileSizeTF;
+    rightFileSizeTF = m_ui->rightFileSizeTF;
+    outputResolutionSlider = m_ui->outputResolutionSlider;
+    outputResolutionTF = m_ui->outputResolutionTF;
+    QFont bold = targetFileSizeTF->font();
+    bold.setBold(true);
+    bold.setPointSizeF(bold.pointSizeF() * 1.25);
+    targetFileSizeTF->setFont(bold);
+
+    m_ui->dropImageView->setText(
+        tr("<img src=\":/images/veltrane\" width=\"96\" height=\"96\"><p><b>Drop videos here</b></p>"
+           "<p>or use Open to add them</p>"));
+
+    progressWindow = new QDialog(window);
+    m_sheetUi->setupUi(progressWindow);
+    progressWindow->setWindowModality(Qt::WindowModal);
+    // The sheet closes when its work ends, never by Escape or the window's close button.
+    progressWindow->setWindowFlags(Qt::Sheet | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    progressTitle = m_sheetUi->progressTitle;
+    progressBar = m_sheetUi->progressBar;
+    progressCancel = m_sheetUi->progressCancel;
+
+    const QStyle *style = window->style();
+    m_ui->actionOpen->setIcon(style->standardIcon(QStyle::SP_DialogOpenButton));
+    m_ui->actionOpenToolBar->setIcon(style->standardIcon(QStyle::SP_DialogOpenButton));
+    m_ui->actionCompress->setIcon(style->standardIcon(QStyle::SP_DialogSaveButton));
+    m_ui->actionSave->setIcon(style->standardIcon(QStyle::SP_DialogSaveButton));
+    m_ui->actionRemove->setIcon(style->standardIcon(QStyle::SP_TrashIcon));
+    m_ui->actionHelp->setIcon(style->standardIcon(QStyle::SP_DialogHelpButton));
+
+    connect(m_ui->actionOpen, &QAction::triggered, this, &AppDelegate::openMenuBTNClicked);
+    connect(m_ui->actionOpenToolBar, &QAction::triggered, this, &AppDelegate::openToolBarBTNClicked);
+    connect(m_ui->actionRemove, &QAction::triggered, this, &AppDelegate::removeItemsACTION);
+    connect(m_ui->actionHelp, &QAction::triggered, this, &AppDelegate::helpBTNClickedWithSender);
+    connect(m_ui->actionCompress, &QAction::triggered, this, &AppDelegate::compressVideoBTNClicked);
+    connect(m_ui->compressButton, &QPushButton::clicked, this, &AppDelegate::compressVideoBTNClicked);
+    connect(m_ui->actionSave, &QAction::triggered, this, &AppDelegate::saveMenuBTNClicked);
+    connect(progressCancel, &QPushButton::clicked, this, &AppDelegate::cancelBTNInsideProgressWindowClicked);
+    connect(m_ui->actionQuit, &QAction::triggered, qApp, &QApplication::quit, Qt::QueuedConnection);
+    connect(fileSizeSlider, &QSlider::valueChanged, this, &AppDelegate::fileSizeSliderChanged);
+    connect(outputResolutionSlider, &QSlider::valueChanged, this, &AppDelegate::outputResolutionSliderChanged);
+}
+
+AppDelegate::~AppDelegate() { applicationWillTerminate(); }
+
+void AppDelegate::applicationDidFinishLaunching()
+{
+    connect(&NotificationCenter::defaultCenter(), &NotificationCenter::posted, this,
+            &AppDelegate::filesAddedByDragAndDropWithNotification);
+    resetControls();
+}
+
+bool AppDelegate::applicationShouldHandleReopen(bool hasVisibleWindows)
+{
+    if (hasVisibleWindows) {
+        window->raise();
+    } else {
+        window->show();
+        window->raise();
+        window->activateWindow();
+    }
+    return true;
+}
+
+void AppDelegate::applicationWillTerminate()
+{
+    if (!m_batchRunning)
+        return;
+    // Nothing would remove the unfinished folder after this, and no
+    // transcoder may outlive the application.
+    cancelBTNInsideProgressWindowClicked();
+    if (m_runnerDone && !m_runnerDone->tryAcquire(1, quitWaitMilliseconds))
+        Diagnostics::line(QStringLiteral("The transcoder did not stop in time; leaving: ") + m_batchFolder);
+    removeFolder(m_batchFolder);
+    m_batchRunning = false;
+}
+
+void AppDelegate::resetControls()
+{
+    const QSignalBlocker sizeBlocker(fileSizeSlider);
+    const QSignalBlocker resolutionBlocker(outputResolutionSlider);
+    fileSizeSlider->setValue(55);
+    targetFileSizeTF->setText(QStringLiteral("0 MB"));
+    leftFileSizeTF->setText(QStringLiteral("0 MB"));
+    middleFileSizeTF->setText(QStringLiteral("0 MB"));
+    rightFileSizeTF->setText(QStringLiteral("0 MB"));
+    outputResolutionSlider->setValue(100);
+    outputResolutionTF->setText(QStringLiteral("100%"));
+    isProcessCancelledByUser->store(false);
+    progressCancel->setHidden(true);
+}
+
+// ---- adding files ----------------------------------------------------------
+
+void AppDelegate::openMenuBTNClicked() { showOpenPanel(); }
+
+void AppDelegate::openToolBarBTNClicked() { showOpenPanel(); }
+
+void AppDelegate::showOpenPanel()
+{
+    auto *panel = new QFileDialog(window);
+    panel->setAttribute(Qt::WA_DeleteOnClose);
+    panel->setFileMode(QFileDialog::ExistingFiles);
+    panel->setWindowModality(Qt::WindowModal);
+    connect(panel, &QFileDialog::urlsSelected, this, [this](const QList<QUrl> &urls) {
+        // Let the panel close before the pass starts.
+        QTimer::singleShot(0, this, [this, urls] { analyzeAndAddFiles(urls); });
+    });
+    panel->open();
+}
+
+void AppDelegate::filesAddedByDragAndDropWithNotification(const QString &name, const QVariantMap &userInfo)
+{
+    if (name != FilesAddedByDragAndDrop)
+        return;
+    const QVariant key = userInfo.value(QStringLiteral("key"));
+    if (!key.canConvert<QStringList>())
+        return;
+    QList<QUrl> urls;
+    for (const QString &path : key.toStringList())
+        urls.append(QUrl::fromLocalFile(path));
+    // The pass runs after the drop has been answered, so the file manager
+    // that started the drag is not held up while the files are probed.
+    QTimer::singleShot(0, this, [this, urls] { analyzeAndAddFiles(urls); });
+}
+
+void AppDelegate::analyzeAndAddFiles(const QList<QUrl> &urls)
+{
+    if (m_analyzing) {
+        m_pendingIntake += urls;
+        return;
+    }
+    m_analyzing = true;
+
+    resetControls();
+    showAnalyzingSheet();
+    QStringList paths;
+    for (const QUrl &url : urls)
+        paths.append(url.toLocalFile());
+    const QList<Intake::Refusal> refused = Intake::analyze(
+        paths, { [this](const FileProbe &probe) { addRowForProbe(probe); }, [this](double percent) { setProgress(percent); } });
+    setProgress(0);
+    endSheet();
+    if (!refused.isEmpty())
+        showAlert(Intake::refusalMessageText, Intake::refusalInformativeText(refused), {});
+    refreshSizeControls();
+
+    m_analyzing = false;
+    emit intakeFinished();
+    if (!m_pendingIntake.isEmpty()) {
+        const QList<QUrl> pending = std::exchange(m_pendingIntake, {});
+        QTimer::singleShot(0, this, [this, pending] { analyzeAndAddFiles(pending); });
+    }
+}
+
+void AppDelegate::addRowForProbe(const FileProbe &probe)
+{
+    const QImage thumbnail = makeThumbnail(probe);
+    fileListArrayController->addObject(makeRowRecord(probe, thumbnail));
+}
+
+// ---- sizes -------------------------------------------------------------------
+
+void AppDelegate::fileSizeSliderChanged()
+{
+    if (fileListArrayController->rowCount() > 0)
+        updateFileSizeLabels();
+}
+
+void AppDelegate::outputResolutionSliderChanged() { updateOutputResolutionLabel(); }
+
+void AppDelegate::updateFileSizeLabels()
+{
+    const auto labels = Planning::sizeLabels(Planning::referenceFileSize(fileListArrayController->rows()),
+                                             fileSizeSlider->value());
+    targetFileSizeTF->setText(labels.target);
+    leftFileSizeTF->setText(labels.left);
+    middleFileSizeTF->setText(labels.middle);
+    rightFileSizeTF->setText(labels.right);
+}
+
+void AppDelegate::updateOutputResolutionLabel()
+{
+    outputResolutionTF->setText(Planning::resolutionLabel(outputResolutionSlider->value()));
+}
+
+void AppDelegate::refreshSizeControls()
+{
+    if (fileListArrayController->rowCount() > 0)
+        updateFileSizeLabels();
+    else
+        resetControls();
+}
+
+void AppDelegate::removeItemsACTION()
+{
+    QList<int> positions;
+    for (const QModelIndex &index : fileListView->selectionModel()->selectedRows())
+        positions.append(index.row());
+    fileListArrayController->removeObjectsAtArrangedObjectIndexes(positions);
+    refreshSizeControls();
+}
+
+// ---- compressing -------------------------------------------------------------
+
+void AppDelegate::compressVideoBTNClicked() { askForOutputFolder(); }
+
+void AppDelegate::saveMenuBTNClicked() { askForOutputFolder(); }
+
+void AppDelegate::askForOutputFolder()
+{
+    if (m_batchRunning)
+        return;
+    auto *panel = new QFileDialog(window);
+    panel->setAttribute(Qt::WA_DeleteOnClose);
+    panel->setAcceptMode(QFileDialog::AcceptSave);
+    panel->setFileMode(QFileDialog::AnyFile);
+    panel->setWindowModality(Qt::WindowModal);
+    panel->setLabelText(QFileDialog::FileName, QStringLiteral("Create folded named:"));
+    // Propose the new folder beside the first listed video.
+    if (!fileListArrayController->rows().isEmpty())
+        panel->setDirectory(QFileInfo(fileListArrayController->rows().first().value(RowKeys::filePath).toString()).absolutePath());
+    panel->selectFile(QStringLiteral("Compressed Files"));
+    connect(panel, &QFileDialog::fileSelected, this, [this](const QString &path) {
+        if (!path.isEmpty())
+            QTimer::singleShot(0, this, [this, path] { prepareOutputFolder(path); });
+    });
+    panel->open();
+}
+
+void AppDelegate::prepareOutputFolder(const QString &path)
+{
+    if (m_batchRunning)
+        return;
+    QStringList inputs;
+    for (const QVariantMap &row : fileListArrayController->rows())
+        inputs.append(row.value(RowKeys::filePath).toString());
+    if (OutputFolder::listedInputInside(path, inputs)) {
+        showAlert(OutputFolder::holdsInputMessageText, path, { Completion::okButton });
+        return;
+    }
+    OutputFolder::prepare(path);
+    planBatch(path);
+}
+
+void AppDelegate::planBatch(const QString &folder)
+{
+    const Batch batch = ::planBatch(fileListArrayController->rows(), folder, fileSizeSlider->value(),
+                                    outputResolutionSlider->value());
+    Diagnostics::line(argumentListsText(batch.argumentLists));
+    startBatch(batch);
+}
+
+void AppDelegate::startBatch(const Batch &batch)
+{
+    isProcessCancelledByUser->store(false);
+    m_batchRunning = true;
+    m_batchFolder = batch.outputFolder;
+    m_runnerDone = std::make_shared<QSemaphore>();
+    setBatchControlsEnabled(false);
+
+    QThreadPool::globalInstance()->start([this, batch, cancelled = isProcessCancelledByUser, slot = globalProcess,
+                                          done = m_runnerDone] {
+        QMetaObject::invokeMethod(this, [this] { showCompressionSheet(); }, Qt::QueuedConnection);
+        RunnerHooks hooks;
+        hooks.progress = [this](double percent, qsizetype) {
+            QMetaObject::invokeMethod(this, [this, percent] { setProgress(percent); }, Qt::QueuedConnection);
+        };
+        const QList<RowResult> results = runBatch(batch, *cancelled, *slot, hooks);
+        QMetaObject::invokeMethod(
+            this, [this, batch, results] {
+                hideProgressSheet();
+                finishBatch(batch, results);
+            },
+            Qt::QueuedConnection);
+        done->release();
+    });
+}
+
+void AppDelegate::showCompressionSheet()
+{
+    setProgress(0);
+    progressTitle->setText(QStringLiteral("Compressing Videos..."));
+    progressCancel->setHidden(false);
+    progressWindow->open();
+}
+
+void AppDelegate::hideProgressSheet()
+{
+    setProgress(0);
+    progressCancel->setHidden(true);
+    endSheet();
+}
+
+void AppDelegate::cancelBTNInsideProgressWindowClicked()
+{
+    isProcessCancelledByUser->store(true);
+    globalProcess->terminate();
+}
+
+void AppDelegate::finishBatch(const Batch &batch, const QList<RowResult> &results)
+{
+    if (!m_batchRunning)
+        return; // already wound up by quitting
+    m_batchRunning = false;
+    setBatchControlsEnabled(true);
+    const QString folder = batch.outputFolder;
+    if (isProcessCancelledByUser->load()) {
+        removeFolder(folder);
+        emit batchFinished();
+        return;
+    }
+    const Completion::Alert text = Completion::completionAlert(folder, failedInputs(batch, results));
+    const QList<QUrl> entries = Completion::outputEntries(folder);
+    QMessageBox *alert = showAlert(text.message, text.informative, { Completion::okButton, Completion::showButton });
+    if (text.failed)
+        alert->setIcon(QMessageBox::Warning);
+    connect(alert, &QMessageBox::buttonClicked, this, [folder, entries](QAbstractButton *button) {
+        if (button->text() == Completion::showButton)
+            Completion::revealInFileManager(folder, entries);
+    });
+    emit batchFinished();
+}
+
+void AppDelegate::setBatchControlsEnabled(bool enabled)
+{
+    for (QAction *action : { m_ui->actionOpen, m_ui->actionOpenToolBar, m_ui->actionSave, m_ui->actionCompress,
+                             m_ui->actionRemove })
+        action->setEnabled(enabled);
+    m_ui->compressButton->setEnabled(enabled);
+}
+
+// ---- sheets and alerts ---------------------------------------------------------
+
+void AppDelegate::showAnalyzingSheet()
+{
+    setProgress(0);
+    progressTitle->setText(QStringLiteral("Analyzing Videos..."));
+    progressWindow->open();
+}
+
+void AppDelegate::setProgress(double percent)
+{
+    // The bar counts hundredths of a percent; progress past the end stays full.
+    progressBar->setValue(int(std::clamp(percent, 0.0, 100.0) * 100 + 0.5));
+}
+
+void AppDelegate::endSheet() { progressWindow->hide(); }
+
+QMessageBox *AppDelegate::showAlert(const QString &message, const QString &informative, const QStringList &buttons)
+{
+    auto *alert = new QMessageBox(window);
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    alert->setWindowModality(Qt::WindowModal);
+    alert->setIcon(QMessageBox::Information);
+    alert->setText(message);
+    alert->setInformativeText(informative);
+    for (const QString &title : buttons)
+        alert->addButton(title, buttons.indexOf(title) == 0 ? QMessageBox::AcceptRole : QMessageBox::ActionRole);
+    alert->open();
+    return alert;
+}
+
+void AppDelegate::helpBTNClickedWithSender()
+{
+    showAlert(QStringLiteral("Comments/Questions?"), QString::fromUtf8(BuildConfig::supportEmail), { QStringLiteral("OK") });
+}

@@ -1,0 +1,116 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QStringList>
+#include <QUrl>
+#include <QVariantMap>
+
+#include <atomic>
+#include <memory>
+
+#include "compress/BatchRunner.h"
+
+class FileListModel;
+class QSemaphore;
+class FileProbe;
+class QDialog;
+class QLabel;
+class QMainWindow;
+class QMessageBox;
+class QProgressBar;
+class QPushButton;
+class QSlider;
+class QTableView;
+namespace Ui {
+class MainWindow;
+class ProgressSheet;
+}
+
+// The one controller: it builds the window from its interface files, holds
+// the outlets, and turns every user action into calls on the core.
+class AppDelegate : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit AppDelegate(QObject *parent = nullptr);
+    ~AppDelegate() override;
+
+    void applicationDidFinishLaunching();
+    bool applicationShouldHandleReopen(bool hasVisibleWindows);
+    bool applicationShouldTerminateAfterLastWindowClosed() const { return true; }
+    void applicationWillTerminate();
+
+    void resetControls();
+    void analyzeAndAddFiles(const QList<QUrl> &urls);
+    void addRowForProbe(const FileProbe &probe);
+    void refreshSizeControls();
+    void updateFileSizeLabels();
+    void updateOutputResolutionLabel();
+
+    void askForOutputFolder();
+    void prepareOutputFolder(const QString &path);
+    void planBatch(const QString &folder);
+    void startBatch(const Batch &batch);
+    void showCompressionSheet();
+    void hideProgressSheet();
+    void finishBatch(const Batch &batch, const QList<RowResult> &results);
+    bool isBatchRunning() const { return m_batchRunning; }
+
+    // Shared with the batch runner's thread, hence atomic and behind a lock;
+    // held by pointer so a runner that outlives a cancel never sees them go.
+    std::shared_ptr<ProcessSlot> globalProcess = std::make_shared<ProcessSlot>();
+    std::shared_ptr<std::atomic<bool>> isProcessCancelledByUser = std::make_shared<std::atomic<bool>>(false);
+
+    // Outlets, owned by the window.
+    QMainWindow *window = nullptr;
+    FileListModel *fileListArrayController = nullptr;
+    QTableView *fileListView = nullptr;
+    QSlider *fileSizeSlider = nullptr;
+    QLabel *targetFileSizeTF = nullptr;
+    QLabel *leftFileSizeTF = nullptr;
+    QLabel *middleFileSizeTF = nullptr;
+    QLabel *rightFileSizeTF = nullptr;
+    QSlider *outputResolutionSlider = nullptr;
+    QLabel *outputResolutionTF = nullptr;
+    QDialog *progressWindow = nullptr;
+    QLabel *progressTitle = nullptr;
+    QProgressBar *progressBar = nullptr;
+    QPushButton *progressCancel = nullptr;
+
+public slots:
+    void openMenuBTNClicked();
+    void openToolBarBTNClicked();
+    void filesAddedByDragAndDropWithNotification(const QString &name, const QVariantMap &userInfo);
+    void fileSizeSliderChanged();
+    void outputResolutionSliderChanged();
+    void removeItemsACTION();
+    void compressVideoBTNClicked();
+    void saveMenuBTNClicked();
+    void cancelBTNInsideProgressWindowClicked();
+    void helpBTNClickedWithSender();
+
+signals:
+    // An intake pass has ended (the refusal alert, if any, is up).
+    void intakeFinished();
+    // A batch has ended: its alert is up, or its folder was removed after a cancel.
+    void batchFinished();
+
+private:
+    void showOpenPanel();
+    void showAnalyzingSheet();
+    void setProgress(double percent);
+    void endSheet();
+    void setBatchControlsEnabled(bool enabled);
+    QMessageBox *showAlert(const QString &message, const QString &informative, const QStringList &buttons);
+
+    std::unique_ptr<Ui::MainWindow> m_ui;
+    std::unique_ptr<Ui::ProgressSheet> m_sheetUi;
+    std::unique_ptr<QMainWindow> m_window;
+    bool m_analyzing = false;
+    QList<QUrl> m_pendingIntake;
+    bool m_batchRunning = false;
+    QString m_batchFolder;
+    std::shared_ptr<QSemaphore> m_runnerDone;
+};

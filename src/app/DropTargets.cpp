@@ -1,0 +1,61 @@
+#include "app/DropTargets.h"
+
+#include "util/NotificationCenter.h"
+
+#include <QFileInfo>
+#include <QMimeData>
+#include <QUrl>
+
+namespace DropTargets {
+
+std::optional<QStringList> droppedFilePaths(const QMimeData *mime)
+{
+    if (!mime || !mime->hasUrls())
+        return std::nullopt;
+    bool anyLocal = false;
+    QStringList paths;
+    for (const QUrl &url : mime->urls()) {
+        if (!url.isLocalFile())
+            continue;
+        anyLocal = true;
+        const QFileInfo info(url.toLocalFile());
+        if (info.exists() && !info.isDir())
+            paths.append(info.absoluteFilePath());
+    }
+    if (!anyLocal)
+        return std::nullopt;
+    return paths;
+}
+
+void acceptDrag(QDropEvent *event)
+{
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+}
+
+void performDrop(QDropEvent *event)
+{
+    const auto paths = droppedFilePaths(event->mimeData());
+    if (!paths) {
+        event->ignore();
+        return;
+    }
+    NotificationCenter::defaultCenter().post(FilesAddedByDragAndDrop, { { QStringLiteral("key"), *paths } });
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+}
+
+}
+
+DragAndDropFilesInNSScrollView::DragAndDropFilesInNSScrollView(QWidget *parent)
+    : FileDropTarget<QTableView>(parent)
+{
+    viewport()->setAcceptDrops(true);
+    setDragDropMode(QAbstractItemView::DropOnly);
+    setDropIndicatorShown(false);
+}
+
+DragAndDropFilesInNSImageView::DragAndDropFilesInNSImageView(QWidget *parent)
+    : FileDropTarget<QLabel>(parent)
+{
+}

@@ -1,0 +1,60 @@
+#include "compress/Completion.h"
+
+#include "BuildConfig.h"
+#include "util/Paths.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDesktopServices>
+#include <QDir>
+
+namespace Completion {
+
+Alert completionAlert(const QString &folder, const QStringList &failedInputs)
+{
+    const QString address = QString::fromUtf8(BuildConfig::supportEmail);
+    if (failedInputs.isEmpty())
+        return { QStringLiteral("File(s) compressed sucessfully:\n") + folder, QStringLiteral("Questions?: ") + address, false };
+    QStringList names;
+    for (const QString &input : failedInputs)
+        names.append(Paths::lastComponent(input));
+    return { QStringLiteral("Veltrane not able to compress these file(s):"),
+             names.join(QStringLiteral(", ")) + QStringLiteral("\n\nQuestions? : ") + address, true };
+}
+
+QList<QUrl> outputEntries(const QString &folder)
+{
+    QList<QUrl> urls;
+    const QDir dir(folder);
+    for (const QString &name : dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name))
+        urls.append(QUrl::fromLocalFile(folder + QLatin1Char('/') + name));
+    return urls;
+}
+
+void revealInFileManager(const QString &folder, const QList<QUrl> &entries)
+{
+    const QUrl folderUrl = QUrl::fromLocalFile(folder);
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+        QDesktopServices::openUrl(folderUrl);
+        return;
+    }
+    // With nothing to select, showing the folder itself is what helps.
+    const bool selectItems = !entries.isEmpty();
+    QStringList uris;
+    for (const QUrl &url : selectItems ? entries : QList<QUrl> { folderUrl })
+        uris.append(url.toString());
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
+        QStringLiteral("org.freedesktop.FileManager1"), selectItems ? QStringLiteral("ShowItems") : QStringLiteral("ShowFolders"));
+    call << uris << QString();
+    auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, 5000));
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, [watcher, folderUrl] {
+        if (watcher->isError())
+            QDesktopServices::openUrl(folderUrl);
+        watcher->deleteLater();
+    });
+}
+
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+
+// How a finished batch is told to the user.
+namespace Completion {
+
+struct Alert
+{
+    QString message;
+    QString informative;
+    bool failed = false;
+};
+
+// Success names the folder; any failed input turns it into a failure alert
+// that names the files instead.
+Alert completionAlert(const QString &folder, const QStringList &failedInputs);
+
+inline const QString okButton = QStringLiteral("OK");
+inline const QString showButton = QStringLiteral("Show in Finder");
+
+// File URLs of what the folder holds, in name order.
+QList<QUrl> outputEntries(const QString &folder);
+
+// Shows the entries selected in the desktop's file manager (over D-Bus);
+// when none answers, opens the folder instead. Returns at once.
+void revealInFileManager(const QString &folder, const QList<QUrl> &entries);
+
+}

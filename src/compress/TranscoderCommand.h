@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QVariantMap>
+
+// The transcoder run that compresses one row.
+namespace TranscoderCommand {
+
+// The input's last path component with its last extension replaced by "mp4".
+QString outputFileName(const QString &inputPath);
+
+// One output path per input, in the folder. Inputs whose output names would
+// collide (a/clip.mov, b/clip.mkv) get "clip (2).mp4", "clip (3).mp4"... so
+// no output overwrites another. Compared without letter case, since the
+// folder may be on a file system that ignores it.
+QStringList outputPaths(const QString &folder, const QStringList &inputPaths);
+
+QStringList transcoderArguments(const QString &inputPath, const QString &outputPath, const QVariantMap &row,
+                                qint64 reference, double sizePercent, double resolutionPercent);
+
+}

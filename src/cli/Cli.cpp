@@ -12,13 +12,22 @@ void usage(QTextStream &stream)
               "\n"
               "Commands:\n"
               "  probe      Examine files and print what Veltrane learns about them, as JSON.\n"
+              "  compress   Compress files into .mp4 files of one target size, in a new folder.\n"
               "\n"
               "Run 'veltrane-cli COMMAND --help' for the options of a command.\n";
 }
 
 }
 
-int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
+Diagnostics::Sink lineWriter(QTextStream &stream)
+{
+    return [&stream](const QString &line) {
+        stream << line << "\n";
+        stream.flush();
+    };
+}
+
+int run(const QStringList &arguments, QTextStream &out, QTextStream &err, bool errIsTerminal)
 {
     if (arguments.isEmpty()) {
         usage(err);
@@ -28,6 +37,8 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
     const QStringList rest = arguments.mid(1);
     if (command == QLatin1String("probe"))
         return probe(rest, out, err);
+    if (command == QLatin1String("compress"))
+        return compress(rest, out, err, errIsTerminal);
     if (command == QLatin1String("--help") || command == QLatin1String("-h") || command == QLatin1String("help")) {
         usage(out);
         return success;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "util/Diagnostics.h"
+
 #include <QStringList>
 #include <QTextStream>
 
@@ -10,8 +12,13 @@ namespace Cli {
 
 enum ExitStatus { success = 0, failure = 1, usageError = 2, cancelled = 130 };
 
-int run(const QStringList &arguments, QTextStream &out, QTextStream &err);
+// errIsTerminal: err is a terminal, where progress is drawn as one redrawn line.
+int run(const QStringList &arguments, QTextStream &out, QTextStream &err, bool errIsTerminal = false);
+
+// Diagnostic lines written to stream, one per line.
+Diagnostics::Sink lineWriter(QTextStream &stream);
 
 int probe(const QStringList &arguments, QTextStream &out, QTextStream &err);
+int compress(const QStringList &arguments, QTextStream &out, QTextStream &err, bool errIsTerminal);
 
 }

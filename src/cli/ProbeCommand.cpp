@@ -82,6 +82,7 @@ int probe(const QStringList &arguments, QTextStream &out, QTextStream &err)
         return usageError;
     }
 
+    const Diagnostics::ScopedSink diagnostics(lineWriter(err));
     QJsonArray results;
     for (const QString &file : files) {
         // An absolute path can never be taken for one of the tool's options.

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 
 #include <cstdio>
+#include <unistd.h>
 
 int main(int argc, char *argv[])
 {
@@ -16,7 +17,7 @@ int main(int argc, char *argv[])
 
     QTextStream out(stdout);
     QTextStream err(stderr);
-    const int status = Cli::run(app.arguments().mid(1), out, err);
+    const int status = Cli::run(app.arguments().mid(1), out, err, isatty(fileno(stderr)));
     out.flush();
     err.flush();
     return status;

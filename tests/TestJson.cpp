@@ -80,9 +80,7 @@ void TestJson::parse_data()
     QTest::newRow("utf-8 text inside") << QByteArray("[\"\xc3\xa9\"]") << true << JSON::Type::array;
     QTest::newRow("empty bytes") << QByteArray() << false << JSON::Type::null;
     QTest::newRow("top-level number") << QByteArray("42") << false << JSON::Type::null;
-    QTest::newRow("top-level text") << QByteArray(R"("x")") << false << JSON::Type::null;
     QTest::newRow("top-level true") << QByteArray("true") << false << JSON::Type::null;
-    QTest::newRow("top-level null") << QByteArray("null") << false << JSON::Type::null;
     QTest::newRow("unterminated") << QByteArray(R"({"a": 1)") << false << JSON::Type::null;
     QTest::newRow("trailing garbage") << QByteArray("[1] x") << false << JSON::Type::null;
     QTest::newRow("plain text") << QByteArray("Invalid data found when processing input") << false << JSON::Type::null;
@@ -263,7 +261,6 @@ void TestJson::numericTexts_data()
     QTest::newRow("letters") << "abc" << qint64(0) << 0.0;
     QTest::newRow("empty") << "" << qint64(0) << 0.0;
     QTest::newRow("sign only") << "-" << qint64(0) << 0.0;
-    QTest::newRow("point only") << "." << qint64(0) << 0.0;
     QTest::newRow("hex is not read") << "0x10" << qint64(0) << 0.0;
     QTest::newRow("exponent") << "1e3" << qint64(1000) << 1000.0;
     QTest::newRow("capital exponent, signed") << "25E-1" << qint64(2) << 2.5;
@@ -357,9 +354,7 @@ void TestJson::equality_data()
     QTest::newRow("missing vs nullValue") << r["format"]["tags"]["artist"] << JSON::nullValue() << true;
     QTest::newRow("wrong type vs out of bounds") << r["format"][0] << r["streams"][9] << true;
     QTest::newRow("null vs empty text") << JSON::nullValue() << text(QString()) << false;
-    QTest::newRow("empty text vs null") << text(QString()) << JSON::nullValue() << false;
     QTest::newRow("unknown vs itself") << unknown() << unknown() << false;
-    QTest::newRow("unknown vs null") << unknown() << JSON::nullValue() << false;
     QTest::newRow("null vs unknown") << JSON::nullValue() << unknown() << false;
 
     const QVariantList list { 1, QStringLiteral("a"), QVariantList { true }, QVariant::fromValue(nullptr) };

@@ -398,6 +398,16 @@ JSON JSON::classified(const QVariant &v)
     return result;
 }
 
+// An element or member read out is made as the constructor makes a value, so a
+// byte blob that a caller put in a list or map is read as JSON text. Stored
+// values are already unwrapped, which spares copying the subtree again.
+JSON JSON::stored(const QVariant &element)
+{
+    if (element.metaType().id() == QMetaType::QByteArray)
+        return JSON(element);
+    return classified(element);
+}
+
 JSON JSON::step(const JSONKey &key) const
 {
     if (key.kind == JSONKey::Kind::index) {
@@ -405,7 +415,7 @@ JSON JSON::step(const JSONKey &key) const
             return failed(m_error.value_or(JSONError::wrongType));
         if (key.index < 0 || key.index >= rawArray.size())
             return failed(JSONError::indexOutOfBounds);
-        return classified(rawArray.at(key.index));
+        return stored(rawArray.at(key.index));
     }
     if (m_type != Type::dictionary)
         return failed(m_error.value_or(JSONError::wrongType));
@@ -418,7 +428,7 @@ JSON JSON::step(const JSONKey &key) const
         if (member == rawDictionary.cend())
             return failed(JSONError::notExist);
     }
-    return classified(member.value());
+    return stored(member.value());
 }
 
 JSON JSON::operator[](const QList<JSONKey> &path) const

@@ -116,6 +116,7 @@ public:
 private:
     static JSON failed(JSONError error);
     static JSON classified(const QVariant &unwrapped);
+    static JSON stored(const QVariant &element);
     JSON step(const JSONKey &key) const;
 
     Type m_type = Type::null;

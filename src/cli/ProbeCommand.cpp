@@ -52,7 +52,7 @@ QJsonObject probeObject(const FileProbe &probe)
         { QStringLiteral("fileSizeHuman"), optionalValue(probe.fileSizeHuman) },
         { QStringLiteral("fileFullPath"), optionalValue(probe.fileFullPath) },
         { QStringLiteral("fileFullURL"),
-          probe.fileFullURL ? QJsonValue(probe.fileFullURL->toString()) : QJsonValue(QJsonValue::Null) },
+          probe.fileFullURL ? QJsonValue(probe.fileFullURL->toString(QUrl::FullyEncoded)) : QJsonValue(QJsonValue::Null) },
         { QStringLiteral("tracksInfo"), tracks },
         { QStringLiteral("metadata"), metadata },
     };

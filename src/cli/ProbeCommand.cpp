@@ -82,11 +82,18 @@ int probe(const QStringList &arguments, QTextStream &out, QTextStream &err)
         return usageError;
     }
 
+    // The probe's diagnostic lines are messages like any other: they go to err
+    // for as long as the command runs, so that out holds nothing but the results.
+    const Diagnostics::Sink previous = Diagnostics::setSink([&err](const QString &line) {
+        err << line << '\n';
+        err.flush();
+    });
     QJsonArray results;
     for (const QString &file : files) {
         // An absolute path can never be taken for one of the tool's options.
         results.append(probeObject(FileProbe(QFileInfo(file).absoluteFilePath())));
     }
+    Diagnostics::setSink(previous);
     out << QJsonDocument(results).toJson(QJsonDocument::Indented);
     return success;
 }

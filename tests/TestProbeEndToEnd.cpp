@@ -121,7 +121,8 @@ private slots:
             { clip("subtitles.mp4"), { "-i", base, "-i", srt.fileName(), "-map", "0", "-map", "1", "-c", "copy", "-c:s", "mov_text" } },
         }));
         // Without libtheora the clip is simply missing and its row skipped.
-        makeClipsTogether({ { clip("clip.ogv"), { "-f", "lavfi", "-i", lavfiVideo, "-f", "lavfi", "-i", "sine=duration=1", "-c:v", "libtheora", "-shortest" } } });
+        makeClipsTogether({ { clip("clip.ogv"),
+                              { "-f", "lavfi", "-i", lavfiVideo, "-f", "lavfi", "-i", "sine=duration=1", "-c:v", "libtheora", "-shortest" } } });
 
         for (const QString &copy : { QStringLiteral("clip.TXT"), oddName, QStringLiteral("-dash.mp4") })
             QVERIFY(QFile::copy(base, clip(copy)));

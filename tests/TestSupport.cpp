@@ -1,11 +1,13 @@
 #include "TestSupport.h"
 
+#include "probe/FileProbe.h"
 #include "tools/Tools.h"
 #include "util/Diagnostics.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QLocale>
 #include <QMutex>
 #include <QProcess>
 
@@ -100,6 +102,34 @@ ScopedEnvironment::~ScopedEnvironment()
         qputenv(m_name.constData(), *m_previous);
     else
         qunsetenv(m_name.constData());
+}
+
+QString probeSummary(const FileProbe &probe, bool withTiming)
+{
+    QStringList parts;
+    const auto flag = [&](bool on, const char *name) {
+        if (on)
+            parts << QString::fromLatin1(name);
+    };
+    flag(probe.hasErrors, "errors");
+    flag(probe.isValidMediaFile, "valid");
+    flag(probe.isEncrypted, "encrypted");
+    if (probe.numberOfStreams != 0)
+        parts << QStringLiteral("streams=%1").arg(probe.numberOfStreams);
+    flag(probe.hasVideoTrack, "video");
+    flag(probe.hasAudioTrack, "audio");
+    flag(probe.hasSubtitleTrack, "subtitle");
+    flag(probe.hasAudioTrackWhichHasMoreThanTwoChannels, "many");
+    const auto dimension = [](const std::optional<qint64> &v) { return v ? QString::number(*v) : QStringLiteral("?"); };
+    if (probe.videoWidth || probe.videoHeight)
+        parts << dimension(probe.videoWidth) + QLatin1Char('x') + dimension(probe.videoHeight);
+    if (probe.videoRatio)
+        parts << QStringLiteral("ratio=") + QString::number(*probe.videoRatio);
+    if (withTiming && probe.duration != 0.0)
+        parts << QStringLiteral("duration=") + QString::number(probe.duration, 'g', QLocale::FloatingPointShortest);
+    if (withTiming && probe.bitRate != 0)
+        parts << QStringLiteral("bitRate=%1").arg(probe.bitRate);
+    return parts.join(QLatin1Char(' '));
 }
 
 }

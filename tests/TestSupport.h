@@ -5,6 +5,8 @@
 
 #include <optional>
 
+class FileProbe;
+
 // Shared pieces of the test suite: clips made with the real transcoder,
 // fake tools, captured diagnostic lines, environment overrides.
 namespace TestSupport {
@@ -46,5 +48,11 @@ private:
     QByteArray m_name;
     std::optional<QByteArray> m_previous;
 };
+
+// A probe in one line, for comparing with a table row: "errors", "valid",
+// "encrypted", "streams=N", "video", "audio", "subtitle", "many" (more than two
+// channels), "WxH ratio=R", then "duration=D bitRate=B" when asked and not 0.
+// Flags that are false and values that are absent are left out.
+QString probeSummary(const FileProbe &probe, bool withTiming = true);
 
 }

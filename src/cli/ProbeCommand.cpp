@@ -52,7 +52,7 @@ QJsonObject probeObject(const FileProbe &probe)
         { QStringLiteral("fileSizeHuman"), optionalValue(probe.fileSizeHuman) },
         { QStringLiteral("fileFullPath"), optionalValue(probe.fileFullPath) },
         { QStringLiteral("fileFullURL"),
-          probe.fileFullURL ? QJsonValue(probe.fileFullURL->toString()) : QJsonValue(QJsonValue::Null) },
+          probe.fileFullURL ? QJsonValue(probe.fileFullURL->toString(QUrl::FullyEncoded)) : QJsonValue(QJsonValue::Null) },
         { QStringLiteral("tracksInfo"), tracks },
         { QStringLiteral("metadata"), metadata },
     };
@@ -82,6 +82,8 @@ int probe(const QStringList &arguments, QTextStream &out, QTextStream &err)
         return usageError;
     }
 
+    // The probe's diagnostic lines are messages like any other: out holds
+    // nothing but the results.
     const Diagnostics::ScopedSink diagnostics(lineWriter(err));
     QJsonArray results;
     for (const QString &file : files) {

@@ -1,5 +1,6 @@
 #include "probe/FileProbe.h"
 
+#include <charconv>
 #include <cmath>
 
 namespace {
@@ -110,7 +111,10 @@ QString humanDuration(double seconds)
     const qint64 c = s % 60;
     const auto twoDigits = [](qint64 v) { return v < 10 ? QLatin1Char('0') + QString::number(v) : QString::number(v); };
     const QString hours = s < 36000 ? QLatin1Char('0') + QString::number(h) : QString::number(h);
-    const QString rounded = QString::number(seconds, 'f', 2);
-    const QString fraction = rounded.mid(rounded.indexOf(QLatin1Char('.')) + 1);
+    // "%.2f" rounding (exact halves to even), without the locale's decimal point;
+    // QString::number rounds halves away from zero (1.125 would show .13).
+    char rounded[400];
+    const auto end = std::to_chars(rounded, rounded + sizeof rounded, seconds, std::chars_format::fixed, 2).ptr;
+    const QString fraction = QString::fromLatin1(end - 2, 2);
     return hours + QLatin1Char(':') + twoDigits(m) + QLatin1Char(':') + twoDigits(c) + QLatin1Char('.') + fraction;
 }

@@ -191,7 +191,9 @@ void AppDelegate::filesAddedByDragAndDropWithNotification(const QString &name, c
 
 void AppDelegate::analyzeAndAddFiles(const QList<QUrl> &urls)
 {
-    if (m_analyzing) {
+    // One pass at a time, and none while a batch owns the sheet and the
+    // cancel flag: later files wait their turn.
+    if (m_analyzing || m_batchRunning) {
         m_pendingIntake += urls;
         return;
     }
@@ -212,10 +214,15 @@ void AppDelegate::analyzeAndAddFiles(const QList<QUrl> &urls)
 
     m_analyzing = false;
     emit intakeFinished();
-    if (!m_pendingIntake.isEmpty()) {
-        const QList<QUrl> pending = std::exchange(m_pendingIntake, {});
-        QTimer::singleShot(0, this, [this, pending] { analyzeAndAddFiles(pending); });
-    }
+    runPendingIntake();
+}
+
+void AppDelegate::runPendingIntake()
+{
+    if (m_pendingIntake.isEmpty())
+        return;
+    const QList<QUrl> pending = std::exchange(m_pendingIntake, {});
+    QTimer::singleShot(0, this, [this, pending] { analyzeAndAddFiles(pending); });
 }
 
 void AppDelegate::addRowForProbe(const FileProbe &probe)
@@ -370,6 +377,7 @@ void AppDelegate::finishBatch(const Batch &batch, const QList<RowResult> &result
     m_batchRunning = false;
     setBatchControlsEnabled(true);
     const QString folder = batch.outputFolder;
+    runPendingIntake();
     if (isProcessCancelledByUser->load()) {
         removeFolder(folder);
         emit batchFinished();

@@ -103,6 +103,7 @@ private:
     void setProgress(double percent);
     void endSheet();
     void setBatchControlsEnabled(bool enabled);
+    void runPendingIntake();
     QMessageBox *showAlert(const QString &message, const QString &informative, const QStringList &buttons);
 
     std::unique_ptr<Ui::MainWindow> m_ui;

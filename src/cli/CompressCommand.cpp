@@ -299,7 +299,9 @@ int compress(const QStringList &arguments, QTextStream &out, QTextStream &err, b
         return refused.isEmpty() ? success : failure;
     }
 
-    if (const auto input = OutputFolder::listedInputInside(folder, batch.inputs)) {
+    // Every named file counts, refused ones too: replacing the folder would
+    // destroy them just the same.
+    if (const auto input = OutputFolder::listedInputInside(folder, paths)) {
         err << "veltrane-cli compress: " << folder << " holds " << *input << "; it cannot be the output folder\n";
         return usageError;
     }

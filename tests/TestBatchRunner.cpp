@@ -1,4 +1,6 @@
+#include "BuildConfig.h"
 #include "compress/BatchRunner.h"
+#include "compress/Completion.h"
 #include "util/TextFormat.h"
 
 #include "TestSupport.h"
@@ -13,8 +15,10 @@ namespace {
 
 // The fake transcoder: records "<pid> <name>" for every launch, prints one
 // progress line (1 s of a 2 s clip), then does what the input's name asks.
+// Its standard input must not be the user's terminal: ffmpeg reads keys there.
 const char fakeCreator[] = R"SH(
 ulimit -c 0
+[ "$(readlink /proc/$$/fd/0)" = /dev/null ] || exit 9
 input=$2
 for output; do :; done
 name=${input##*/}
@@ -283,6 +287,16 @@ private slots:
             seen[row] = percent;
         QCOMPARE(seen, (QList<double> { 10, 30, 50, 70, 90 }));
         verifyNoProcessLeft();
+
+        // The alert names the failed files instead of claiming success.
+        const Completion::Alert alert = Completion::completionAlert(batch.outputFolder, failedInputs(batch, results));
+        QVERIFY(alert.failed);
+        QCOMPARE(alert.message, QString("Veltrane not able to compress these file(s):"));
+        QCOMPARE(alert.informative, "fail-2.mov, crash-3.mov, none-4.mov, empty-5.mov\n\nQuestions? : "
+                                        + QString::fromUtf8(BuildConfig::supportEmail));
+        const Completion::Alert success = Completion::completionAlert(batch.outputFolder, {});
+        QVERIFY(!success.failed);
+        QCOMPARE(success.message, "File(s) compressed sucessfully:\n" + batch.outputFolder);
     }
 
     void transcoderCannotStart_data()

@@ -122,8 +122,11 @@ private slots:
     {
         QFETCH(bool, verbose);
 
+        // The same name twice: the second output is numbered, not overwritten.
+        const QString twin = work("other/small.mp4");
+        QVERIFY(QDir().mkpath(work("other")) && QFile::copy(m_small, twin));
         const QString folder = work("Compressed Files");
-        const CliResult result = compress(QStringList { "--dry-run", "--resolution", "50", "--output", folder, m_small }
+        const CliResult result = compress(QStringList { "--dry-run", "--resolution", "50", "--output", folder, m_small, twin }
                                           + (verbose ? QStringList { "--verbose" } : QStringList {}));
         QVERIFY2(result.status == Cli::success, qPrintable(describe(result)));
         QVERIFY(!QFileInfo::exists(folder));
@@ -132,7 +135,8 @@ private slots:
         const QJsonDocument document = QJsonDocument::fromJson(result.out.toUtf8(), &error);
         QVERIFY2(error.error == QJsonParseError::NoError && document.isArray(), qPrintable(result.out));
         const QJsonArray lists = document.array();
-        QCOMPARE(lists.size(), 1);
+        QCOMPARE(lists.size(), 2);
+        QCOMPARE(lists.at(1).toArray().last().toString(), folder + "/small (2).mp4");
         QStringList arguments;
         for (const QJsonValue &argument : lists.first().toArray()) {
             QVERIFY(argument.isString());

@@ -74,6 +74,9 @@ private slots:
                                           << QStringList { "clip.mp4", "other.mp4", "clip (2).mp4", "last.mp4" };
         QTest::newRow("differing only in case") << QStringList { "/a/Clip.mov", "/b/clip.mkv" }
                                                 << QStringList { "Clip.mp4", "clip (2).mp4" };
+        // Percent signs in a name are text, not placeholders.
+        QTest::newRow("percent signs") << QStringList { "/a/50%1 off.mov", "/b/50%1 off.mov" }
+                                       << QStringList { "50%1 off.mp4", "50%1 off (2).mp4" };
         // A numbered name already taken by a real input is skipped, not reused.
         QTest::newRow("numbered name taken") << QStringList { "/a/clip (2).mov", "/a/clip.mov", "/b/clip.mov" }
                                              << QStringList { "clip (2).mp4", "clip.mp4", "clip (3).mp4" };

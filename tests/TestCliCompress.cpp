@@ -95,6 +95,8 @@ private slots:
                                                              << "larger than the smallest file";
         QTest::newRow("no file") << QStringList {} << false << "no FILE given";
         QTest::newRow("unknown option") << QStringList { "--bogus" } << true << "bogus";
+        // An empty name would put the outputs at the root of the file system.
+        QTest::newRow("empty output folder") << QStringList { "--output", "" } << true << "--output needs a folder";
     }
 
     void usageErrors()
@@ -103,7 +105,7 @@ private slots:
         QFETCH(bool, withFile);
         QFETCH(QString, reason);
 
-        const CliResult result = compress(options + QStringList { "--output", work("out") }
+        const CliResult result = compress(QStringList { "--output", work("out") } + options
                                           + (withFile ? QStringList { m_small } : QStringList {}));
         QVERIFY2(result.status == Cli::usageError, qPrintable(describe(result)));
         QVERIFY2(result.err.contains(reason), qPrintable(result.err));

@@ -37,14 +37,6 @@ case $name in
 esac
 )SH";
 
-// A deadline on the system clock: waiting against it is a plain
-// pthread_cond_timedwait, which ThreadSanitizer follows (the steady-clock wait
-// of wait_for is not followed by every version and shows false races).
-std::chrono::system_clock::time_point after(std::chrono::seconds seconds)
-{
-    return std::chrono::system_clock::now() + seconds;
-}
-
 bool processGone(qint64 pid)
 {
     return ::kill(pid_t(pid), 0) != 0 && errno == ESRCH;
@@ -89,7 +81,7 @@ public:
     QList<RowResult> finish()
     {
         std::unique_lock lock(m_mutex);
-        if (!m_changed.wait_until(lock, after(std::chrono::seconds(30)), [&] { return m_done; }))
+        if (!m_changed.wait_for(lock, std::chrono::seconds(30), [&] { return m_done; }))
             qFatal("the runner did not finish");
         m_elapsed = m_clock.elapsed();
         return m_results;
@@ -112,7 +104,7 @@ public:
     void waitUntilHeld()
     {
         std::unique_lock lock(m_mutex);
-        QVERIFY(m_changed.wait_until(lock, after(std::chrono::seconds(10)), [&] { return m_held; }));
+        QVERIFY(m_changed.wait_for(lock, std::chrono::seconds(10), [&] { return m_held; }));
     }
     void release()
     {

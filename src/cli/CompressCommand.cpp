@@ -259,6 +259,10 @@ int compress(const QStringList &arguments, QTextStream &out, QTextStream &err, b
             return usage(QStringLiteral("--target-size must be a size such as 8MB, 750KB or 1.5GB, not '%1'")
                              .arg(parser.value(targetSize)));
     }
+    // An empty name resolves to nothing, and the outputs would land at the
+    // root of the file system.
+    if (parser.isSet(output) && parser.value(output).isEmpty())
+        return usage(QStringLiteral("--output needs a folder name"));
     const QString folder = QDir::cleanPath(QFileInfo(parser.isSet(output) ? parser.value(output) : QStringLiteral("Compressed Files")).absoluteFilePath());
 
     const bool verboseOutput = parser.isSet(verbose);
@@ -299,7 +303,9 @@ int compress(const QStringList &arguments, QTextStream &out, QTextStream &err, b
         return refused.isEmpty() ? success : failure;
     }
 
-    if (const auto input = OutputFolder::listedInputInside(folder, batch.inputs)) {
+    // Every named file counts, refused ones too: replacing the folder would
+    // destroy them just the same.
+    if (const auto input = OutputFolder::listedInputInside(folder, paths)) {
         err << "veltrane-cli compress: " << folder << " holds " << *input << "; it cannot be the output folder\n";
         return usageError;
     }

@@ -19,7 +19,7 @@ QStringList outputPaths(const QString &folder, const QStringList &inputPaths)
         const QString base = Paths::baseName(input);
         QString name = base + QStringLiteral(".mp4");
         for (int k = 2; taken.contains(name.toCaseFolded()); ++k)
-            name = QStringLiteral("%1 (%2).mp4").arg(base).arg(k);
+            name = base + QStringLiteral(" (%1).mp4").arg(k); // base may hold '%' signs of its own
         taken.insert(name.toCaseFolded());
         paths.append(folder + QLatin1Char('/') + name);
     }

@@ -105,6 +105,8 @@ private slots:
         QTest::newRow("99.6% of 1080p") << 99.6 << qint64(1920) << qint64(1080) << qint64(1912) << qint64(1076) << "99%" << true;
         QTest::newRow("100% of an odd size") << 100.0 << qint64(641) << qint64(361) << qint64(642) << qint64(362) << "100%" << false;
         QTest::newRow("1% of 160x120") << 1.0 << qint64(160) << qint64(120) << qint64(2) << qint64(2) << "1%" << true;
+        // 10% of 1920x8 would round the height to 0, which the scaler reads as "keep it".
+        QTest::newRow("a side never rounds to 0") << 10.0 << qint64(1920) << qint64(8) << qint64(192) << qint64(2) << "10%" << true;
     }
 
     void resolution()

@@ -315,9 +315,6 @@ int compress(const QStringList &arguments, QTextStream &out, QTextStream &err, b
             return usageError;
         }
     }
-    if (!OutputFolder::prepare(folder))
-        err << "veltrane-cli compress: could not create " << folder << "\n";
-
     ProgressView view(err, batch, errIsTerminal, parser.isSet(json));
     ProcessSlot slot;
     RunnerHooks hooks;
@@ -325,7 +322,10 @@ int compress(const QStringList &arguments, QTextStream &out, QTextStream &err, b
     hooks.progress = [&view](double percent, qsizetype) { view.update(percent); };
     QList<RowResult> results;
     {
+        // From the moment the folder exists, Ctrl-C must lead to its removal.
         const InterruptGuard guard;
+        if (!OutputFolder::prepare(folder))
+            err << "veltrane-cli compress: could not create " << folder << "\n";
         // Standard output carries results only: the transcoder's own output is dropped.
         results = runBatch(batch, interrupted, slot, hooks, TranscoderOutput::discard);
     }

@@ -83,8 +83,9 @@ Dimensions outputDimensions(const QVariantMap &row, double resolutionPercent)
 {
     const double w = row.value(RowKeys::videoWidth).toDouble();
     const double h = row.value(RowKeys::videoHeight).toDouble();
-    return { 2 * roundedHalfAway(((resolutionPercent * w) / 100) * 0.5),
-             2 * roundedHalfAway(((resolutionPercent * h) / 100) * 0.5) };
+    // A side rounded down to 0 would tell the scaler to keep the input's size.
+    return { std::max<qint64>(2, 2 * roundedHalfAway(((resolutionPercent * w) / 100) * 0.5)),
+             std::max<qint64>(2, 2 * roundedHalfAway(((resolutionPercent * h) / 100) * 0.5)) };
 }
 
 bool isScaling(double resolutionPercent) { return qint64(std::trunc(resolutionPercent)) != 100; }

@@ -167,7 +167,12 @@ void AppDelegate::showOpenPanel()
     panel->setAttribute(Qt::WA_DeleteOnClose);
     panel->setFileMode(QFileDialog::ExistingFiles);
     panel->setWindowModality(Qt::WindowModal);
-    connect(panel, &QFileDialog::urlsSelected, this, [this](const QList<QUrl> &urls) {
+    // filesSelected, not urlsSelected: Qt's own dialog, used where the desktop
+    // offers none, emits only the former.
+    connect(panel, &QFileDialog::filesSelected, this, [this](const QStringList &paths) {
+        QList<QUrl> urls;
+        for (const QString &path : paths)
+            urls.append(QUrl::fromLocalFile(path));
         // Let the panel close before the pass starts.
         QTimer::singleShot(0, this, [this, urls] { analyzeAndAddFiles(urls); });
     });

@@ -55,6 +55,30 @@ QString writeFakeTool(const QString &folder, const QString &name, const QString 
     return path;
 }
 
+QString fakeResources(const QString &folder, const std::optional<QString> &creatorBody,
+                      const std::optional<QString> &snifferBody)
+{
+    QDir().mkpath(folder);
+    const QString sniffer = QDir(folder).filePath(QString::fromLatin1(Tools::sniffer));
+    QFile::remove(sniffer);
+    if (snifferBody)
+        writeFakeTool(folder, QString::fromLatin1(Tools::sniffer), *snifferBody);
+    else
+        QFile::link(realTool(Tools::sniffer), sniffer);
+    QFile::remove(QDir(folder).filePath(QString::fromLatin1(Tools::creator)));
+    if (creatorBody)
+        writeFakeTool(folder, QString::fromLatin1(Tools::creator), *creatorBody);
+    return folder;
+}
+
+qint64 numberInFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    return file.readLine().trimmed().toLongLong();
+}
+
 struct DiagnosticCapture::Private
 {
     mutable QMutex mutex;

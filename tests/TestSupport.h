@@ -22,6 +22,14 @@ bool makeVideo(const QString &output, int width = 160, int height = 120, double 
 // Writes an executable /bin/sh script called name into folder.
 QString writeFakeTool(const QString &folder, const QString &name, const QString &body);
 
+// A resources folder for VELTRANE_RESOURCES: "sniffer" is the given script or
+// else the real ffprobe, "creator" the given script or else missing.
+QString fakeResources(const QString &folder, const std::optional<QString> &creatorBody,
+                      const std::optional<QString> &snifferBody = std::nullopt);
+
+// The first number in a file (a process id a fake tool wrote), or 0.
+qint64 numberInFile(const QString &path);
+
 // Collects diagnostic lines for as long as it lives.
 class DiagnosticCapture
 {

@@ -32,6 +32,16 @@ namespace {
 // How long quitting waits for a stopped transcoder to go.
 constexpr int quitWaitMilliseconds = 10000;
 
+// The progress sheet goes only when its work ends. A plain dialog hides on
+// Escape or a close request, and the cancel button would go with it while the
+// batch runs on.
+class SheetDialog : public QDialog
+{
+public:
+    using QDialog::QDialog;
+    void reject() override {}
+};
+
 void removeFolder(const QString &folder)
 {
     std::error_code ignored;
@@ -76,10 +86,10 @@ AppDelegate::AppDelegate(QObject *parent)
         tr("<img src=\":/images/veltrane\" width=\"96\" height=\"96\"><p><b>Drop videos here</b></p>"
            "<p>or use Open to add them</p>"));
 
-    progressWindow = new QDialog(window);
+    progressWindow = new SheetDialog(window);
     m_sheetUi->setupUi(progressWindow);
     progressWindow->setWindowModality(Qt::WindowModal);
-    // The sheet closes when its work ends, never by Escape or the window's close button.
+    // No close button in its title bar either.
     progressWindow->setWindowFlags(Qt::Sheet | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     progressTitle = m_sheetUi->progressTitle;
     progressBar = m_sheetUi->progressBar;

@@ -206,7 +206,9 @@ void AppDelegate::filesAddedByDragAndDropWithNotification(const QString &name, c
 
 void AppDelegate::analyzeAndAddFiles(const QList<QUrl> &urls)
 {
-    if (m_analyzing) {
+    // One pass at a time, and none while a batch runs: a pass resets the
+    // controls (the cancel flag among them) and takes over the sheet.
+    if (m_analyzing || m_batchRunning) {
         m_pendingIntake += urls;
         return;
     }
@@ -227,10 +229,15 @@ void AppDelegate::analyzeAndAddFiles(const QList<QUrl> &urls)
 
     m_analyzing = false;
     emit intakeFinished();
-    if (!m_pendingIntake.isEmpty()) {
-        const QList<QUrl> pending = std::exchange(m_pendingIntake, {});
-        QTimer::singleShot(0, this, [this, pending] { analyzeAndAddFiles(pending); });
-    }
+    runPendingIntake();
+}
+
+void AppDelegate::runPendingIntake()
+{
+    if (m_pendingIntake.isEmpty())
+        return;
+    const QList<QUrl> pending = std::exchange(m_pendingIntake, {});
+    QTimer::singleShot(0, this, [this, pending] { analyzeAndAddFiles(pending); });
 }
 
 void AppDelegate::addRowForProbe(const FileProbe &probe)
@@ -388,6 +395,7 @@ void AppDelegate::finishBatch(const Batch &batch, const QList<RowResult> &result
     if (isProcessCancelledByUser->load()) {
         removeFolder(folder);
         emit batchFinished();
+        runPendingIntake();
         return;
     }
     const Completion::Alert text = Completion::completionAlert(folder, failedInputs(batch, results));
@@ -400,6 +408,7 @@ void AppDelegate::finishBatch(const Batch &batch, const QList<RowResult> &result
             Completion::revealInFileManager(folder, entries);
     });
     emit batchFinished();
+    runPendingIntake();
 }
 
 void AppDelegate::setBatchControlsEnabled(bool enabled)

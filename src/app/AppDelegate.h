@@ -99,6 +99,8 @@ signals:
 
 private:
     void showOpenPanel();
+    // Files that arrived during a pass or a batch get their pass afterwards.
+    void runPendingIntake();
     void showAnalyzingSheet();
     void setProgress(double percent);
     void endSheet();

@@ -328,8 +328,8 @@ void TestAppDelegate::toolMishaps_data()
     QTest::newRow("thumbnail run writes nothing") << QString() << "exit 0" << 0 << true << false;
     QTest::newRow("thumbnail run fails") << QString() << "exit 1" << 0 << true << false;
     QTest::newRow("no transcoder") << QString() << QString() << 0 << true << false;
-    QTest::newRow("thumbnail run hangs") << QString() << hang << 500 << true << true;
-    QTest::newRow("probe hangs") << hang << "exit 0" << 500 << false << true;
+    QTest::newRow("thumbnail run hangs") << QString() << hang << 3000 << true << true;
+    QTest::newRow("probe hangs") << hang << "exit 0" << 3000 << false << true;
 }
 
 void TestAppDelegate::toolMishaps()

@@ -71,8 +71,6 @@ private slots:
     void slowProbeKeepsPaintingButTakesNoInput();
     void drop_data();
     void drop();
-    void dragEnterOffersCopy_data();
-    void dragEnterOffersCopy();
     void filesFromCommandLine();
 
 private:
@@ -324,7 +322,7 @@ void TestAppDelegate::toolMishaps_data()
     QTest::addColumn<bool>("accepted");
     QTest::addColumn<bool>("hangs");
 
-    const QString hang = QStringLiteral("echo $$ > \"$PIDFILE\"; exec sleep 30");
+    const QString hang = QStringLiteral("echo $$ > \"$RUNS\"; exec sleep 30");
     QTest::newRow("thumbnail run writes nothing") << QString() << "exit 0" << 0 << true << false;
     QTest::newRow("thumbnail run fails") << QString() << "exit 1" << 0 << true << false;
     QTest::newRow("no transcoder") << QString() << QString() << 0 << true << false;
@@ -345,13 +343,10 @@ void TestAppDelegate::toolMishaps()
     d->analyzeAndAddFiles(fileUrls({ media("small.mp4") }));
     QVERIFY(coverArt(*d, 0) != placeholderImage());
 
-    QTemporaryDir tools;
-    fakeResources(tools.path(), creator.isEmpty() ? std::nullopt : std::optional(creator),
-                  sniffer.isEmpty() ? std::nullopt : std::optional(sniffer));
-    const ScopedEnvironment resources("VELTRANE_RESOURCES", tools.path());
+    const FakeTools tools(creator.isEmpty() ? std::nullopt : std::optional(creator),
+                          sniffer.isEmpty() ? std::nullopt : std::optional(sniffer));
     const ScopedEnvironment timeout("VELTRANE_TOOL_TIMEOUT_MS",
                                     timeoutMs ? std::optional(QString::number(timeoutMs)) : std::nullopt);
-    const ScopedEnvironment pidFile("PIDFILE", tools.filePath("pid"));
 
     QElapsedTimer clock;
     clock.start();
@@ -366,7 +361,7 @@ void TestAppDelegate::toolMishaps()
         QCOMPARE(visibleAlerts(*d).size(), 1);
         QVERIFY(visibleAlerts(*d).first()->informativeText().startsWith("large.mkv\n\n"));
     }
-    const qint64 pid = numberInFile(tools.filePath("pid"));
+    const qint64 pid = tools.runs().value(0).toLongLong();
     QCOMPARE(pid > 0, hangs);
     if (hangs)
         QVERIFY2(!processExists(pid), "the stopped tool is still running");
@@ -374,17 +369,11 @@ void TestAppDelegate::toolMishaps()
 
 void TestAppDelegate::thumbnailRunsInPrivateFolder()
 {
-    QTemporaryDir tools;
-    const QString written = tools.filePath("output");
-    fakeResources(tools.path(), QStringLiteral("for last; do :; done; echo \"$last\" > '%1'").arg(written));
-    const ScopedEnvironment resources("VELTRANE_RESOURCES", tools.path());
-
+    const FakeTools tools(QStringLiteral("for last; do :; done; echo \"$last\" >> \"$RUNS\""));
     const auto d = launch();
     d->analyzeAndAddFiles(fileUrls({ media("small.mp4") }));
-    QFile file(written);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QString output = QString::fromUtf8(file.readAll()).trimmed();
-    const QFileInfo info(output);
+    QCOMPARE(tools.runs().size(), 1);
+    const QFileInfo info(tools.runs().first());
     QCOMPARE(info.fileName(), QStringLiteral("snapShot.jpg"));
     QVERIFY(QDir(info.absolutePath()) != QDir(QDir::tempPath()));
     struct stat folder = {};
@@ -395,12 +384,9 @@ void TestAppDelegate::thumbnailRunsInPrivateFolder()
 
 void TestAppDelegate::slowProbeKeepsPaintingButTakesNoInput()
 {
-    QTemporaryDir tools;
-    const QString log = tools.filePath("log");
-    fakeResources(tools.path(), std::nullopt,
-                  QStringLiteral("echo start >> '%1'; sleep 1; echo end >> '%1'; exec '%2' \"$@\"")
-                      .arg(log, realTool(Tools::sniffer)));
-    const ScopedEnvironment resources("VELTRANE_RESOURCES", tools.path());
+    const FakeTools tools(std::nullopt, QStringLiteral("echo start >> \"$RUNS\"; sleep 1; echo end >> \"$RUNS\"; "
+                                                       "exec '%1' \"$@\"")
+                                            .arg(realTool(Tools::sniffer)));
 
     const auto d = launch();
     QSignalSpy finished(d.get(), &AppDelegate::intakeFinished);
@@ -441,11 +427,7 @@ void TestAppDelegate::slowProbeKeepsPaintingButTakesNoInput()
     QTest::qWait(200);
     QVERIFY(!panelSeen);
     QVERIFY(!visiblePanel(*d));
-
-    QFile file(log);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts),
-             (QStringList { "start", "end", "start", "end" }));
+    QCOMPARE(tools.runs(), (QStringList { "start", "end", "start", "end" })); // one pass after the other
 }
 
 void TestAppDelegate::drop_data()
@@ -453,7 +435,7 @@ void TestAppDelegate::drop_data()
     QTest::addColumn<QString>("view");
     QTest::addColumn<QStringList>("payload");
     QTest::addColumn<bool>("accepted");
-    QTest::addColumn<QStringList>("posted"); // file names under "key"; meaningful when accepted
+    QTest::addColumn<QStringList>("posted"); // file names under "key", when accepted
 
     for (const char *view : { "list", "picture" }) {
         QTest::addRow("%s: two files, a folder, a deleted path", view)
@@ -502,6 +484,8 @@ void TestAppDelegate::drop()
     const Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction;
     QDragEnterEvent enter(QPoint(5, 5), offered, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(target, &enter);
+    QVERIFY(enter.isAccepted()); // every drag is offered the copy action
+    QCOMPARE(enter.dropAction(), Qt::CopyAction);
     QDropEvent event(QPointF(5, 5), offered, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(target, &event);
     QCOMPARE(event.isAccepted(), accepted);
@@ -522,48 +506,13 @@ void TestAppDelegate::drop()
     QVERIFY(visibleAlerts(*d).isEmpty());
 }
 
-void TestAppDelegate::dragEnterOffersCopy_data()
-{
-    QTest::addColumn<QString>("view");
-    QTest::addColumn<QList<QUrl>>("urls");
-
-    for (const char *view : { "list", "picture" }) {
-        QTest::addRow("%s: a file", view) << view << QList<QUrl> { QUrl::fromLocalFile("/tmp/a.mp4") };
-        QTest::addRow("%s: a web address", view) << view << QList<QUrl> { QUrl("https://example.org/") };
-        QTest::addRow("%s: nothing", view) << view << QList<QUrl> {};
-    }
-}
-
-void TestAppDelegate::dragEnterOffersCopy()
-{
-    QFETCH(QString, view);
-    QFETCH(QList<QUrl>, urls);
-
-    const auto d = launch();
-    QWidget *target = view == "list" ? qobject_cast<DragAndDropFilesInNSScrollView *>(d->fileListView)->viewport()
-                                     : static_cast<QWidget *>(d->window->findChild<DragAndDropFilesInNSImageView *>());
-    QVERIFY(target);
-    QMimeData mime;
-    if (!urls.isEmpty())
-        mime.setUrls(urls);
-    QDragEnterEvent enter(QPoint(5, 5), Qt::MoveAction | Qt::CopyAction | Qt::LinkAction, &mime, Qt::LeftButton,
-                          Qt::NoModifier);
-    QApplication::sendEvent(target, &enter);
-    QVERIFY(enter.isAccepted());
-    QCOMPARE(enter.dropAction(), Qt::CopyAction);
-}
-
 void TestAppDelegate::filesFromCommandLine()
 {
     // The thumbnail runs, made only for accepted files, show what was listed.
-    QTemporaryDir tools;
-    const QString log = tools.filePath("creator.log");
-    fakeResources(tools.path(), QStringLiteral("echo \"$@\" >> '%1'; exec '%2' \"$@\"").arg(log, realTool(Tools::creator)));
-
+    const FakeTools tools(QStringLiteral("echo \"$@\" >> \"$RUNS\"; exec '%1' \"$@\"").arg(realTool(Tools::creator)));
     QProcess app;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("QT_QPA_PLATFORM", "offscreen");
-    environment.insert("VELTRANE_RESOURCES", tools.path());
     app.setProcessEnvironment(environment);
     app.setWorkingDirectory(m_media.path());
     QByteArray output;
@@ -572,9 +521,7 @@ void TestAppDelegate::filesFromCommandLine()
     QVERIFY(app.waitForStarted());
     QTRY_VERIFY_WITH_TIMEOUT(output.contains("nonWorkableFiles : notes.txt\n"), 30000);
 
-    QFile file(log);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QStringList runs = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+    const QStringList runs = tools.runs();
     const QString folder = QDir(m_media.path()).canonicalPath();
     QCOMPARE(runs.size(), 2);
     QVERIFY2(runs.at(0).contains(" -i " + folder + "/small.mp4 "), qPrintable(runs.at(0)));

@@ -40,14 +40,6 @@ const QString compresses = QStringLiteral(
 const QString failsOnBeta = QStringLiteral("case \"$2\" in *beta*) exit 1;; esac\n") + compresses;
 const QString runsForever = QStringLiteral("while :; do echo \"time=00:00:00.50\" >&2; sleep 0.1; done\n");
 
-QStringList linesOf(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
-}
-
 // A file manager on the session bus that only takes note.
 class FakeFileManager : public QObject
 {
@@ -188,11 +180,8 @@ void TestCompressWindow::completion()
     QFETCH(QString, informative);
     QFETCH(QStringList, outputs);
 
-    QTemporaryDir tools;
+    const FakeTools tools(creator.isEmpty() ? std::nullopt : std::optional(creator));
     QTemporaryDir out;
-    fakeResources(tools.path(), creator.isEmpty() ? std::nullopt : std::optional(creator));
-    const ScopedEnvironment resources("VELTRANE_RESOURCES", tools.path());
-    const ScopedEnvironment runs("RUNS", tools.filePath("runs"));
     const auto d = listed();
     const QString folder = out.filePath("Compressed Files");
     if (folderExists) {
@@ -260,10 +249,7 @@ void TestCompressWindow::folderHoldingInputsIsRefused()
 {
     QFETCH(QString, chosen);
 
-    QTemporaryDir tools;
-    fakeResources(tools.path(), fakeCreator(compresses));
-    const ScopedEnvironment resources("VELTRANE_RESOURCES", tools.path());
-    const ScopedEnvironment runs("RUNS", tools.filePath("runs"));
+    const FakeTools tools(fakeCreator(compresses));
     const auto d = listed();
     QSignalSpy finished(d.get(), &AppDelegate::batchFinished);
     const QString path = QDir::cleanPath(m_media.filePath(chosen));
@@ -282,27 +268,24 @@ void TestCompressWindow::folderHoldingInputsIsRefused()
     QTest::qWait(300);
     QVERIFY(!d->progressWindow->isVisible());
     QCOMPARE(finished.count(), 0);
-    QVERIFY(linesOf(tools.filePath("runs")).isEmpty());
+    QVERIFY(tools.runs().isEmpty());
     QVERIFY(QFileInfo(m_alpha).isFile());
     QVERIFY(QFileInfo(m_beta).isFile());
 }
 
 void TestCompressWindow::cancelStopsAtOnceAndRemovesFolder()
 {
-    QTemporaryDir tools;
+    const FakeTools tools(fakeCreator(runsForever));
     QTemporaryDir out;
-    fakeResources(tools.path(), fakeCreator(runsForever));
-    const ScopedEnvironment resources("VELTRANE_RESOURCES", tools.path());
-    const ScopedEnvironment runs("RUNS", tools.filePath("runs"));
     const auto d = listed();
     QSignalSpy finished(d.get(), &AppDelegate::batchFinished);
     const QString folder = out.filePath("Compressed Files");
 
     d->compressVideoBTNClicked();
     answer(visiblePanel(*d), folder);
-    QTRY_COMPARE(linesOf(tools.filePath("runs")).size(), 1);
+    QTRY_COMPARE(tools.runs().size(), 1);
     QTRY_VERIFY(d->progressWindow->isVisible());
-    const qint64 pid = numberInFile(tools.filePath("runs"));
+    const qint64 pid = tools.runs().value(0).toLongLong();
     QVERIFY(processExists(pid));
 
     // Only the end of the batch takes the sheet away, never Escape or a close
@@ -318,23 +301,20 @@ void TestCompressWindow::cancelStopsAtOnceAndRemovesFolder()
     QVERIFY(!QFileInfo::exists(folder));
     QVERIFY(!d->progressWindow->isVisible());
     QVERIFY(visibleAlerts(*d).isEmpty());
-    QCOMPARE(linesOf(tools.filePath("runs")).size(), 1); // the second file never started
+    QCOMPARE(tools.runs().size(), 1); // the second file never started
 }
 
 void TestCompressWindow::quittingStopsTheBatch()
 {
-    QTemporaryDir tools;
+    const FakeTools tools(fakeCreator(runsForever));
     QTemporaryDir out;
-    fakeResources(tools.path(), fakeCreator(runsForever));
-    const ScopedEnvironment resources("VELTRANE_RESOURCES", tools.path());
-    const ScopedEnvironment runs("RUNS", tools.filePath("runs"));
     const auto d = listed();
     const QString folder = out.filePath("Compressed Files");
 
     d->compressVideoBTNClicked();
     answer(visiblePanel(*d), folder);
-    QTRY_COMPARE(linesOf(tools.filePath("runs")).size(), 1);
-    const qint64 pid = numberInFile(tools.filePath("runs"));
+    QTRY_COMPARE(tools.runs().size(), 1);
+    const qint64 pid = tools.runs().value(0).toLongLong();
 
     QElapsedTimer clock;
     clock.start();
@@ -344,23 +324,20 @@ void TestCompressWindow::quittingStopsTheBatch()
     QVERIFY(!QFileInfo::exists(folder));
     QTest::qWait(200);
     QVERIFY(visibleAlerts(*d).isEmpty());
-    QCOMPARE(linesOf(tools.filePath("runs")).size(), 1);
+    QCOMPARE(tools.runs().size(), 1);
 }
 
 void TestCompressWindow::filesDroppedDuringBatchWait()
 {
-    QTemporaryDir tools;
+    const FakeTools tools(fakeCreator(runsForever));
     QTemporaryDir out;
-    fakeResources(tools.path(), fakeCreator(runsForever));
-    const ScopedEnvironment resources("VELTRANE_RESOURCES", tools.path());
-    const ScopedEnvironment runs("RUNS", tools.filePath("runs"));
     const auto d = listed();
     QSignalSpy finished(d.get(), &AppDelegate::batchFinished);
     QSignalSpy added(d.get(), &AppDelegate::intakeFinished);
 
     d->compressVideoBTNClicked();
     answer(visiblePanel(*d), out.filePath("Compressed Files"));
-    QTRY_COMPARE(linesOf(tools.filePath("runs")).size(), 1);
+    QTRY_COMPARE(tools.runs().size(), 1);
     QTRY_VERIFY(d->progressWindow->isVisible());
 
     // A drop that reaches the window behind the sheet.
@@ -402,11 +379,8 @@ void TestCompressWindow::showInFinder()
     QVERIFY(service.registerService(fileManager));
     const UrlCatcher desktop;
 
-    QTemporaryDir tools;
+    const FakeTools tools(fakeCreator(compresses));
     QTemporaryDir out;
-    fakeResources(tools.path(), fakeCreator(compresses));
-    const ScopedEnvironment resources("VELTRANE_RESOURCES", tools.path());
-    const ScopedEnvironment runs("RUNS", tools.filePath("runs"));
     const auto d = listed();
     const QString folder = out.filePath("Compressed Files");
     QMessageBox *alert = compressInto(*d, folder);
@@ -432,11 +406,8 @@ void TestCompressWindow::showInFinderWithoutFileManager()
         QSKIP("a real file manager serves this bus; the test would open it");
     const UrlCatcher desktop;
 
-    QTemporaryDir tools;
+    const FakeTools tools(fakeCreator(compresses));
     QTemporaryDir out;
-    fakeResources(tools.path(), fakeCreator(compresses));
-    const ScopedEnvironment resources("VELTRANE_RESOURCES", tools.path());
-    const ScopedEnvironment runs("RUNS", tools.filePath("runs"));
     const auto d = listed();
     const QString folder = out.filePath("Compressed Files");
     QMessageBox *alert = compressInto(*d, folder);

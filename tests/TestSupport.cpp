@@ -55,30 +55,6 @@ QString writeFakeTool(const QString &folder, const QString &name, const QString 
     return path;
 }
 
-QString fakeResources(const QString &folder, const std::optional<QString> &creatorBody,
-                      const std::optional<QString> &snifferBody)
-{
-    QDir().mkpath(folder);
-    const QString sniffer = QDir(folder).filePath(QString::fromLatin1(Tools::sniffer));
-    QFile::remove(sniffer);
-    if (snifferBody)
-        writeFakeTool(folder, QString::fromLatin1(Tools::sniffer), *snifferBody);
-    else
-        QFile::link(realTool(Tools::sniffer), sniffer);
-    QFile::remove(QDir(folder).filePath(QString::fromLatin1(Tools::creator)));
-    if (creatorBody)
-        writeFakeTool(folder, QString::fromLatin1(Tools::creator), *creatorBody);
-    return folder;
-}
-
-qint64 numberInFile(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return 0;
-    return file.readLine().trimmed().toLongLong();
-}
-
 struct DiagnosticCapture::Private
 {
     mutable QMutex mutex;
@@ -124,6 +100,36 @@ ScopedEnvironment::~ScopedEnvironment()
         qputenv(m_name.constData(), *m_previous);
     else
         qunsetenv(m_name.constData());
+}
+
+namespace {
+
+QString withTools(const QString &folder, const std::optional<QString> &creatorBody,
+                  const std::optional<QString> &snifferBody)
+{
+    if (snifferBody)
+        writeFakeTool(folder, QString::fromLatin1(Tools::sniffer), *snifferBody);
+    else
+        QFile::link(realTool(Tools::sniffer), QDir(folder).filePath(QString::fromLatin1(Tools::sniffer)));
+    if (creatorBody)
+        writeFakeTool(folder, QString::fromLatin1(Tools::creator), *creatorBody);
+    return folder;
+}
+
+}
+
+FakeTools::FakeTools(const std::optional<QString> &creatorBody, const std::optional<QString> &snifferBody)
+    : m_resources("VELTRANE_RESOURCES", withTools(m_folder.path(), creatorBody, snifferBody))
+    , m_runs("RUNS", m_folder.filePath(QStringLiteral("runs")))
+{
+}
+
+QStringList FakeTools::runs() const
+{
+    QFile file(m_folder.filePath(QStringLiteral("runs")));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
 }

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <optional>
 
@@ -21,14 +22,6 @@ bool makeVideo(const QString &output, int width = 160, int height = 120, double 
 
 // Writes an executable /bin/sh script called name into folder.
 QString writeFakeTool(const QString &folder, const QString &name, const QString &body);
-
-// A resources folder for VELTRANE_RESOURCES: "sniffer" is the given script or
-// else the real ffprobe, "creator" the given script or else missing.
-QString fakeResources(const QString &folder, const std::optional<QString> &creatorBody,
-                      const std::optional<QString> &snifferBody = std::nullopt);
-
-// The first number in a file (a process id a fake tool wrote), or 0.
-qint64 numberInFile(const QString &path);
 
 // Collects diagnostic lines for as long as it lives.
 class DiagnosticCapture
@@ -53,6 +46,25 @@ public:
 private:
     QByteArray m_name;
     std::optional<QByteArray> m_previous;
+};
+
+// Fake tools for one test: a folder named by VELTRANE_RESOURCES, where
+// "sniffer" is the given script or else the real ffprobe and "creator" the
+// given script or else missing. Scripts may log to "$RUNS", a file in that
+// folder. Both variables are set for as long as this lives.
+class FakeTools
+{
+public:
+    explicit FakeTools(const std::optional<QString> &creatorBody,
+                       const std::optional<QString> &snifferBody = std::nullopt);
+    QString path() const { return m_folder.path(); }
+    // What the scripts logged to "$RUNS", a line each.
+    QStringList runs() const;
+
+private:
+    QTemporaryDir m_folder;
+    ScopedEnvironment m_resources;
+    ScopedEnvironment m_runs;
 };
 
 }

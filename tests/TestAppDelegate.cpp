@@ -95,7 +95,7 @@ void TestAppDelegate::initTestCase()
     QVERIFY(QFileInfo(media("large.mkv")).size() > QFileInfo(media("small.mp4")).size());
     QVERIFY(QFile::copy(media("small.mp4"), media("my clip ü.mp4")));
     QVERIFY(QFile::copy(media("small.mp4"), media("clip.vob.mp4")));
-    // A sound DVD stream: refused for its name only.
+    // A well-formed DVD stream, refused for its name alone.
     QVERIFY(makeClip(media("dvd.mpg"), { "-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=1", "-f", "vob" }));
     QVERIFY(QFile::copy(media("dvd.mpg"), media("DVD.VOB")));
     QVERIFY(QFile::copy(media("dvd.mpg"), media("old.vob")));
@@ -124,6 +124,13 @@ void TestAppDelegate::startState()
     QVERIFY(!d->isProcessCancelledByUser->load());
     QCOMPARE(d->fileListArrayController->rowCount(), 0);
     QVERIFY(visibleAlerts(*d).isEmpty());
+
+    // Reopening brings a hidden window back.
+    d->window->hide();
+    QVERIFY(d->applicationShouldHandleReopen(false));
+    QVERIFY(d->window->isVisible());
+    QVERIFY(d->applicationShouldHandleReopen(true));
+    QVERIFY(d->window->isVisible());
 }
 
 void TestAppDelegate::helpAlert()

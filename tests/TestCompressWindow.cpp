@@ -152,6 +152,7 @@ void TestCompressWindow::completion_data()
 {
     QTest::addColumn<QString>("creator"); // empty: none at all
     QTest::addColumn<QString>("trigger");
+    QTest::addColumn<bool>("empty"); // nothing listed
     QTest::addColumn<bool>("folderExists");
     QTest::addColumn<QString>("message"); // %1: the folder
     QTest::addColumn<QString>("informative");
@@ -160,14 +161,16 @@ void TestCompressWindow::completion_data()
     const QString success = QStringLiteral("File(s) compressed sucessfully:\n%1");
     const QString failure = QStringLiteral("Veltrane not able to compress these file(s):");
     QTest::newRow("all compressed, from the button")
-        << fakeCreator(compresses) << "button" << false << success << "Questions?: " + address
+        << fakeCreator(compresses) << "button" << false << false << success << "Questions?: " + address
         << QStringList { "alpha.mp4", "beta.mp4" };
     QTest::newRow("all compressed, from the menu, over an existing folder")
-        << fakeCreator(compresses) << "menu" << true << success << "Questions?: " + address
+        << fakeCreator(compresses) << "menu" << false << true << success << "Questions?: " + address
         << QStringList { "alpha.mp4", "beta.mp4" };
-    QTest::newRow("one run fails") << fakeCreator(failsOnBeta) << "button" << false << failure
+    QTest::newRow("nothing listed") << fakeCreator(compresses) << "button" << true << false << success
+                                    << "Questions?: " + address << QStringList {};
+    QTest::newRow("one run fails") << fakeCreator(failsOnBeta) << "button" << false << false << failure
                                    << "beta.mkv\n\nQuestions? : " + address << QStringList { "alpha.mp4" };
-    QTest::newRow("no transcoder") << QString() << "button" << false << failure
+    QTest::newRow("no transcoder") << QString() << "button" << false << false << failure
                                    << "alpha.mp4, beta.mkv\n\nQuestions? : " + address << QStringList {};
 }
 
@@ -175,6 +178,7 @@ void TestCompressWindow::completion()
 {
     QFETCH(QString, creator);
     QFETCH(QString, trigger);
+    QFETCH(bool, empty);
     QFETCH(bool, folderExists);
     QFETCH(QString, message);
     QFETCH(QString, informative);
@@ -182,8 +186,9 @@ void TestCompressWindow::completion()
 
     const FakeTools tools(creator.isEmpty() ? std::nullopt : std::optional(creator));
     QTemporaryDir out;
-    const auto d = listed();
+    const auto d = empty ? launch() : listed();
     const QString folder = out.filePath("Compressed Files");
+    const bool runs = !creator.isEmpty() && !empty;
     if (folderExists) {
         QVERIFY(QDir().mkpath(folder + "/older"));
         QVERIFY(QFile(folder + "/older/file.mp4").open(QIODevice::WriteOnly));
@@ -212,7 +217,7 @@ void TestCompressWindow::completion()
         answer(panel, folder);
     }
 
-    if (!creator.isEmpty()) {
+    if (runs) {
         QTRY_VERIFY(d->progressWindow->isVisible());
         QCOMPARE(d->progressTitle->text(), QStringLiteral("Compressing Videos..."));
         QVERIFY(!d->progressCancel->isHidden());
@@ -220,7 +225,7 @@ void TestCompressWindow::completion()
     QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 20000);
     QVERIFY(!d->progressWindow->isVisible());
     QVERIFY(d->progressCancel->isHidden());
-    if (!creator.isEmpty()) {
+    if (runs) {
         const bool moved = std::any_of(bar.begin(), bar.end(), [](const QList<QVariant> &change) {
             return change.first().toInt() > 0 && change.first().toInt() < 10000;
         });
@@ -233,7 +238,7 @@ void TestCompressWindow::completion()
     QCOMPARE(alerts.first()->informativeText(), informative);
     QCOMPARE(buttonTitles(alerts.first()), (QStringList { "OK", "Show in Finder" }));
     QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name), outputs);
-    QVERIFY(diagnostics.lines().first().startsWith("[[\"-i\", \"" + m_alpha + "\""));
+    QVERIFY(diagnostics.lines().first().startsWith(empty ? "[]" : "[[\"-i\", \"" + m_alpha + "\""));
 }
 
 void TestCompressWindow::folderHoldingInputsIsRefused_data()
@@ -296,6 +301,8 @@ void TestCompressWindow::cancelStopsAtOnceAndRemovesFolder()
     QVERIFY(d->progressCancel->isVisible());
 
     QTest::mouseClick(d->progressCancel, Qt::LeftButton);
+    if (d->progressCancel->isVisible())
+        QTest::mouseClick(d->progressCancel, Qt::LeftButton); // a second press changes nothing
     QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 5000);
     QVERIFY(!processExists(pid));
     QVERIFY(!QFileInfo::exists(folder));
@@ -356,17 +363,24 @@ void TestCompressWindow::filesDroppedDuringBatchWait()
 
 void TestCompressWindow::showInFinder_data()
 {
+    QTest::addColumn<QString>("creator");
     QTest::addColumn<QString>("button");
-    QTest::addColumn<bool>("shown");
+    QTest::addColumn<QStringList>("items");   // ShowItems, names in the folder
+    QTest::addColumn<bool>("folderShown");    // ShowFolders with the folder
 
-    QTest::newRow("Show in Finder") << "Show in Finder" << true;
-    QTest::newRow("OK") << "OK" << false;
+    QTest::newRow("Show in Finder") << fakeCreator(compresses) << "Show in Finder"
+                                    << QStringList { "alpha.mp4", "beta.mp4" } << false;
+    QTest::newRow("Show in Finder, nothing written") << fakeCreator("exit 1") << "Show in Finder" << QStringList {}
+                                                     << true;
+    QTest::newRow("OK") << fakeCreator(compresses) << "OK" << QStringList {} << false;
 }
 
 void TestCompressWindow::showInFinder()
 {
+    QFETCH(QString, creator);
     QFETCH(QString, button);
-    QFETCH(bool, shown);
+    QFETCH(QStringList, items);
+    QFETCH(bool, folderShown);
 
     if (!QDBusConnection::sessionBus().isConnected())
         QSKIP("no D-Bus session bus; ctest runs this test under dbus-run-session");
@@ -379,7 +393,7 @@ void TestCompressWindow::showInFinder()
     QVERIFY(service.registerService(fileManager));
     const UrlCatcher desktop;
 
-    const FakeTools tools(fakeCreator(compresses));
+    const FakeTools tools(creator);
     QTemporaryDir out;
     const auto d = listed();
     const QString folder = out.filePath("Compressed Files");
@@ -388,15 +402,18 @@ void TestCompressWindow::showInFinder()
     WindowTest::button(alert, button)->click();
     QTRY_VERIFY(visibleAlerts(*d).isEmpty());
 
-    if (shown) {
-        QTRY_COMPARE(fake.shownItems.size(), 1);
-        QCOMPARE(fake.shownItems.first(), (QStringList { QUrl::fromLocalFile(folder + "/alpha.mp4").toString(),
-                                                         QUrl::fromLocalFile(folder + "/beta.mp4").toString() }));
-    } else {
-        QTest::qWait(300);
-        QVERIFY(fake.shownItems.isEmpty());
-    }
-    QVERIFY(fake.shownFolders.isEmpty());
+    QStringList uris;
+    for (const QString &name : items)
+        uris.append(QUrl::fromLocalFile(folder + "/" + name).toString());
+    QList<QStringList> expectedItems, expectedFolders;
+    if (!items.isEmpty())
+        expectedItems.append(uris);
+    if (folderShown)
+        expectedFolders.append(QStringList { QUrl::fromLocalFile(folder).toString() });
+    QTRY_COMPARE(fake.shownItems.size() + fake.shownFolders.size(), int(expectedItems.size() + expectedFolders.size()));
+    QTest::qWait(100);
+    QCOMPARE(fake.shownItems, expectedItems);
+    QCOMPARE(fake.shownFolders, expectedFolders);
     QVERIFY(desktop.opened.isEmpty());
 }
 

@@ -263,7 +263,8 @@ void TestAppDelegate::intake()
     }
 
     const auto alerts = visibleAlerts(*d);
-    const bool lineWritten = std::any_of(diagnostics.lines().begin(), diagnostics.lines().end(),
+    const QStringList lines = diagnostics.lines();
+    const bool lineWritten = std::any_of(lines.begin(), lines.end(),
                                          [](const QString &line) { return line.startsWith("nonWorkableFiles : "); });
     if (refused.isEmpty()) {
         QVERIFY(alerts.isEmpty());
@@ -273,7 +274,7 @@ void TestAppDelegate::intake()
         QCOMPARE(alerts.first()->text(), QStringLiteral("Veltrane not able to open these file(s):"));
         QCOMPARE(alerts.first()->informativeText(), refused.join(", ") + "\n\nQuestions? : " + address);
         QCOMPARE(buttonTitles(alerts.first()), QStringList { "OK" });
-        QVERIFY(diagnostics.lines().contains("nonWorkableFiles : " + refused.join(", ")));
+        QVERIFY(lines.contains("nonWorkableFiles : " + refused.join(", ")));
     }
     if (rows.isEmpty())
         QCOMPARE(sizeLabels(*d), QStringList(4, QStringLiteral("0 MB")));

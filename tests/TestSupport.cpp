@@ -166,4 +166,34 @@ QString probeSummary(const FileProbe &probe, bool withTiming)
     return parts.join(QLatin1Char(' '));
 }
 
+namespace {
+
+QString withTools(const QString &folder, const std::optional<QString> &creatorBody,
+                  const std::optional<QString> &snifferBody)
+{
+    if (snifferBody)
+        writeFakeTool(folder, QString::fromLatin1(Tools::sniffer), *snifferBody);
+    else
+        QFile::link(realTool(Tools::sniffer), QDir(folder).filePath(QString::fromLatin1(Tools::sniffer)));
+    if (creatorBody)
+        writeFakeTool(folder, QString::fromLatin1(Tools::creator), *creatorBody);
+    return folder;
+}
+
+}
+
+FakeTools::FakeTools(const std::optional<QString> &creatorBody, const std::optional<QString> &snifferBody)
+    : m_resources("VELTRANE_RESOURCES", withTools(m_folder.path(), creatorBody, snifferBody))
+    , m_runs("RUNS", m_folder.filePath(QStringLiteral("runs")))
+{
+}
+
+QStringList FakeTools::runs() const
+{
+    QFile file(m_folder.filePath(QStringLiteral("runs")));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
 }

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <optional>
 
@@ -54,5 +55,24 @@ private:
 // channels), "WxH ratio=R", then "duration=D bitRate=B" when asked and not 0.
 // Flags that are false and values that are absent are left out.
 QString probeSummary(const FileProbe &probe, bool withTiming = true);
+
+// Fake tools for one test: a folder named by VELTRANE_RESOURCES, where
+// "sniffer" is the given script or else the real ffprobe and "creator" the
+// given script or else missing. Scripts may log to "$RUNS", a file in that
+// folder. Both variables are set for as long as this lives.
+class FakeTools
+{
+public:
+    explicit FakeTools(const std::optional<QString> &creatorBody,
+                       const std::optional<QString> &snifferBody = std::nullopt);
+    QString path() const { return m_folder.path(); }
+    // What the scripts logged to "$RUNS", a line each.
+    QStringList runs() const;
+
+private:
+    QTemporaryDir m_folder;
+    ScopedEnvironment m_resources;
+    ScopedEnvironment m_runs;
+};
 
 }

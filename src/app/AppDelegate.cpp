@@ -32,6 +32,16 @@ namespace {
 // How long quitting waits for a stopped transcoder to go.
 constexpr int quitWaitMilliseconds = 10000;
 
+// The progress sheet goes only when its work ends. A plain dialog hides on
+// Escape or a close request, and the cancel button would go with it while the
+// batch runs on.
+class SheetDialog : public QDialog
+{
+public:
+    using QDialog::QDialog;
+    void reject() override {}
+};
+
 void removeFolder(const QString &folder)
 {
     std::error_code ignored;
@@ -76,10 +86,10 @@ AppDelegate::AppDelegate(QObject *parent)
         tr("<img src=\":/images/veltrane\" width=\"96\" height=\"96\"><p><b>Drop videos here</b></p>"
            "<p>or use Open to add them</p>"));
 
-    progressWindow = new QDialog(window);
+    progressWindow = new SheetDialog(window);
     m_sheetUi->setupUi(progressWindow);
     progressWindow->setWindowModality(Qt::WindowModal);
-    // The sheet closes when its work ends, never by Escape or the window's close button.
+    // No close button in its title bar either.
     progressWindow->setWindowFlags(Qt::Sheet | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     progressTitle = m_sheetUi->progressTitle;
     progressBar = m_sheetUi->progressBar;
@@ -167,7 +177,12 @@ void AppDelegate::showOpenPanel()
     panel->setAttribute(Qt::WA_DeleteOnClose);
     panel->setFileMode(QFileDialog::ExistingFiles);
     panel->setWindowModality(Qt::WindowModal);
-    connect(panel, &QFileDialog::urlsSelected, this, [this](const QList<QUrl> &urls) {
+    // filesSelected, not urlsSelected: Qt's own dialog, used where the desktop
+    // offers none, emits only the former.
+    connect(panel, &QFileDialog::filesSelected, this, [this](const QStringList &paths) {
+        QList<QUrl> urls;
+        for (const QString &path : paths)
+            urls.append(QUrl::fromLocalFile(path));
         // Let the panel close before the pass starts.
         QTimer::singleShot(0, this, [this, urls] { analyzeAndAddFiles(urls); });
     });
@@ -191,8 +206,8 @@ void AppDelegate::filesAddedByDragAndDropWithNotification(const QString &name, c
 
 void AppDelegate::analyzeAndAddFiles(const QList<QUrl> &urls)
 {
-    // One pass at a time, and none while a batch owns the sheet and the
-    // cancel flag: later files wait their turn.
+    // One pass at a time, and none while a batch runs: a pass resets the
+    // controls (the cancel flag among them) and takes over the sheet.
     if (m_analyzing || m_batchRunning) {
         m_pendingIntake += urls;
         return;
@@ -377,10 +392,10 @@ void AppDelegate::finishBatch(const Batch &batch, const QList<RowResult> &result
     m_batchRunning = false;
     setBatchControlsEnabled(true);
     const QString folder = batch.outputFolder;
-    runPendingIntake();
     if (isProcessCancelledByUser->load()) {
         removeFolder(folder);
         emit batchFinished();
+        runPendingIntake();
         return;
     }
     const Completion::Alert text = Completion::completionAlert(folder, failedInputs(batch, results));
@@ -393,6 +408,7 @@ void AppDelegate::finishBatch(const Batch &batch, const QList<RowResult> &result
             Completion::revealInFileManager(folder, entries);
     });
     emit batchFinished();
+    runPendingIntake();
 }
 
 void AppDelegate::setBatchControlsEnabled(bool enabled)

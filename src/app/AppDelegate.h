@@ -99,11 +99,12 @@ signals:
 
 private:
     void showOpenPanel();
+    // Files that arrived during a pass or a batch get their pass afterwards.
+    void runPendingIntake();
     void showAnalyzingSheet();
     void setProgress(double percent);
     void endSheet();
     void setBatchControlsEnabled(bool enabled);
-    void runPendingIntake();
     QMessageBox *showAlert(const QString &message, const QString &informative, const QStringList &buttons);
 
     std::unique_ptr<Ui::MainWindow> m_ui;

@@ -67,7 +67,12 @@ AppDelegate::AppDelegate(QObject *parent)
     fileListView->setIconSize(QSize(FileListModel::thumbnailHeight * 16 / 9, FileListModel::thumbnailHeight));
     fileListView->verticalHeader()->setDefaultSectionSize(FileListModel::thumbnailHeight + 8);
     fileListView->horizontalHeader()->resizeSection(FileListModel::thumbnailColumn, FileListModel::thumbnailHeight * 16 / 9 + 12);
-    fileListView->horizontalHeader()->resizeSection(FileListModel::nameColumn, 220);
+    const std::pair<int, int> widths[] = { { FileListModel::nameColumn, 200 },
+                                           { FileListModel::resolutionColumn, 90 },
+                                           { FileListModel::sizeColumn, 80 },
+                                           { FileListModel::durationColumn, 95 } };
+    for (const auto &[column, width] : widths)
+        fileListView->horizontalHeader()->resizeSection(column, width);
     fileListView->addAction(m_ui->actionRemove);
 
     fileSizeSlider = m_ui->fileSizeSlider;
@@ -96,12 +101,17 @@ AppDelegate::AppDelegate(QObject *parent)
     progressCancel = m_sheetUi->progressCancel;
 
     const QStyle *style = window->style();
-    m_ui->actionOpen->setIcon(style->standardIcon(QStyle::SP_DialogOpenButton));
-    m_ui->actionOpenToolBar->setIcon(style->standardIcon(QStyle::SP_DialogOpenButton));
-    m_ui->actionCompress->setIcon(style->standardIcon(QStyle::SP_DialogSaveButton));
-    m_ui->actionSave->setIcon(style->standardIcon(QStyle::SP_DialogSaveButton));
-    m_ui->actionRemove->setIcon(style->standardIcon(QStyle::SP_TrashIcon));
-    m_ui->actionHelp->setIcon(style->standardIcon(QStyle::SP_DialogHelpButton));
+    // The desktop's own icons where its theme has them.
+    const auto icon = [style](const char *themeName, QStyle::StandardPixmap fallback) {
+        return QIcon::fromTheme(QString::fromLatin1(themeName), style->standardIcon(fallback));
+    };
+    m_ui->actionOpen->setIcon(icon("document-open", QStyle::SP_DialogOpenButton));
+    m_ui->actionOpenToolBar->setIcon(m_ui->actionOpen->icon());
+    m_ui->actionSave->setIcon(icon("document-save", QStyle::SP_DialogSaveButton));
+    m_ui->actionCompress->setIcon(m_ui->actionSave->icon());
+    m_ui->actionRemove->setIcon(icon("list-remove", QStyle::SP_TrashIcon));
+    m_ui->actionHelp->setIcon(icon("help-about", QStyle::SP_DialogHelpButton));
+    m_ui->actionQuit->setIcon(icon("application-exit", QStyle::SP_DialogCloseButton));
 
     connect(m_ui->actionOpen, &QAction::triggered, this, &AppDelegate::openMenuBTNClicked);
     connect(m_ui->actionOpenToolBar, &QAction::triggered, this, &AppDelegate::openToolBarBTNClicked);

@@ -22,8 +22,13 @@ QVariant FileListModel::data(const QModelIndex &index, int role) const
 
     if (role == Qt::DecorationRole && index.column() == thumbnailColumn)
         return m_thumbnails.at(index.row());
-    if (role == Qt::ToolTipRole)
-        return row.value(RowKeys::filePath);
+    if (role == Qt::ToolTipRole) {
+        // The whole path, and every track on a line of its own.
+        QString tip = row.value(RowKeys::filePath).toString();
+        for (const QString &track : trackSummary(row.value(RowKeys::tracksInfo).toList()).split(QStringLiteral(" · ")))
+            tip += QLatin1Char('\n') + track;
+        return tip;
+    }
     if (role == Qt::TextAlignmentRole && (index.column() == sizeColumn || index.column() == durationColumn))
         return QVariant(Qt::AlignRight | Qt::AlignVCenter);
     if (role != Qt::DisplayRole)

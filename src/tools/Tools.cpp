@@ -65,7 +65,10 @@ std::optional<QString> resourcePath(const QString &name)
     if (!fromEnvironment.isEmpty())
         return executableIn(fromEnvironment, name);
     if (QCoreApplication::instance()) {
-        if (auto found = executableIn(QCoreApplication::applicationDirPath() + QStringLiteral("/resources"), name))
+        const QString beside = QCoreApplication::applicationDirPath();
+        if (auto found = executableIn(beside + QStringLiteral("/resources"), name))
+            return found;
+        if (auto found = executableIn(beside + QLatin1Char('/') + QString::fromUtf8(BuildConfig::relativeResourcesDir), name))
             return found;
     }
     return executableIn(QString::fromUtf8(BuildConfig::installedResourcesDir), name);

@@ -15,8 +15,8 @@ inline constexpr char sniffer[] = "sniffer"; // FFmpeg's ffprobe
 inline constexpr char creator[] = "creator"; // FFmpeg's ffmpeg
 
 // Full path of the resource called name, or nothing. Looked up in the folder
-// named by VELTRANE_RESOURCES, then the "resources" folder beside the
-// executable, then the installed share folder.
+// named by VELTRANE_RESOURCES (when set, the only one searched), then the
+// "resources" folder beside the executable, then the installed share folder.
 std::optional<QString> resourcePath(const QString &name);
 
 // How long a probe or thumbnail run may take before it is stopped: 60 s,

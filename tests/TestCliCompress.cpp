@@ -1,31 +1,16 @@
 #include "cli/Cli.h"
 #include "tools/Tools.h"
 
+#include "CliTestSupport.h"
 #include "TestSupport.h"
 
 #include <QtTest>
 
 namespace {
 
-struct CliResult
-{
-    int status = -1;
-    QString out;
-    QString err;
-};
+CliRun compress(const QStringList &arguments) { return runCli(QStringList { "compress" } + arguments); }
 
-CliResult compress(const QStringList &arguments)
-{
-    CliResult result;
-    QTextStream out(&result.out);
-    QTextStream err(&result.err);
-    result.status = Cli::run(QStringList { "compress" } + arguments, out, err);
-    out.flush();
-    err.flush();
-    return result;
-}
-
-QString describe(const CliResult &result)
+QString describe(const CliRun &result)
 {
     return QStringLiteral("status %1\nstdout: %2\nstderr: %3").arg(result.status).arg(result.out, result.err);
 }
@@ -105,7 +90,7 @@ private slots:
         QFETCH(bool, withFile);
         QFETCH(QString, reason);
 
-        const CliResult result = compress(QStringList { "--output", work("out") } + options
+        const CliRun result = compress(QStringList { "--output", work("out") } + options
                                           + (withFile ? QStringList { m_small } : QStringList {}));
         QVERIFY2(result.status == Cli::usageError, qPrintable(describe(result)));
         QVERIFY2(result.err.contains(reason), qPrintable(result.err));
@@ -128,7 +113,7 @@ private slots:
         const QString twin = work("other/small.mp4");
         QVERIFY(QDir().mkpath(work("other")) && QFile::copy(m_small, twin));
         const QString folder = work("Compressed Files");
-        const CliResult result = compress(QStringList { "--dry-run", "--resolution", "50", "--output", folder, m_small, twin }
+        const CliRun result = compress(QStringList { "--dry-run", "--resolution", "50", "--output", folder, m_small, twin }
                                           + (verbose ? QStringList { "--verbose" } : QStringList {}));
         QVERIFY2(result.status == Cli::success, qPrintable(describe(result)));
         QVERIFY(!QFileInfo::exists(folder));
@@ -166,7 +151,7 @@ private slots:
         file.close();
 
         const QString folder = work("out");
-        const CliResult result = compress({ "--output", folder, notes, m_small });
+        const CliRun result = compress({ "--output", folder, notes, m_small });
         QVERIFY2(result.status == Cli::failure, qPrintable(describe(result)));
         QVERIFY2(result.err.contains("refused " + notes + ": "), qPrintable(result.err));
         QVERIFY(QFileInfo(folder + "/small.mp4").size() > 0);
@@ -189,7 +174,7 @@ private slots:
 
         const QString folder = work("out");
         QVERIFY(QDir().mkpath(folder + "/old"));
-        const CliResult result =
+        const CliRun result =
             compress(QStringList { "--output", folder, m_small } + (force ? QStringList { "--force" } : QStringList {}));
         QVERIFY2(result.status == status, qPrintable(describe(result)));
         QCOMPARE(QFileInfo::exists(folder + "/old"), !force);
@@ -220,7 +205,7 @@ private slots:
         QVERIFY(notes.open(QIODevice::WriteOnly) && notes.write("keep me\n") > 0);
         notes.close();
 
-        const CliResult result = compress({ "--force", "--output", work(folder), work("videos/2019/clip.mp4"), work("notes/todo.txt") });
+        const CliRun result = compress({ "--force", "--output", work(folder), work("videos/2019/clip.mp4"), work("notes/todo.txt") });
         QVERIFY2(result.status == Cli::usageError, qPrintable(describe(result)));
         QVERIFY2(result.err.contains("holds " + work(held)), qPrintable(result.err));
         QVERIFY(QFileInfo(work("videos/2019/clip.mp4")).size() > 0);
@@ -241,7 +226,7 @@ private slots:
         QFETCH(bool, verbose);
 
         const QString folder = work("out");
-        const CliResult result =
+        const CliRun result =
             compress(QStringList { "--json", "--output", folder, m_small } + (verbose ? QStringList { "--verbose" } : QStringList {}));
         QVERIFY2(result.status == Cli::success, qPrintable(describe(result)));
 
@@ -274,7 +259,7 @@ private slots:
         QVERIFY(QFile::copy(m_small, work("-clip.mp4")));
         const QString previous = QDir::currentPath();
         QVERIFY(QDir::setCurrent(m_work->path()));
-        const CliResult result = compress({ "--", "-clip.mp4" });
+        const CliRun result = compress({ "--", "-clip.mp4" });
         QDir::setCurrent(previous);
         QVERIFY2(result.status == Cli::success, qPrintable(describe(result)));
         QVERIFY(QFileInfo(work("Compressed Files/-clip.mp4")).size() > 0);
@@ -290,7 +275,7 @@ private slots:
         QVERIFY(makeNoisyClip(surround, 6));
 
         const QString folder = work("out");
-        const CliResult result = compress({ "--json", "--size", "25", "--resolution", "50", "--output", folder, stereo, surround });
+        const CliRun result = compress({ "--json", "--size", "25", "--resolution", "50", "--output", folder, stereo, surround });
         QVERIFY2(result.status == Cli::success, qPrintable(describe(result)));
 
         const QJsonArray files = QJsonDocument::fromJson(result.out.toUtf8()).object().value("files").toArray();
@@ -341,7 +326,7 @@ private slots:
         const QString folder = work("out");
         QElapsedTimer clock;
         clock.start();
-        const CliResult result = compress({ "--output", folder, m_small });
+        const CliRun result = compress({ "--output", folder, m_small });
         QVERIFY2(result.status == Cli::cancelled, qPrintable(describe(result)));
         QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed()) + " ms"));
         QVERIFY(!QFileInfo::exists(folder));

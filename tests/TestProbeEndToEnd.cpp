@@ -1,3 +1,4 @@
+#include "CliTestSupport.h"
 #include "TestSupport.h"
 
 #include "cli/Cli.h"
@@ -17,24 +18,6 @@
 using namespace TestSupport;
 
 namespace {
-
-struct CliRun
-{
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-CliRun runCli(const QStringList &arguments)
-{
-    CliRun run;
-    QTextStream out(&run.out);
-    QTextStream err(&run.err);
-    run.status = Cli::run(arguments, out, err);
-    out.flush();
-    err.flush();
-    return run;
-}
 
 QByteArray runTool(const QString &program, const QStringList &arguments)
 {

@@ -217,14 +217,7 @@ void FileProbe::deriveFromReport(const QString &path, const QByteArray &bytes)
 
 void FileProbe::chooseVideoStream(const JSON &stream)
 {
-    hasVideoTrack = true;
-    videoWidth = stream["width"].integerValue();
-    videoHeight = stream["height"].integerValue();
-    if (isQuarterTurn(stream)) {
-        videoWidth = stream["height"].integerValue();
-        videoHeight = stream["width"].integerValue();
-    }
-    videoRatio = ratioOf(videoWidth, videoHeight);
+    takeDimensions(stream, stream["width"].integerValue(), stream["height"].integerValue());
 }
 
 void FileProbe::applyVideoUpdate(const JSON &stream)
@@ -234,12 +227,15 @@ void FileProbe::applyVideoUpdate(const JSON &stream)
     const JSON codec = stream["codec_name"];
     const bool qualifies = equalsText(codec, "h264") || equalsText(codec, "theora")
         || (equalsText(codec, "wmv3") && equalsText(stream["codec_tag_string"], "WMV3"));
-    if (!qualifies)
-        return;
+    if (qualifies)
+        takeDimensions(stream, stream["width"].optionalInteger(), stream["height"].optionalInteger());
+}
 
+void FileProbe::takeDimensions(const JSON &stream, std::optional<qint64> width, std::optional<qint64> height)
+{
     hasVideoTrack = true;
-    videoWidth = stream["width"].optionalInteger();
-    videoHeight = stream["height"].optionalInteger();
+    videoWidth = width;
+    videoHeight = height;
     if (isQuarterTurn(stream)) {
         videoWidth = stream["height"].integerValue();
         videoHeight = stream["width"].integerValue();

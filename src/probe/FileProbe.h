@@ -48,6 +48,7 @@ private:
     void deriveFromReport(const QString &path, const QByteArray &report);
     void chooseVideoStream(const JSON &stream);
     void applyVideoUpdate(const JSON &stream);
+    void takeDimensions(const JSON &stream, std::optional<qint64> width, std::optional<qint64> height);
 };
 
 quint64 fileSizeAtPath(const QString &path);

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "cli/Cli.h"
+
+#include <QString>
+#include <QStringList>
+#include <QTextStream>
+
+// veltrane-cli run in-process, its two streams captured.
+struct CliRun
+{
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+inline CliRun runCli(const QStringList &arguments)
+{
+    CliRun run;
+    QTextStream out(&run.out);
+    QTextStream err(&run.err);
+    run.status = Cli::run(arguments, out, err);
+    out.flush();
+    err.flush();
+    return run;
+}

@@ -24,6 +24,8 @@ std::optional<QString> refusalReason(const FileProbe &probe, const QString &path
         return QStringLiteral("its video is encrypted");
     if (!probe.hasVideoTrack)
         return QStringLiteral("it has no video track");
+    if (probe.isStillPicture)
+        return QStringLiteral("it is a still picture, not a video");
     if (!probe.videoWidth || *probe.videoWidth == 0)
         return QStringLiteral("its video has no width");
     // Without a height there is nothing to scale, and without a positive

@@ -166,6 +166,10 @@ void FileProbe::deriveFromReport(const QString &path, const QByteArray &bytes)
     if (!isValidMediaFile)
         return;
 
+    // "image2" reads picture files by name, the "*_pipe" readers by content.
+    const QString container = report["format"]["format_name"].stringValue();
+    isStillPicture = container == QLatin1String("image2") || container.endsWith(QLatin1String("_pipe"));
+
     for (qint64 i = 0; i < n; ++i) {
         const JSON stream = streams[i];
         if (isVideo(stream) && stream["codec_name"] == nullJSON()) {

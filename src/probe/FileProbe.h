@@ -26,6 +26,10 @@ public:
     bool hasErrors = false;
     bool isValidMediaFile = false;
     bool isEncrypted = false;
+    // Read by a picture reader: an image, not a video. Those readers make a
+    // duration up (one frame at 25 fps for a JPEG), so the other fields can
+    // look like a very short clip.
+    bool isStillPicture = false;
     qint64 numberOfStreams = 0;
     bool hasVideoTrack = false;
     bool hasAudioTrack = false;

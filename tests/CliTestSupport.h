@@ -24,3 +24,9 @@ inline CliRun runCli(const QStringList &arguments)
     err.flush();
     return run;
 }
+
+// Everything about a run, for a failure message.
+inline QString describe(const CliRun &run)
+{
+    return QStringLiteral("status %1\nstdout: %2\nstderr: %3").arg(run.status).arg(run.out, run.err);
+}

@@ -1,4 +1,5 @@
 #include "BuildConfig.h"
+#include "CliTestSupport.h"
 #include "TestSupport.h"
 #include "WindowTestSupport.h"
 
@@ -57,29 +58,6 @@ const BadInput corpus[] = {
     { "ÜnïcødéЖ 日本.mp4", "valid video audio", nullptr },
     { "-dash.mp4", "valid video audio", nullptr },
 };
-
-struct CliRun
-{
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-CliRun cli(const QStringList &arguments)
-{
-    CliRun run;
-    QTextStream out(&run.out);
-    QTextStream err(&run.err);
-    run.status = Cli::run(arguments, out, err);
-    out.flush();
-    err.flush();
-    return run;
-}
-
-QString describe(const CliRun &run)
-{
-    return QStringLiteral("status %1\nstdout: %2\nstderr: %3").arg(run.status).arg(run.out, run.err);
-}
 
 // What lies at path, without following a link or opening a pipe: enough to
 // tell that nothing was removed, replaced or written to.
@@ -301,7 +279,7 @@ void TestBadInputs::cliProbe()
     std::optional<PipeWatch> watch;
     if (name.contains("pipe"))
         watch.emplace();
-    const CliRun run = cli({ "probe", input(name) });
+    const CliRun run = runCli({ "probe", input(name) });
     QVERIFY2(!watch || watch->quick(), "the pipe was opened");
     QVERIFY2(run.status == Cli::success, qPrintable(describe(run)));
 
@@ -330,7 +308,7 @@ void TestBadInputs::cliCompress()
     std::optional<PipeWatch> watch;
     if (name.contains("pipe"))
         watch.emplace();
-    const CliRun run = cli({ "compress", "--output", folder, input(name) });
+    const CliRun run = runCli({ "compress", "--output", folder, input(name) });
     QVERIFY2(!watch || watch->quick(), "the pipe was opened");
     if (refusal.isEmpty()) {
         QVERIFY2(run.status == Cli::success, qPrintable(describe(run)));
@@ -357,7 +335,7 @@ void TestBadInputs::cliFileVanishes()
     QVERIFY(QFile::copy(m_clips.filePath("good.mp4"), vanishing));
     const QString folder = m_work->filePath("out");
 
-    const CliRun run = cli({ "compress", "--output", folder, m_clips.filePath("good.mp4"), vanishing,
+    const CliRun run = runCli({ "compress", "--output", folder, m_clips.filePath("good.mp4"), vanishing,
                              m_clips.filePath("other.mkv") });
     QVERIFY2(run.status == Cli::failure, qPrintable(describe(run)));
     QVERIFY2(run.out.contains("FAILED " + vanishing + ": "), qPrintable(run.out));
@@ -374,7 +352,7 @@ void TestBadInputs::outputFolderUnderAFile()
     const QString folder = blocker + "/out";
     const QStringList inputs { m_clips.filePath("good.mp4"), m_clips.filePath("other.mkv") };
 
-    const CliRun run = cli(QStringList { "compress", "--output", folder } + inputs);
+    const CliRun run = runCli(QStringList { "compress", "--output", folder } + inputs);
     QVERIFY2(run.status == Cli::failure, qPrintable(describe(run)));
     QVERIFY2(run.err.contains("could not create " + folder), qPrintable(run.err));
     const QStringList lines = run.out.split('\n', Qt::SkipEmptyParts);

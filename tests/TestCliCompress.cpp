@@ -10,10 +10,6 @@ namespace {
 
 CliRun compress(const QStringList &arguments) { return runCli(QStringList { "compress" } + arguments); }
 
-QString describe(const CliRun &result)
-{
-    return QStringLiteral("status %1\nstdout: %2\nstderr: %3").arg(result.status).arg(result.out, result.err);
-}
 
 // Picture noise keeps the encoder at the bitrate it is given, so sizes can be
 // compared with the target even for a clip of a few seconds.

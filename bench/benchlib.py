@@ -17,7 +17,8 @@ ROOT = os.path.dirname(HERE)
 
 
 def build_dir():
-    return os.path.abspath(os.environ.get("VELTRANE_BUILD_DIR", os.path.join(ROOT, "build")))
+    # As scripts/build reads it: relative to the source tree.
+    return os.path.join(ROOT, os.environ.get("VELTRANE_BUILD_DIR") or "build")
 
 
 def binary(name):

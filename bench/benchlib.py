@@ -70,11 +70,14 @@ def logged_seconds(log):
     return total
 
 
-def gui_env():
+def gui_env(work):
+    """The harness's environment: offscreen unless told otherwise, and a
+    runtime folder of its own inside the working folder where none is set."""
     env = dict(os.environ)
     env.setdefault("QT_QPA_PLATFORM", "offscreen")
-    env.setdefault("XDG_RUNTIME_DIR", tempfile.mkdtemp(prefix="veltrane-bench-xdg-"))
-    os.chmod(env["XDG_RUNTIME_DIR"], 0o700)
+    if not env.get("XDG_RUNTIME_DIR"):
+        env["XDG_RUNTIME_DIR"] = os.path.join(work, "runtime")
+        os.makedirs(env["XDG_RUNTIME_DIR"], mode=0o700)
     return env
 
 

@@ -150,6 +150,20 @@ double threadCpuMs()
     return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
 }
 
+// How long the calling thread has been ready to run but waiting for a CPU,
+// from the kernel's scheduler statistics; 0 where the kernel keeps none.
+double threadRunQueueWaitMs()
+{
+    std::FILE *file = std::fopen("/proc/thread-self/schedstat", "r");
+    if (!file)
+        return 0;
+    unsigned long long running = 0;
+    unsigned long long waiting = 0;
+    const int read = std::fscanf(file, "%llu %llu", &running, &waiting);
+    std::fclose(file);
+    return read == 2 ? double(waiting) / 1e6 : 0;
+}
+
 struct Span
 {
     double wall = 0;
@@ -271,8 +285,11 @@ int responsivenessMode(const Options &options)
     std::vector<double> tickTimes; // seconds into the batch, to tell where a stall happened
     // CPU time the GUI thread itself spent in each gap: a stall it was busy
     // through is the app's own work; one it was not is the scheduler's.
+    // Time it spent ready but waiting for a CPU tells the scheduler's part.
     std::vector<double> busy;
+    std::vector<double> queued;
     double threadCpuAtTick = threadCpuMs();
+    double queueWaitAtTick = threadRunQueueWaitMs();
     QElapsedTimer batchClock;
     QElapsedTimer sinceTick;
     QTimer ticker;
@@ -284,6 +301,9 @@ int responsivenessMode(const Options &options)
         const double cpu = threadCpuMs();
         busy.push_back(cpu - threadCpuAtTick);
         threadCpuAtTick = cpu;
+        const double wait = threadRunQueueWaitMs();
+        queued.push_back(wait - queueWaitAtTick);
+        queueWaitAtTick = wait;
         sinceTick.start();
     });
 
@@ -300,6 +320,7 @@ int responsivenessMode(const Options &options)
                 .argumentLists;
         QTimer::singleShot(0, &loop, [&, program = *creator, lists] {
             threadCpuAtTick = threadCpuMs();
+            queueWaitAtTick = threadRunQueueWaitMs();
             sinceTick.start();
             ticker.start();
             batchClock.start();
@@ -312,6 +333,7 @@ int responsivenessMode(const Options &options)
         QObject::connect(&delegate, &AppDelegate::batchFinished, &loop, &QEventLoop::quit);
         QTimer::singleShot(0, &loop, [&] {
             threadCpuAtTick = threadCpuMs();
+            queueWaitAtTick = threadRunQueueWaitMs();
             sinceTick.start();
             ticker.start();
             batchClock.start();
@@ -327,6 +349,10 @@ int responsivenessMode(const Options &options)
     std::vector<double> lateness;
     for (double gap : gaps)
         lateness.push_back(std::max(0.0, gap - options.intervalMs));
+    // The stall with the scheduler's part taken out: what the app itself held up.
+    double maxOwnLate = 0;
+    for (size_t i = 0; i < gaps.size(); ++i)
+        maxOwnLate = std::max(maxOwnLate, gaps[i] - options.intervalMs - queued[i]);
     std::vector<size_t> order(lateness.size());
     for (size_t i = 0; i < order.size(); ++i)
         order[i] = i;
@@ -335,7 +361,8 @@ int responsivenessMode(const Options &options)
     for (size_t i = 0; i < std::min<size_t>(5, order.size()); ++i)
         worst.append(QJsonObject { { QStringLiteral("endedAtSeconds"), tickTimes[order[i]] },
                                    { QStringLiteral("lateMs"), lateness[order[i]] },
-                                   { QStringLiteral("busyMs"), busy[order[i]] } });
+                                   { QStringLiteral("busyMs"), busy[order[i]] },
+                                   { QStringLiteral("queuedMs"), queued[order[i]] } });
     std::sort(lateness.begin(), lateness.end());
     const auto quantile = [&](double q) {
         if (lateness.empty())
@@ -351,6 +378,7 @@ int responsivenessMode(const Options &options)
                                     { QStringLiteral("maxLateMs"), lateness.empty() ? 0.0 : lateness.back() },
                                     { QStringLiteral("p99LateMs"), quantile(0.99) },
                                     { QStringLiteral("p50LateMs"), quantile(0.5) },
+                                    { QStringLiteral("maxOwnLateMs"), maxOwnLate },
                                     { QStringLiteral("worst"), worst },
                                 });
     return 0;

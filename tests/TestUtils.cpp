@@ -29,7 +29,7 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QVariant>("seconds"); // invalid: nothing
         QTest::newRow("zero") << "00:00:00.00" << QVariant(0.0);
-        QTest::newRow("every part") << "01:02:03.50" << QVariant(3723.5);
+        QTest::newRow("hours to hundredths") << "01:02:03.50" << QVariant(3723.5);
         QTest::newRow("comma") << "00:00:04,00" << QVariant();
         QTest::newRow("no clock") << "12.50" << QVariant();
         QTest::newRow("no hundredths") << "00:00:04" << QVariant();

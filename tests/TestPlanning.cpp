@@ -1,129 +1,134 @@
+#include "compress/Batch.h"
 #include "compress/Planning.h"
+#include "compress/TranscoderCommand.h"
 #include "filelist/RowRecord.h"
-#include "util/TextFormat.h"
+
+#include "TestSupport.h"
 
 #include <QtTest>
 
 namespace {
 
-QVariantMap row(qint64 fileSize, double duration, bool audio, qint64 width = 1920, qint64 height = 1080)
+QVariantMap row(double duration, bool audio, QSize size = { 1920, 1080 }, bool surround = false,
+                qint64 fileSize = 100'000'000, const QString &path = "/in/a.mov")
 {
-    return { { RowKeys::fileSize, fileSize },   { RowKeys::duration, duration },
-             { RowKeys::hasAudioTrack, audio }, { RowKeys::videoWidth, width },
-             { RowKeys::videoHeight, height } };
+    return { { RowKeys::filePath, path }, { RowKeys::fileSize, fileSize }, { RowKeys::duration, duration },
+             { RowKeys::hasAudioTrack, audio }, { RowKeys::hasAudioTrackWhichHasMoreThanTwoChannels, surround },
+             { RowKeys::videoWidth, qint64(size.width()) }, { RowKeys::videoHeight, qint64(size.height()) } };
 }
+
+QStringList shown(const Planning::SizeLabels &labels) { return { labels.target, labels.left, labels.middle, labels.right }; }
 
 }
 
+// What is decided before the transcoder runs: labels, argument lists, output names and folder.
 class TestPlanning : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void sizeLabels_data()
+    void labels()
     {
-        QTest::addColumn<QList<qint64>>("fileSizes");
-        QTest::addColumn<double>("percent");
-        QTest::addColumn<qint64>("reference");
-        QTest::addColumn<QStringList>("labels"); // target, left, middle, right
-        QTest::addColumn<qint64>("target");
-
-        QTest::newRow("one file at 55") << QList<qint64> { 100'000'000 } << 55.0 << qint64(100'000'000)
-                                        << QStringList { "55 MB", "10 MB", "55 MB", "100 MB" } << qint64(55'000'000);
-        QTest::newRow("smallest of two") << QList<qint64> { 200'000'000, 80'000'000 } << 55.0 << qint64(80'000'000)
-                                         << QStringList { "44 MB", "8 MB", "44 MB", "80 MB" } << qint64(44'000'000);
-        // Bytes are truncated before formatting: 33.3 % of 1,000,001 bytes.
-        QTest::newRow("fractional slider") << QList<qint64> { 1'000'001 } << 33.3 << qint64(1'000'001)
-                                           << QStringList { "333 KB", "100 KB", "550 KB", "1 MB" } << qint64(333'000);
-        QTest::newRow("no rows") << QList<qint64> {} << 55.0 << qint64(0)
-                                 << QStringList { "0 bytes", "0 bytes", "0 bytes", "0 bytes" } << qint64(0);
+        QCOMPARE(shown(Planning::sizeLabels(100'000'000, 55)), (QStringList { "55 MB", "10 MB", "55 MB", "100 MB" }));
+        QCOMPARE(shown(Planning::sizeLabels(80'000'000, 55)), (QStringList { "44 MB", "8 MB", "44 MB", "80 MB" }));
+        QCOMPARE(Planning::resolutionLabel(99.6), QStringLiteral("99%"));
     }
 
-    void sizeLabels()
+    // 100,000,000 bytes at 55 % over 600 s give T = 728 kbit/s; at 10 %, T = 132;
+    // over 1187.6 s, T = 368, the last total that audio takes a third of; over 1184.4 s, T = 369.
+    void arguments_data()
     {
-        QFETCH(QList<qint64>, fileSizes);
-        QFETCH(double, percent);
-        QFETCH(qint64, reference);
-        QFETCH(QStringList, labels);
-        QFETCH(qint64, target);
-
-        QList<QVariantMap> rows;
-        for (qint64 size : fileSizes)
-            rows.append(row(size, 600, true));
-        QCOMPARE(Planning::referenceFileSize(rows), reference);
-        const Planning::SizeLabels shown = Planning::sizeLabels(reference, percent);
-        QCOMPARE((QStringList { shown.target, shown.left, shown.middle, shown.right }), labels);
-        QCOMPARE(Planning::targetBytes(reference, percent), target);
+        QTest::addColumn<QVariantMap>("row");
+        QTest::addColumn<double>("size");
+        QTest::addColumn<double>("resolution");
+        QTest::addColumn<QString>("middle"); // between the fixed head and "-y" with the output
+        QTest::newRow("T=132") << row(600, true) << 10.0 << 100.0
+                               << "-b:v 84.47999999999999k -b:a 42.239999999999995k";
+        QTest::newRow("T=368") << row(1187.6, true) << 55.0 << 100.0
+                               << "-b:v 235.51999999999998k -b:a 117.75999999999999k";
+        QTest::newRow("T=369") << row(1184.4, true) << 55.0 << 100.0 << "-b:v 241.0k -b:a 128.0k";
+        QTest::newRow("T=728, 5.1, 50% of 1920x1080") << row(600, true, { 1920, 1080 }, true) << 55.0 << 50.0
+                                                      << "-ac 2 -b:v 600.0k -b:a 128.0k -vf scale=960:540,setsar=1:1";
+        QTest::newRow("33% of 1280x720") << row(600, false, { 1280, 720 }) << 55.0 << 33.0
+                                         << "-b:v 728.0k -vf scale=422:238,setsar=1:1";
+        QTest::newRow("75% of 1366x768, stale 5.1 flag") << row(600, false, { 1366, 768 }, true) << 55.0 << 75.0
+                                                         << "-b:v 728.0k -vf scale=1024:576,setsar=1:1";
+        QTest::newRow("99.6% of 1920x1080") << row(600, false) << 55.0 << 99.6 << "-b:v 728.0k -vf scale=1912:1076,setsar=1:1";
     }
 
-    // Bitrates are compared as their decimal text: exact, and what the
-    // transcoder is given.
-    void bitrates_data()
+    void arguments()
     {
-        QTest::addColumn<double>("percent");
-        QTest::addColumn<double>("duration");
-        QTest::addColumn<bool>("audio");
-        QTest::addColumn<QString>("video");
-        QTest::addColumn<QString>("audioRate"); // empty: none
-
-        // 100,000,000 bytes throughout; T = 728, 132, 368, 369.
-        QTest::newRow("T=728 with audio") << 55.0 << 600.0 << true << "600.0" << "128.0";
-        QTest::newRow("T=728 without audio") << 55.0 << 600.0 << false << "728.0" << "";
-        QTest::newRow("T=132 with audio") << 10.0 << 600.0 << true << "84.47999999999999" << "42.239999999999995";
-        QTest::newRow("T=132 without audio") << 10.0 << 600.0 << false << "132.0" << "";
-        QTest::newRow("T=368 splits") << 55.0 << 1187.6 << true << "235.51999999999998" << "117.75999999999999";
-        QTest::newRow("T=369 keeps 128") << 55.0 << 1184.4 << true << "241.0" << "128.0";
-        QTest::newRow("T=369 without audio") << 55.0 << 1184.4 << false << "369.0" << "";
+        QFETCH(QVariantMap, row);
+        QFETCH(double, size);
+        QFETCH(double, resolution);
+        QFETCH(QString, middle);
+        const QStringList head { "-i", "/in/a.mov", "-sn", "-dn", "-map_chapters", "-1", "-map_metadata", "-1",
+                                 "-pix_fmt", "yuv420p", "-avoid_negative_ts", "1" };
+        QCOMPARE(TranscoderCommand::transcoderArguments("/in/a.mov", "/out/a.mp4", row, 100'000'000, size, resolution),
+                 (head + middle.split(' ') + QStringList { "-y", "/out/a.mp4" }));
     }
 
-    void bitrates()
+    void outputNames_data()
     {
-        QFETCH(double, percent);
-        QFETCH(double, duration);
-        QFETCH(bool, audio);
-        QFETCH(QString, video);
-        QFETCH(QString, audioRate);
-
-        const Planning::Bitrates plan = Planning::planBitrates(row(100'000'000, duration, audio), 100'000'000, percent);
-        QCOMPARE(TextFormat::decimalText(plan.video), video);
-        QCOMPARE(plan.audio ? TextFormat::decimalText(*plan.audio) : QString(), audioRate);
+        QTest::addColumn<QStringList>("inputs");
+        QTest::addColumn<QStringList>("names");
+        QTest::newRow("last extension replaced") << QStringList { "/v/holiday.2019.mov", "/v/clip", "/v/UP.MP4", "/v/.hidden" }
+                                                 << QStringList { "holiday.2019.mp4", "clip.mp4", "UP.mp4", ".hidden.mp4" };
+        QTest::newRow("same name, any case") << QStringList { "/a/clip.mov", "/a/other.mov", "/b/clip.mkv", "/c/Clip.avi" }
+                                             << QStringList { "clip.mp4", "other.mp4", "clip (2).mp4", "Clip (3).mp4" };
+        QTest::newRow("numbered name taken") << QStringList { "/a/clip (2).mov", "/a/clip.mov", "/b/clip.mov" }
+                                             << QStringList { "clip (2).mp4", "clip.mp4", "clip (3).mp4" };
+        QTest::newRow("percent signs are text") << QStringList { "/a/50%1 off.mov", "/b/50%1 off.mov" }
+                                                << QStringList { "50%1 off.mp4", "50%1 off (2).mp4" };
     }
 
-    void resolution_data()
+    void outputNames()
     {
-        QTest::addColumn<double>("percent");
-        QTest::addColumn<qint64>("width");
-        QTest::addColumn<qint64>("height");
-        QTest::addColumn<qint64>("outWidth");
-        QTest::addColumn<qint64>("outHeight");
-        QTest::addColumn<QString>("label");
-        QTest::addColumn<bool>("scaling");
-
-        QTest::newRow("50% of 1080p") << 50.0 << qint64(1920) << qint64(1080) << qint64(960) << qint64(540) << "50%" << true;
-        QTest::newRow("33% of 720p") << 33.0 << qint64(1280) << qint64(720) << qint64(422) << qint64(238) << "33%" << true;
-        QTest::newRow("75% of 1366x768") << 75.0 << qint64(1366) << qint64(768) << qint64(1024) << qint64(576) << "75%" << true;
-        QTest::newRow("99.6% of 1080p") << 99.6 << qint64(1920) << qint64(1080) << qint64(1912) << qint64(1076) << "99%" << true;
-        QTest::newRow("100% of an odd size") << 100.0 << qint64(641) << qint64(361) << qint64(642) << qint64(362) << "100%" << false;
-        QTest::newRow("1% of 160x120") << 1.0 << qint64(160) << qint64(120) << qint64(2) << qint64(2) << "1%" << true;
-        // 10% of 1920x8 would round the height to 0, which the scaler reads as "keep it".
-        QTest::newRow("a side never rounds to 0") << 10.0 << qint64(1920) << qint64(8) << qint64(192) << qint64(2) << "10%" << true;
+        QFETCH(QStringList, inputs);
+        QFETCH(QStringList, names);
+        QCOMPARE(TranscoderCommand::outputPaths("/out", inputs).replaceInStrings("/out/", QString()), names);
     }
 
-    void resolution()
+    // Every row aims at the same share of the smallest file, over its own duration.
+    void batch()
     {
-        QFETCH(double, percent);
-        QFETCH(qint64, width);
-        QFETCH(qint64, height);
-        QFETCH(qint64, outWidth);
-        QFETCH(qint64, outHeight);
-        QFETCH(QString, label);
-        QFETCH(bool, scaling);
+        const Batch batch = planBatch({ row(600, true, {}, false, 200'000'000, "/a/clip.mov"),
+                                        row(300, false, {}, false, 80'000'000, "/b/clip.mkv") }, "/out", 55, 100);
+        QCOMPARE(batch.outputs, (QStringList { "/out/clip.mp4", "/out/clip (2).mp4" }));
+        QCOMPARE(batch.targetSizes, (QList<qint64> { 44'000'000, 44'000'000 }));
+        // 44 MB over 600 s: T = 583; over 300 s: T = 1165.
+        QCOMPARE(batch.argumentLists.at(0).mid(12, 4), (QStringList { "-b:v", "455.0k", "-b:a", "128.0k" }));
+        QCOMPARE(batch.argumentLists.at(1).mid(12, 2), (QStringList { "-b:v", "1165.0k" }));
+        QCOMPARE(argumentListsText({ { "-i", "say \"hi\".mov" }, { "back\\slash", "two\nlines" } }),
+                 QStringLiteral("[[\"-i\", \"say \\\"hi\\\".mov\"], [\"back\\\\slash\", \"two\\nlines\"]]"));
+    }
 
-        const Planning::Dimensions size = Planning::outputDimensions(row(1, 1, false, width, height), percent);
-        QCOMPARE(size.width, outWidth);
-        QCOMPARE(size.height, outHeight);
-        QCOMPARE(Planning::resolutionLabel(percent), label);
-        QCOMPARE(Planning::isScaling(percent), scaling);
+    // Replacing the chosen folder must never take a listed input with it.
+    void listedInputInside()
+    {
+        QTemporaryDir dir;
+        const QString root = dir.path() + '/';
+        QVERIFY(QDir().mkpath(root + "a/b") && QFile(root + "a/b/v.mp4").open(QIODevice::WriteOnly));
+        QVERIFY(QFile::link(root + "a/b/v.mp4", root + "link.mp4") && QFile::link(root + "a/b", root + "linkdir"));
+        const auto holds = [&root](const QString &chosen, const QString &input) {
+            return OutputFolder::listedInputInside(root + chosen, { root + input }).has_value();
+        };
+        QVERIFY(holds("a", "a/b/v.mp4"));
+        QVERIFY(!holds("a/b", "a/bc.mp4")); // a common prefix is not a parent
+        QVERIFY(holds("a/b", "link.mp4"));
+        QVERIFY(holds("linkdir", "a/b/v.mp4"));
+    }
+
+    void prepare()
+    {
+        QTemporaryDir dir;
+        const QString folder = dir.filePath("Compressed Files");
+        QVERIFY(QDir().mkpath(folder + "/old"));
+        QVERIFY(OutputFolder::prepare(folder));
+        QVERIFY(QDir(folder).isEmpty());
+        const TestSupport::DiagnosticCapture capture;
+        QVERIFY(!OutputFolder::prepare(dir.filePath("missing/parent"))); // parents are not made
+        QVERIFY(capture.lines().value(0).startsWith("An error took place: "));
     }
 };
 

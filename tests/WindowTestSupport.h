@@ -5,11 +5,7 @@
 #include "app/AppDelegate.h"
 #include "filelist/FileListModel.h"
 
-#include <QAbstractButton>
-#include <QFileDialog>
-#include <QMainWindow>
-#include <QMessageBox>
-#include <QUrl>
+#include <QtWidgets>
 
 #include <csignal>
 #include <memory>
@@ -25,38 +21,16 @@ inline std::unique_ptr<AppDelegate> launch()
     return delegate;
 }
 
-inline QList<QMessageBox *> visibleAlerts(const AppDelegate &delegate)
+template<typename Widget>
+QList<Widget *> visible(const AppDelegate &delegate)
 {
-    QList<QMessageBox *> shown;
-    for (QMessageBox *box : delegate.window->findChildren<QMessageBox *>())
-        if (box->isVisible())
-            shown.append(box);
+    QList<Widget *> shown = delegate.window->findChildren<Widget *>();
+    shown.removeIf([](const Widget *widget) { return !widget->isVisible(); });
     return shown;
 }
 
-inline QFileDialog *visiblePanel(const AppDelegate &delegate)
-{
-    for (QFileDialog *panel : delegate.window->findChildren<QFileDialog *>())
-        if (panel->isVisible())
-            return panel;
-    return nullptr;
-}
-
-inline QStringList buttonTitles(const QMessageBox *box)
-{
-    QStringList titles;
-    for (const QAbstractButton *button : box->buttons())
-        titles.append(button->text());
-    return titles;
-}
-
-inline QAbstractButton *button(const QMessageBox *box, const QString &title)
-{
-    for (QAbstractButton *candidate : box->buttons())
-        if (candidate->text() == title)
-            return candidate;
-    return nullptr;
-}
+inline QList<QMessageBox *> visibleAlerts(const AppDelegate &delegate) { return visible<QMessageBox>(delegate); }
+inline QFileDialog *visiblePanel(const AppDelegate &delegate) { return visible<QFileDialog>(delegate).value(0); }
 
 inline QList<QUrl> fileUrls(const QStringList &paths)
 {

@@ -238,20 +238,17 @@ int compress(const QStringList &arguments, QTextStream &out, QTextStream &err, b
     if (parser.isSet(size) && parser.isSet(targetSize))
         return usage(QStringLiteral("--size and --target-size cannot be used together"));
 
-    double sizePercent = 55;
-    if (parser.isSet(size)) {
-        const auto value = percentOption(parser.value(size));
-        if (!value)
-            return usage(QStringLiteral("--size must be a number from 1 to 100, not '%1'").arg(parser.value(size)));
-        sizePercent = *value;
-    }
-    double resolutionPercent = 100;
-    if (parser.isSet(resolution)) {
-        const auto value = percentOption(parser.value(resolution));
-        if (!value)
-            return usage(QStringLiteral("--resolution must be a number from 1 to 100, not '%1'").arg(parser.value(resolution)));
-        resolutionPercent = *value;
-    }
+    // A percentage option: its default when absent, nothing when it is no number from 1 to 100.
+    const auto percent = [&parser](const QCommandLineOption &option, double absent) {
+        return parser.isSet(option) ? percentOption(parser.value(option)) : std::optional(absent);
+    };
+    const std::optional<double> sizeOption = percent(size, 55), resolutionOption = percent(resolution, 100);
+    if (!sizeOption)
+        return usage(QStringLiteral("--size must be a number from 1 to 100, not '%1'").arg(parser.value(size)));
+    if (!resolutionOption)
+        return usage(QStringLiteral("--resolution must be a number from 1 to 100, not '%1'").arg(parser.value(resolution)));
+    double sizePercent = *sizeOption;
+    const double resolutionPercent = *resolutionOption;
     std::optional<qint64> targetBytes;
     if (parser.isSet(targetSize)) {
         targetBytes = byteCountOption(parser.value(targetSize));

@@ -12,6 +12,7 @@
 #include "util/Diagnostics.h"
 #include "util/NotificationCenter.h"
 #include "util/Resources.h"
+#include "util/TextFormat.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -25,7 +26,6 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <filesystem>
 
 namespace {
 
@@ -41,12 +41,6 @@ public:
     using QDialog::QDialog;
     void reject() override {}
 };
-
-void removeFolder(const QString &folder)
-{
-    std::error_code ignored;
-    std::filesystem::remove_all(std::filesystem::path(folder.toStdString()), ignored);
-}
 
 }
 
@@ -156,7 +150,7 @@ void AppDelegate::applicationWillTerminate()
     cancelBTNInsideProgressWindowClicked();
     if (m_runnerDone && !m_runnerDone->tryAcquire(1, quitWaitMilliseconds))
         Diagnostics::line(QStringLiteral("The transcoder did not stop in time; leaving: ") + m_batchFolder);
-    removeFolder(m_batchFolder);
+    OutputFolder::remove(m_batchFolder);
     m_batchRunning = false;
 }
 
@@ -189,13 +183,7 @@ void AppDelegate::showOpenPanel()
     panel->setWindowModality(Qt::WindowModal);
     // filesSelected, not urlsSelected: Qt's own dialog, used where the desktop
     // offers none, emits only the former.
-    connect(panel, &QFileDialog::filesSelected, this, [this](const QStringList &paths) {
-        QList<QUrl> urls;
-        for (const QString &path : paths)
-            urls.append(QUrl::fromLocalFile(path));
-        // Let the panel close before the pass starts.
-        QTimer::singleShot(0, this, [this, urls] { analyzeAndAddFiles(urls); });
-    });
+    connect(panel, &QFileDialog::filesSelected, this, &AppDelegate::analyzeAndAddFilesLater);
     panel->open();
 }
 
@@ -206,11 +194,16 @@ void AppDelegate::filesAddedByDragAndDropWithNotification(const QString &name, c
     const QVariant key = userInfo.value(QStringLiteral("key"));
     if (!key.canConvert<QStringList>())
         return;
-    QList<QUrl> urls;
-    for (const QString &path : key.toStringList())
-        urls.append(QUrl::fromLocalFile(path));
     // The pass runs after the drop has been answered, so the file manager
     // that started the drag is not held up while the files are probed.
+    analyzeAndAddFilesLater(key.toStringList());
+}
+
+void AppDelegate::analyzeAndAddFilesLater(const QStringList &paths)
+{
+    QList<QUrl> urls;
+    for (const QString &path : paths)
+        urls.append(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
     QTimer::singleShot(0, this, [this, urls] { analyzeAndAddFiles(urls); });
 }
 
@@ -219,7 +212,8 @@ void AppDelegate::analyzeAndAddFiles(const QList<QUrl> &urls)
     // One pass at a time, and none while a batch runs: a pass resets the
     // controls (the cancel flag among them) and takes over the sheet.
     if (m_analyzing || m_batchRunning) {
-        m_pendingIntake += urls;
+        for (const QUrl &url : urls)
+            m_pendingIntake.append(url.toLocalFile());
         return;
     }
     m_analyzing = true;
@@ -234,7 +228,7 @@ void AppDelegate::analyzeAndAddFiles(const QList<QUrl> &urls)
     setProgress(0);
     endSheet();
     if (!refused.isEmpty())
-        showAlert(Intake::refusalMessageText, Intake::refusalInformativeText(refused), {});
+        showAlert(Intake::refusalMessageText, TextFormat::namedFilesAlertText(Intake::refusedNames(refused)), {});
     refreshSizeControls();
 
     m_analyzing = false;
@@ -244,10 +238,8 @@ void AppDelegate::analyzeAndAddFiles(const QList<QUrl> &urls)
 
 void AppDelegate::runPendingIntake()
 {
-    if (m_pendingIntake.isEmpty())
-        return;
-    const QList<QUrl> pending = std::exchange(m_pendingIntake, {});
-    QTimer::singleShot(0, this, [this, pending] { analyzeAndAddFiles(pending); });
+    if (!m_pendingIntake.isEmpty())
+        analyzeAndAddFilesLater(std::exchange(m_pendingIntake, {}));
 }
 
 void AppDelegate::addRowForProbe(const FileProbe &probe)
@@ -403,7 +395,7 @@ void AppDelegate::finishBatch(const Batch &batch, const QList<RowResult> &result
     setBatchControlsEnabled(true);
     const QString folder = batch.outputFolder;
     if (isProcessCancelledByUser->load()) {
-        removeFolder(folder);
+        OutputFolder::remove(folder);
         emit batchFinished();
         runPendingIntake();
         return;

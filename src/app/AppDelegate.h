@@ -44,6 +44,10 @@ public:
 
     void resetControls();
     void analyzeAndAddFiles(const QList<QUrl> &urls);
+    // The same pass once the current event is done: a panel has closed, a
+    // drop has been answered, the window is up. Relative paths are taken from
+    // the current folder.
+    void analyzeAndAddFilesLater(const QStringList &paths);
     void addRowForProbe(const FileProbe &probe);
     void refreshSizeControls();
     void updateFileSizeLabels();
@@ -111,7 +115,7 @@ private:
     std::unique_ptr<Ui::ProgressSheet> m_sheetUi;
     std::unique_ptr<QMainWindow> m_window;
     bool m_analyzing = false;
-    QList<QUrl> m_pendingIntake;
+    QStringList m_pendingIntake;
     bool m_batchRunning = false;
     QString m_batchFolder;
     std::shared_ptr<QSemaphore> m_runnerDone;

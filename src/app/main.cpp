@@ -2,10 +2,8 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QFileInfo>
 #include <QMainWindow>
 #include <QSocketNotifier>
-#include <QTimer>
 
 #include <csignal>
 #include <sys/socket.h>
@@ -65,11 +63,8 @@ int main(int argc, char *argv[])
 
     // Files named on the command line (also how "Open with" arrives) go
     // through the same pass as the open panel, once the window is up.
-    QList<QUrl> files;
-    for (const QString &argument : parser.positionalArguments())
-        files.append(QUrl::fromLocalFile(QFileInfo(argument).absoluteFilePath()));
-    if (!files.isEmpty())
-        QTimer::singleShot(0, &delegate, [&delegate, files] { delegate.analyzeAndAddFiles(files); });
+    if (!parser.positionalArguments().isEmpty())
+        delegate.analyzeAndAddFilesLater(parser.positionalArguments());
 
     return app.exec();
 }

@@ -22,7 +22,6 @@
 #include <atomic>
 #include <cmath>
 #include <csignal>
-#include <filesystem>
 
 namespace Cli {
 
@@ -329,8 +328,7 @@ int compress(const QStringList &arguments, QTextStream &out, QTextStream &err, b
     view.finish();
 
     if (interrupted.load()) {
-        std::error_code ignored;
-        std::filesystem::remove_all(std::filesystem::path(folder.toStdString()), ignored);
+        OutputFolder::remove(folder);
         err << "veltrane-cli compress: cancelled; removed " << folder << "\n";
         return cancelled;
     }

@@ -112,4 +112,10 @@ bool prepare(const QString &path)
     return QFileInfo(path).isDir();
 }
 
+void remove(const QString &path)
+{
+    std::error_code ignored;
+    std::filesystem::remove_all(std::filesystem::path(path.toStdString()), ignored);
+}
+
 }

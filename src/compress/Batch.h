@@ -36,6 +36,9 @@ std::optional<QString> listedInputInside(const QString &path, const QStringList 
 // exists afterwards.
 bool prepare(const QString &path);
 
+// Removes the folder and all it holds, quietly: what a cancelled batch leaves.
+void remove(const QString &path);
+
 inline const QString holdsInputMessageText =
     QStringLiteral("Veltrane can't replace a folder that holds files from the list:");
 

@@ -2,6 +2,7 @@
 
 #include "BuildConfig.h"
 #include "util/Paths.h"
+#include "util/TextFormat.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -19,8 +20,7 @@ Alert completionAlert(const QString &folder, const QStringList &failedInputs)
     QStringList names;
     for (const QString &input : failedInputs)
         names.append(Paths::lastComponent(input));
-    return { QStringLiteral("Veltrane not able to compress these file(s):"),
-             names.join(QStringLiteral(", ")) + QStringLiteral("\n\nQuestions? : ") + address, true };
+    return { QStringLiteral("Veltrane not able to compress these file(s):"), TextFormat::namedFilesAlertText(names), true };
 }
 
 QList<QUrl> outputEntries(const QString &folder)

@@ -9,8 +9,6 @@
 
 namespace TranscoderCommand {
 
-QString outputFileName(const QString &inputPath) { return Paths::baseName(inputPath) + QStringLiteral(".mp4"); }
-
 QStringList outputPaths(const QString &folder, const QStringList &inputPaths)
 {
     QSet<QString> taken;

@@ -7,10 +7,8 @@
 // The transcoder run that compresses one row.
 namespace TranscoderCommand {
 
-// The input's last path component with its last extension replaced by "mp4".
-QString outputFileName(const QString &inputPath);
-
-// One output path per input, in the folder. Inputs whose output names would
+// One output path per input, in the folder: the input's last path component
+// with its last extension replaced by "mp4". Inputs whose output names would
 // collide (a/clip.mov, b/clip.mkv) get "clip (2).mp4", "clip (3).mp4"... so
 // no output overwrites another. Compared without letter case, since the
 // folder may be on a file system that ignores it.

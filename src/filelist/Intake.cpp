@@ -1,6 +1,5 @@
 #include "filelist/Intake.h"
 
-#include "BuildConfig.h"
 #include "probe/FileProbe.h"
 #include "util/Diagnostics.h"
 #include "util/Paths.h"
@@ -54,21 +53,16 @@ QList<Refusal> analyze(const QStringList &paths, const Callbacks &callbacks)
             callbacks.progress(double(i + 1) / double(n) * 100);
     }
     if (!refused.isEmpty())
-        Diagnostics::line(QStringLiteral("nonWorkableFiles : ") + joinedNames(refused));
+        Diagnostics::line(QStringLiteral("nonWorkableFiles : ") + refusedNames(refused).join(QStringLiteral(", ")));
     return refused;
 }
 
-QString joinedNames(const QList<Refusal> &refused)
+QStringList refusedNames(const QList<Refusal> &refused)
 {
     QStringList names;
     for (const Refusal &refusal : refused)
         names.append(refusal.name);
-    return names.join(QStringLiteral(", "));
-}
-
-QString refusalInformativeText(const QList<Refusal> &refused)
-{
-    return joinedNames(refused) + QStringLiteral("\n\nQuestions? : ") + QString::fromUtf8(BuildConfig::supportEmail);
+    return names;
 }
 
 }

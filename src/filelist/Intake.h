@@ -32,11 +32,8 @@ struct Callbacks
 // Probes each path in order, one after the other.
 QList<Refusal> analyze(const QStringList &paths, const Callbacks &callbacks);
 
-// The refused names joined for the alert and the diagnostic line.
-QString joinedNames(const QList<Refusal> &refused);
-
-// "<names>\n\nQuestions? : <address>"
-QString refusalInformativeText(const QList<Refusal> &refused);
+// The refused files' names, as the alert and the diagnostic line show them.
+QStringList refusedNames(const QList<Refusal> &refused);
 
 inline const QString refusalMessageText = QStringLiteral("Veltrane not able to open these file(s):");
 

@@ -467,6 +467,11 @@ bool operator==(const JSON &a, const JSON &b)
     return false;
 }
 
+bool JSON::isText(const char *text) const
+{
+    return m_type == Type::string && textsEqual(rawString, QString::fromUtf8(text));
+}
+
 QString JSON::stringValue() const
 {
     switch (m_type) {

@@ -96,6 +96,8 @@ public:
     qint64 count() const;
 
     friend bool operator==(const JSON &a, const JSON &b);
+    // Equal to the text value (UTF-8), by the same rule as ==.
+    bool isText(const char *text) const;
 
     QString stringValue() const;
     JSONNumber numberValue() const;

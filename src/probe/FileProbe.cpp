@@ -13,29 +13,19 @@
 
 namespace {
 
-const JSON &nullJSON()
-{
-    static const JSON value = JSON::nullValue();
-    return value;
-}
-
-JSON text(const char *value) { return JSON(QVariant(QString::fromUtf8(value))); }
-
-bool equalsText(const JSON &value, const char *expected) { return value == text(expected); }
-
-bool isVideo(const JSON &stream) { return equalsText(stream["codec_type"], "video"); }
+bool isVideo(const JSON &stream) { return stream["codec_type"].isText("video"); }
 
 // A quarter turn swaps what the player shows. Older ffprobe builds report it
 // as a "rotate" tag; newer ones only as the display matrix's rotation.
 bool isQuarterTurn(const JSON &stream)
 {
     const JSON tag = stream["tags"]["rotate"];
-    if (equalsText(tag, "90") || equalsText(tag, "270"))
+    if (tag.isText("90") || tag.isText("270"))
         return true;
     const JSON sideData = stream["side_data_list"];
     for (qint64 i = 0; i < sideData.count(); ++i) {
         const JSON entry = sideData[i];
-        if (!equalsText(entry["side_data_type"], "Display Matrix") || entry["rotation"].type() != JSON::Type::number)
+        if (!entry["side_data_type"].isText("Display Matrix") || entry["rotation"].type() != JSON::Type::number)
             continue;
         const double rotation = std::fabs(entry["rotation"].doubleValue());
         if (rotation == 90.0 || rotation == 270.0)
@@ -172,27 +162,27 @@ void FileProbe::deriveFromReport(const QString &path, const QByteArray &bytes)
 
     for (qint64 i = 0; i < n; ++i) {
         const JSON stream = streams[i];
-        if (isVideo(stream) && stream["codec_name"] == nullJSON()) {
+        if (isVideo(stream) && stream["codec_name"] == JSON::nullValue()) {
             isEncrypted = true;
             break;
         }
     }
     for (qint64 i = 0; i < n; ++i) {
         const JSON stream = streams[i];
-        if (isVideo(stream) && !equalsText(stream["avg_frame_rate"], "0/0")) {
+        if (isVideo(stream) && !stream["avg_frame_rate"].isText("0/0")) {
             chooseVideoStream(stream);
             break;
         }
     }
     for (qint64 i = 0; i < n; ++i) {
-        if (equalsText(streams[i]["codec_type"], "audio")) {
+        if (streams[i]["codec_type"].isText("audio")) {
             hasAudioTrack = true;
             break;
         }
     }
     for (qint64 i = 0; i < n; ++i) {
         const JSON channels = streams[i]["channels"];
-        if (channels == nullJSON())
+        if (channels == JSON::nullValue())
             continue;
         if (channels.optionalInteger().value_or(0) > 2) {
             hasAudioTrackWhichHasMoreThanTwoChannels = true;
@@ -201,8 +191,8 @@ void FileProbe::deriveFromReport(const QString &path, const QByteArray &bytes)
     }
     for (qint64 i = 0; i < n; ++i) {
         const JSON stream = streams[i];
-        if (equalsText(stream["codec_type"], "subtitle") && !equalsText(stream["codec_tag_string"], "text")
-            && stream["codec_name"] != nullJSON()) {
+        if (stream["codec_type"].isText("subtitle") && !stream["codec_tag_string"].isText("text")
+            && stream["codec_name"] != JSON::nullValue()) {
             hasSubtitleTrack = true;
             break;
         }
@@ -229,8 +219,8 @@ void FileProbe::applyVideoUpdate(const JSON &stream)
     if (!isVideo(stream))
         return;
     const JSON codec = stream["codec_name"];
-    const bool qualifies = equalsText(codec, "h264") || equalsText(codec, "theora")
-        || (equalsText(codec, "wmv3") && equalsText(stream["codec_tag_string"], "WMV3"));
+    const bool qualifies = codec.isText("h264") || codec.isText("theora")
+        || (codec.isText("wmv3") && stream["codec_tag_string"].isText("WMV3"));
     if (qualifies)
         takeDimensions(stream, stream["width"].optionalInteger(), stream["height"].optionalInteger());
 }

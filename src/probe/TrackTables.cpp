@@ -5,8 +5,6 @@
 
 namespace {
 
-bool equalsText(const JSON &value, const char *expected) { return value == JSON(QVariant(QString::fromUtf8(expected))); }
-
 struct TagRow
 {
     const char *label;
@@ -18,25 +16,25 @@ QString classify(const JSON &stream)
     const JSON type = stream["codec_type"];
     const JSON codec = stream["codec_name"];
     const JSON tagString = stream["codec_tag_string"];
-    const bool video = equalsText(type, "video");
+    const bool video = type.isText("video");
 
-    if (video && equalsText(codec, "mjpeg") && equalsText(tagString, "jpeg"))
+    if (video && codec.isText("mjpeg") && tagString.isText("jpeg"))
         return QStringLiteral("Other");
-    if (video && (equalsText(codec, "h264") || equalsText(codec, "theora")))
+    if (video && (codec.isText("h264") || codec.isText("theora")))
         return QStringLiteral("Video");
-    if (video && equalsText(codec, "wmv3") && equalsText(tagString, "WMV3"))
+    if (video && codec.isText("wmv3") && tagString.isText("WMV3"))
         return QStringLiteral("Video");
-    if (video && !equalsText(stream["avg_frame_rate"], "0/0"))
+    if (video && !stream["avg_frame_rate"].isText("0/0"))
         return QStringLiteral("Video");
-    if (equalsText(type, "audio"))
+    if (type.isText("audio"))
         return QStringLiteral("Audio");
-    if (equalsText(type, "subtitle") && !equalsText(tagString, "text") && codec != JSON::nullValue())
+    if (type.isText("subtitle") && !tagString.isText("text") && codec != JSON::nullValue())
         return QStringLiteral("Subtitle");
     if (!video)
         return QStringLiteral("Other");
-    if (!equalsText(tagString, "[0][0][0][0]"))
+    if (!tagString.isText("[0][0][0][0]"))
         return QStringLiteral("Other");
-    if (equalsText(codec, "mjpeg") || equalsText(codec, "png"))
+    if (codec.isText("mjpeg") || codec.isText("png"))
         return QStringLiteral("Poster");
     return QStringLiteral("Other");
 }

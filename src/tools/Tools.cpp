@@ -29,21 +29,6 @@ std::optional<QString> executableIn(const QString &folder, const QString &name)
     return std::nullopt;
 }
 
-void applyStream(QProcess &process, Stream stream, QProcess::ProcessChannel channel)
-{
-    const bool isOutput = channel == QProcess::StandardOutput;
-    switch (stream) {
-    case Stream::pipe: break;
-    case Stream::discard:
-        if (isOutput)
-            process.setStandardOutputFile(QProcess::nullDevice());
-        else
-            process.setStandardErrorFile(QProcess::nullDevice());
-        break;
-    case Stream::inherit: break; // set through the channel mode below
-    }
-}
-
 QProcess::ProcessChannelMode channelMode(Stream output, Stream error)
 {
     const bool forwardOutput = output == Stream::inherit;
@@ -92,9 +77,12 @@ void configure(QProcess &process, const QString &program, const QStringList &arg
     // A tool must not outlive the application, even one that was killed.
     process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
 #endif
+    // Inherited streams go through the channel mode, discarded ones to the null device.
     process.setProcessChannelMode(channelMode(output, error));
-    applyStream(process, output, QProcess::StandardOutput);
-    applyStream(process, error, QProcess::StandardError);
+    if (output == Stream::discard)
+        process.setStandardOutputFile(QProcess::nullDevice());
+    if (error == Stream::discard)
+        process.setStandardErrorFile(QProcess::nullDevice());
 }
 
 RunResult run(const QString &program, const QStringList &arguments, Stream output, Stream error)

@@ -1,5 +1,7 @@
 #include "util/TextFormat.h"
 
+#include "BuildConfig.h"
+
 #include <charconv>
 #include <cmath>
 
@@ -52,6 +54,11 @@ QString byteCountText(qint64 bytes)
         return text + QLatin1Char(' ') + QLatin1String(units[k].name);
     }
     return {};
+}
+
+QString namedFilesAlertText(const QStringList &names)
+{
+    return names.join(QStringLiteral(", ")) + QStringLiteral("\n\nQuestions? : ") + QString::fromUtf8(BuildConfig::supportEmail);
 }
 
 }

@@ -1,8 +1,9 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
-// The two number texts shown to users and passed to the tools.
+// Texts shown to users and passed to the tools.
 namespace TextFormat {
 
 // Shortest text that reads back as the same double, plain notation, with at
@@ -12,5 +13,9 @@ QString decimalText(double value);
 // A byte count in decimal multiples of 1000, file style: "0 bytes", "1 byte",
 // "2 KB", "1.2 MB", "1.23 GB". C locale.
 QString byteCountText(qint64 bytes);
+
+// The informative text of an alert that names files:
+// "<names joined by ', '>\n\nQuestions? : <support address>".
+QString namedFilesAlertText(const QStringList &names);
 
 }

@@ -3,6 +3,7 @@
 #include "WindowTestSupport.h"
 
 #include "app/DropTargets.h"
+#include "app/Thumbnail.h"
 #include "filelist/RowRecord.h"
 #include "util/NotificationCenter.h"
 #include "util/TextFormat.h"
@@ -129,8 +130,12 @@ private slots:
                                       "videoHeight:qlonglong videoWidth:qlonglong");
             const bool large = row["fileName"] == "large.mkv";
             QCOMPARE(row["resolution"].toString() + " " + row["hasAudioTrack"].toString(), large ? "480x360 true" : "160x120 false");
-            QVERIFY(row["validMedia"] == "YES" && row["coverArt"].value<QImage>() != placeholderImage());
+            QVERIFY(row["validMedia"] == "YES" && row["coverArt"].value<QImage>() != Thumbnail::placeholder());
         }
+        // The Tracks column names each track; the tooltip gives the path, then a track a line.
+        const QModelIndex tracks = d->fileListArrayController->index(1, FileListModel::tracksColumn);
+        QCOMPARE(tracks.data().toString(), "H264 480x360 · VORBIS stereo");
+        QCOMPARE(tracks.data(Qt::ToolTipRole).toString(), media("large.mkv") + "\nH264 480x360\nVORBIS stereo");
 
         const qint64 small = QFileInfo(media("small.mp4")).size(), large = QFileInfo(media("large.mkv")).size();
         QCOMPARE(labels(*d), expectedLabels(small, 55, "100%"));
@@ -179,7 +184,7 @@ private slots:
         QVERIFY2(ticks < 100 && (!hangs || ticks >= 20) && sheetUp, qPrintable(QString("%1 ticks").arg(ticks)));
         const qint64 pid = tools.runs().value(0).toLongLong();
         QVERIFY2((pid > 0) == hangs && !processExists(pid), "the stopped tool is still running");
-        QVERIFY(d->fileListArrayController->rows().value(1)[RowKeys::coverArt] == placeholderImage());
+        QVERIFY(d->fileListArrayController->rows().value(1)[RowKeys::coverArt] == Thumbnail::placeholder());
         QVERIFY(!visiblePanel(*d));
     }
 

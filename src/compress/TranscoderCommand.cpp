@@ -25,10 +25,10 @@ QStringList outputPaths(const QString &folder, const QStringList &inputPaths)
 }
 
 QStringList transcoderArguments(const QString &inputPath, const QString &outputPath, const QVariantMap &row,
-                                qint64 reference, double sizePercent, double resolutionPercent)
+                                double targetBytes, double resolutionPercent)
 {
     const bool hasAudio = row.value(RowKeys::hasAudioTrack).toBool();
-    const Planning::Bitrates bitrates = Planning::planBitrates(row, reference, sizePercent);
+    const Planning::Bitrates bitrates = Planning::planBitrates(row, targetBytes);
 
     QStringList arguments { QStringLiteral("-i"),
                             inputPath,

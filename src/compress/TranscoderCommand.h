@@ -14,7 +14,8 @@ namespace TranscoderCommand {
 // folder may be on a file system that ignores it.
 QStringList outputPaths(const QString &folder, const QStringList &inputPaths);
 
+// targetBytes: what the output aims at (Planning::Target::bytes).
 QStringList transcoderArguments(const QString &inputPath, const QString &outputPath, const QVariantMap &row,
-                                qint64 reference, double sizePercent, double resolutionPercent);
+                                double targetBytes, double resolutionPercent);
 
 }

@@ -1,4 +1,4 @@
-#include "compress/Completion.h"
+#include "app/Completion.h"
 
 #include "BuildConfig.h"
 #include "util/Paths.h"

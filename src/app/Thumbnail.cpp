@@ -4,11 +4,10 @@
 #include "probe/FileProbe.h"
 #include "tools/Tools.h"
 #include "util/Diagnostics.h"
+#include "util/PrivateFolder.h"
 #include "util/TextFormat.h"
 
-#include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 
 namespace Thumbnail {
 
@@ -35,13 +34,7 @@ QStringList arguments(double duration, const QString &input, const QString &outp
              output };
 }
 
-QString workingPath()
-{
-    static QTemporaryDir folder(QDir::tempPath() + QStringLiteral("/veltrane-XXXXXX"));
-    if (!folder.isValid())
-        return {};
-    return folder.filePath(QStringLiteral("snapShot.jpg"));
-}
+QString workingPath() { return PrivateFolder::filePath(QStringLiteral("snapShot.jpg")); }
 
 QImage make(const FileProbe &probe)
 {

@@ -188,26 +188,6 @@ private slots:
         QVERIFY(!visiblePanel(*d));
     }
 
-    // Relative names, as "Open with" passes them; the thumbnail runs tell what was listed, and where they write.
-    void filesFromCommandLine()
-    {
-        const FakeTools tools(QStringLiteral("echo \"$@\" >> \"$RUNS\""));
-        QProcess app;
-        app.setWorkingDirectory(m_media.path());
-        app.start(QCoreApplication::applicationDirPath() + "/veltrane", { "small.mp4", "large.mkv" });
-        QTRY_COMPARE_WITH_TIMEOUT(tools.runs().size(), 2, 30000);
-        const QString folder = QDir(m_media.path()).canonicalPath();
-        const QStringList runs = tools.runs();
-        QVERIFY2(runs[0].contains(" -i " + folder + "/small.mp4 ") && runs[1].contains(" -i " + folder + "/large.mkv "),
-                 qPrintable(runs.join('\n')));
-        const QFileInfo picture(runs[0].section(' ', -1));
-        QVERIFY(picture.fileName() == "snapShot.jpg" && picture.absolutePath() != QDir::tempPath());
-        QCOMPARE(QFileInfo(picture.absolutePath()).permissions(),
-                 QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadUser | QFile::WriteUser | QFile::ExeUser);
-        app.terminate();
-        QVERIFY(app.waitForFinished(10000));
-    }
-
     // One window through the save panel, a refused folder, a batch that compresses, one with a failing run,
     // then a cancel and a quit in the middle of a run.
     void compressFlow()

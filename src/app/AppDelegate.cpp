@@ -22,6 +22,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStyle>
+#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
@@ -220,17 +221,37 @@ void AppDelegate::analyzeAndAddFiles(const QList<QUrl> &urls)
     QStringList paths;
     for (const QUrl &url : urls)
         paths.append(url.toLocalFile());
-    const QList<Intake::Refusal> refused = Intake::analyze(
-        paths, { [this](const FileProbe &probe) { addRowForProbe(probe); }, [this](double percent) { setProgress(percent); } });
+    // Quitting asks every window to close, which the sheet refuses; the
+    // filter lets a quit during the pass through.
+    qApp->installEventFilter(this);
+    const Intake::Result pass = Intake::analyze(
+        paths, { .jobs = QThread::idealThreadCount(),
+                 .prepare = [](const FileProbe &probe, const OrderedWorkers::Worker &worker) {
+                     return QVariant(Thumbnail::make(probe, Thumbnail::workingPath(worker.number), &worker.stop));
+                 },
+                 .accepted = [this](const FileProbe &probe, const QVariant &thumbnail) {
+                     addRowForProbe(probe, thumbnail.value<QImage>());
+                 },
+                 .progress = [this](double percent) { setProgress(percent); } });
+    qApp->removeEventFilter(this);
     setProgress(0);
     endSheet();
-    if (!refused.isEmpty())
-        showAlert(Intake::refusalMessageText, TextFormat::namedFilesAlertText(Intake::refusedNames(refused)), {});
+    if (!pass.refused.isEmpty() && !pass.stopped)
+        showAlert(Intake::refusalMessageText, TextFormat::namedFilesAlertText(Intake::refusedNames(pass.refused)), {});
     refreshSizeControls();
 
     m_analyzing = false;
     emit intakeFinished();
     runPendingIntake();
+}
+
+bool AppDelegate::eventFilter(QObject *watched, QEvent *event)
+{
+    // Once the quit has gone through and told the loops to end, the pass
+    // stops its tools and drops the files it has not listed.
+    if (event->type() == QEvent::Quit && watched == qApp && m_analyzing)
+        endSheet();
+    return QObject::eventFilter(watched, event);
 }
 
 void AppDelegate::runPendingIntake()
@@ -239,9 +260,8 @@ void AppDelegate::runPendingIntake()
         analyzeAndAddFilesLater(std::exchange(m_pendingIntake, {}));
 }
 
-void AppDelegate::addRowForProbe(const FileProbe &probe)
+void AppDelegate::addRowForProbe(const FileProbe &probe, const QImage &thumbnail)
 {
-    const QImage thumbnail = Thumbnail::make(probe);
     fileListArrayController->addObject(RowRecord::make(probe, thumbnail));
 }
 

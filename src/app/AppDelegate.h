@@ -13,6 +13,7 @@
 class FileListModel;
 class FileProbe;
 class QDialog;
+class QImage;
 class QLabel;
 class QMainWindow;
 class QMessageBox;
@@ -46,7 +47,8 @@ public:
     // drop has been answered, the window is up. Relative paths are taken from
     // the current folder.
     void analyzeAndAddFilesLater(const QStringList &paths);
-    void addRowForProbe(const FileProbe &probe);
+    // thumbnail: made on the intake worker, already decoded.
+    void addRowForProbe(const FileProbe &probe, const QImage &thumbnail);
     void refreshSizeControls();
     void updateFileSizeLabels();
     void updateOutputResolutionLabel();
@@ -92,6 +94,9 @@ public slots:
     void saveMenuBTNClicked();
     void cancelBTNInsideProgressWindowClicked();
     void helpBTNClickedWithSender();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 signals:
     // An intake pass has ended (the refusal alert, if any, is up).

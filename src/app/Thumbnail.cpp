@@ -34,11 +34,10 @@ QStringList arguments(double duration, const QString &input, const QString &outp
              output };
 }
 
-QString workingPath() { return PrivateFolder::filePath(QStringLiteral("snapShot.jpg")); }
+QString workingPath(int worker) { return PrivateFolder::filePath(QStringLiteral("snapShot-%1.jpg").arg(worker)); }
 
-QImage make(const FileProbe &probe)
+QImage make(const FileProbe &probe, const QString &output, const std::atomic<bool> *stop)
 {
-    const QString output = workingPath();
     const auto tool = Tools::resourcePath(QString::fromLatin1(Tools::creator));
     if (output.isEmpty() || !tool)
         return placeholder();
@@ -47,7 +46,7 @@ QImage make(const FileProbe &probe)
     QFile::remove(output);
     const QString input = probe.fileFullPath.value_or(QString());
     const Tools::RunResult run =
-        Tools::run(*tool, arguments(probe.duration, input, output), Tools::Stream::inherit, Tools::Stream::inherit);
+        Tools::run(*tool, arguments(probe.duration, input, output), Tools::Stream::inherit, Tools::Stream::inherit, stop);
     if (run.timedOut)
         Diagnostics::line(QStringLiteral("The thumbnail run took too long and was stopped: ") + input);
     QImage picture(output);

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
+
 class FileProbe;
 
 // The picture each row of the list shows: one frame from the middle of the
@@ -16,12 +18,14 @@ QImage placeholder();
 // The twelve arguments of a thumbnail run: one frame from the middle, 200 px high.
 QStringList arguments(double duration, const QString &input, const QString &output);
 
-// Where thumbnail runs write: a folder made for this process alone (mode
-// 0700), never the shared temporary folder itself.
-QString workingPath();
+// Where the thumbnail runs of one intake worker write: a file of its own in a
+// folder made for this process alone (mode 0700), never the shared temporary
+// folder itself.
+QString workingPath(int worker);
 
-// One transcoder run, waited for within the tools' bound; the placeholder
-// when the tool is missing, fails, or writes nothing readable.
-QImage make(const FileProbe &probe);
+// One transcoder run writing to output, waited for within the tools' bound
+// (and killed when *stop is set); the placeholder when the tool is missing,
+// fails, or writes nothing readable.
+QImage make(const FileProbe &probe, const QString &output, const std::atomic<bool> *stop = nullptr);
 
 }

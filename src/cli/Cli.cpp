@@ -2,6 +2,8 @@
 
 #include "BuildConfig.h"
 
+#include <QThread>
+
 namespace Cli {
 
 namespace {
@@ -32,6 +34,26 @@ Diagnostics::Sink lineWriter(QTextStream &stream)
         stream << line << "\n";
         stream.flush();
     };
+}
+
+QCommandLineOption jobsOption()
+{
+    return QCommandLineOption(QStringLiteral("jobs"),
+                              QStringLiteral("Files examined at the same time. Default: the processor count (%1); "
+                                             "1 examines them one after the other.")
+                                  .arg(QThread::idealThreadCount()),
+                              QStringLiteral("N"));
+}
+
+std::variant<int, QString> jobsValue(const QCommandLineParser &parser, const QCommandLineOption &option)
+{
+    if (!parser.isSet(option))
+        return QThread::idealThreadCount();
+    bool ok = false;
+    const int jobs = parser.value(option).toInt(&ok);
+    if (!ok || jobs < 1)
+        return QStringLiteral("--jobs must be a whole number from 1 up, not '%1'").arg(parser.value(option));
+    return jobs;
 }
 
 int run(const QStringList &arguments, QTextStream &out, QTextStream &err, bool errIsTerminal)

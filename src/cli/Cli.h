@@ -2,10 +2,13 @@
 
 #include "util/Diagnostics.h"
 
+#include <QCommandLineOption>
+#include <QCommandLineParser>
 #include <QStringList>
 #include <QTextStream>
 
 #include <mutex>
+#include <variant>
 
 // veltrane-cli without the process around it: arguments in (without the
 // program name), results to out, messages to err, exit status back. Tests run
@@ -22,6 +25,12 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err, bool e
 // streamMutex() too.
 Diagnostics::Sink lineWriter(QTextStream &stream);
 std::mutex &streamMutex();
+
+// --jobs N: how many files are examined at the same time.
+QCommandLineOption jobsOption();
+// Its number, the processor count when it is absent, or the usage error when
+// it is no whole number from 1 up.
+std::variant<int, QString> jobsValue(const QCommandLineParser &parser, const QCommandLineOption &option);
 
 int probe(const QStringList &arguments, QTextStream &out, QTextStream &err);
 int compress(const QStringList &arguments, QTextStream &out, QTextStream &err, bool errIsTerminal);

@@ -46,6 +46,7 @@ struct CompressOptions
     bool dryRun = false;
     bool json = false;
     bool verbose = false;
+    int jobs = 1; // files examined at the same time
     QStringList paths; // absolute, so no name is read as an option by the tools
 };
 
@@ -97,7 +98,8 @@ OrExit<CompressOptions> parseOptions(const QStringList &arguments, QTextStream &
     const QCommandLineOption dryRun(QStringLiteral("dry-run"), QStringLiteral("Print the transcoder argument lists as JSON and run nothing."));
     const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("Progress (standard error) and summary (standard output) as JSON."));
     const QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Write diagnostic lines to standard error."));
-    parser.addOptions({ size, targetSize, resolution, output, force, dryRun, json, verbose });
+    const QCommandLineOption jobs = jobsOption();
+    parser.addOptions({ size, targetSize, resolution, output, force, dryRun, json, verbose, jobs });
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Videos to compress."), QStringLiteral("FILE..."));
 
     if (!parser.parse(QStringList { QStringLiteral("veltrane-cli compress") } + arguments))
@@ -141,6 +143,10 @@ OrExit<CompressOptions> parseOptions(const QStringList &arguments, QTextStream &
     options.dryRun = parser.isSet(dryRun);
     options.json = parser.isSet(json);
     options.verbose = parser.isSet(verbose);
+    const std::variant<int, QString> workers = jobsValue(parser, jobs);
+    if (const QString *message = std::get_if<QString>(&workers))
+        return usage(err, *message);
+    options.jobs = std::get<int>(workers);
     for (const QString &file : files)
         options.paths.append(QFileInfo(file).absoluteFilePath());
     return options;
@@ -155,10 +161,14 @@ struct Inputs
 };
 
 // The same intake as the window's; the refused are named with their reason.
-Inputs takeInputs(const QStringList &paths, QTextStream &err)
+Inputs takeInputs(const QStringList &paths, int jobs, QTextStream &err)
 {
     Inputs inputs;
-    inputs.refused = Intake::analyze(paths, { [&inputs](const FileProbe &probe) { inputs.rows.append(RowRecord::make(probe)); }, {} });
+    inputs.refused = Intake::analyze(paths, { .jobs = jobs,
+                                              .accepted = [&inputs](const FileProbe &probe, const QVariant &) {
+                                                  inputs.rows.append(RowRecord::make(probe));
+                                              } })
+                         .refused;
     for (const Intake::Refusal &refusal : inputs.refused)
         err << "veltrane-cli compress: refused " << refusal.path << ": " << refusal.reason << "\n";
     return inputs;
@@ -426,7 +436,7 @@ int compress(const QStringList &arguments, QTextStream &out, QTextStream &err, b
     const CompressOptions &options = std::get<CompressOptions>(parsed);
     const Diagnostics::ScopedSink diagnostics(options.verbose ? lineWriter(err) : Diagnostics::Sink());
 
-    const Inputs inputs = takeInputs(options.paths, err);
+    const Inputs inputs = takeInputs(options.paths, options.jobs, err);
     if (inputs.rows.isEmpty()) {
         err << "veltrane-cli compress: no file can be compressed\n";
         return failure;

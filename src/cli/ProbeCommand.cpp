@@ -2,6 +2,7 @@
 
 #include "probe/FileProbe.h"
 #include "util/Diagnostics.h"
+#include "util/OrderedWorkers.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>
@@ -67,6 +68,8 @@ int probe(const QStringList &arguments, QTextStream &out, QTextStream &err)
         "Examine video files the way Veltrane does and print what it learns about each, as one JSON array on "
         "standard output (one object per file, in argument order). Diagnostic lines go to standard error."));
     parser.addHelpOption();
+    const QCommandLineOption jobs = jobsOption();
+    parser.addOption(jobs);
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Files to examine."), QStringLiteral("FILE..."));
     if (!parser.parse(QStringList { QStringLiteral("veltrane-cli probe") } + arguments)) {
         err << parser.errorText() << "\n" << "Try 'veltrane-cli probe --help'.\n";
@@ -76,20 +79,28 @@ int probe(const QStringList &arguments, QTextStream &out, QTextStream &err)
         out << parser.helpText();
         return success;
     }
-    const QStringList files = parser.positionalArguments();
-    if (files.isEmpty()) {
-        err << "veltrane-cli probe: no FILE given\nTry 'veltrane-cli probe --help'.\n";
+    const auto usage = [&err](const QString &message) {
+        err << "veltrane-cli probe: " << message << "\nTry 'veltrane-cli probe --help'.\n";
         return usageError;
-    }
+    };
+    QStringList files = parser.positionalArguments();
+    if (files.isEmpty())
+        return usage(QStringLiteral("no FILE given"));
+    const std::variant<int, QString> workers = jobsValue(parser, jobs);
+    if (const QString *message = std::get_if<QString>(&workers))
+        return usage(*message);
 
     // The probe's diagnostic lines are messages like any other: out holds
     // nothing but the results.
     const Diagnostics::ScopedSink diagnostics(lineWriter(err));
+    // An absolute path can never be taken for one of the tool's options.
+    for (QString &file : files)
+        file = QFileInfo(file).absoluteFilePath();
     QJsonArray results;
-    for (const QString &file : files) {
-        // An absolute path can never be taken for one of the tool's options.
-        results.append(probeObject(FileProbe(QFileInfo(file).absoluteFilePath())));
-    }
+    mapInOrder(
+        files.size(), std::get<int>(workers),
+        [&files](qsizetype i, const OrderedWorkers::Worker &worker) { return probeObject(FileProbe(files.at(i), &worker.stop)); },
+        [&results](qsizetype, QJsonObject &&result) { results.append(result); });
     out << QJsonDocument(results).toJson(QJsonDocument::Indented);
     return success;
 }

@@ -36,25 +36,39 @@ std::optional<QString> refusalReason(const FileProbe &probe, const QString &path
     return std::nullopt;
 }
 
-QList<Refusal> analyze(const QStringList &paths, const Callbacks &callbacks)
+Result analyze(const QStringList &paths, const Pass &pass)
 {
-    QList<Refusal> refused;
-    const qsizetype n = paths.size();
-    for (qsizetype i = 0; i < n; ++i) {
+    struct Examined
+    {
+        FileProbe probe;
+        std::optional<QString> refusal;
+        QVariant prepared;
+    };
+    const auto examine = [&paths, &pass](qsizetype i, const OrderedWorkers::Worker &worker) {
         const QString &path = paths.at(i);
-        const FileProbe probe(path);
-        if (const auto reason = refusalReason(probe, path)) {
-            refused.append({ path, Paths::lastComponent(path), *reason });
-            continue;
+        Examined examined { FileProbe(path, &worker.stop), std::nullopt, {} };
+        examined.refusal = refusalReason(examined.probe, path);
+        if (!examined.refusal && pass.prepare && !worker.stop.load())
+            examined.prepared = pass.prepare(examined.probe, worker);
+        return examined;
+    };
+
+    Result result;
+    const qsizetype n = paths.size();
+    result.stopped = !mapInOrder(n, pass.jobs, examine, [&](qsizetype i, Examined &&examined) {
+        const QString &path = paths.at(i);
+        if (examined.refusal) {
+            result.refused.append({ path, Paths::lastComponent(path), *examined.refusal });
+            return;
         }
-        if (callbacks.accepted)
-            callbacks.accepted(probe);
-        if (callbacks.progress)
-            callbacks.progress(double(i + 1) / double(n) * 100);
-    }
-    if (!refused.isEmpty())
-        Diagnostics::line(QStringLiteral("nonWorkableFiles : ") + refusedNames(refused).join(QStringLiteral(", ")));
-    return refused;
+        if (pass.accepted)
+            pass.accepted(examined.probe, examined.prepared);
+        if (pass.progress)
+            pass.progress(double(i + 1) / double(n) * 100);
+    });
+    if (!result.refused.isEmpty())
+        Diagnostics::line(QStringLiteral("nonWorkableFiles : ") + refusedNames(result.refused).join(QStringLiteral(", ")));
+    return result;
 }
 
 QStringList refusedNames(const QList<Refusal> &refused)

@@ -91,7 +91,7 @@ QStringList FileProbe::arguments(const QString &path)
              QStringLiteral("-show_error"), path };
 }
 
-FileProbe::FileProbe(const QString &path)
+FileProbe::FileProbe(const QString &path, const std::atomic<bool> *stop)
 {
     describeFile(path);
 
@@ -104,7 +104,9 @@ FileProbe::FileProbe(const QString &path)
         Diagnostics::line(QStringLiteral("The probe tool \"sniffer\" was not found; cannot examine: ") + path);
         return;
     }
-    const Tools::RunResult run = Tools::run(*tool, arguments(path), Tools::Stream::pipe, Tools::Stream::inherit);
+    const Tools::RunResult run = Tools::run(*tool, arguments(path), Tools::Stream::pipe, Tools::Stream::inherit, stop);
+    if (run.stopped)
+        return;
     if (!run.started) {
         Diagnostics::line(QStringLiteral("The probe tool could not be started: ") + *tool);
         return;

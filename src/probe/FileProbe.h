@@ -8,6 +8,7 @@
 #include <QUrl>
 #include <QVariantMap>
 
+#include <atomic>
 #include <optional>
 
 // What Veltrane learns about one file from the probe tool. Construction does
@@ -16,8 +17,9 @@
 class FileProbe
 {
 public:
-    // Runs the probe tool on path (passed to it unchanged) and reads its report.
-    explicit FileProbe(const QString &path);
+    // Runs the probe tool on path (passed to it unchanged) and reads its
+    // report. A run cut short by *stop leaves the defaults, without a line.
+    explicit FileProbe(const QString &path, const std::atomic<bool> *stop = nullptr);
 
     // Derives everything from a report already in hand; no tool is run.
     FileProbe(const QString &path, const QByteArray &report);

@@ -3,6 +3,7 @@
 #include "BuildConfig.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
@@ -17,6 +18,8 @@
 namespace Tools {
 
 namespace {
+
+constexpr int stopPollMilliseconds = 20;
 
 std::optional<QString> executableIn(const QString &folder, const QString &name)
 {
@@ -85,7 +88,8 @@ void configure(QProcess &process, const QString &program, const QStringList &arg
         process.setStandardErrorFile(QProcess::nullDevice());
 }
 
-RunResult run(const QString &program, const QStringList &arguments, Stream output, Stream error)
+RunResult run(const QString &program, const QStringList &arguments, Stream output, Stream error,
+              const std::atomic<bool> *stop)
 {
     RunResult result;
     QProcess process;
@@ -113,13 +117,21 @@ RunResult run(const QString &program, const QStringList &arguments, Stream outpu
         }
     } else {
         process.start();
-        if (process.waitForStarted(-1))
-            process.waitForFinished(int(bound.count()));
+        if (process.waitForStarted(-1)) {
+            const QDeadlineTimer deadline(bound);
+            while (!process.waitForFinished(stopPollMilliseconds) && process.state() != QProcess::NotRunning
+                   && !deadline.hasExpired()) {
+                if (stop && stop->load()) {
+                    result.stopped = true;
+                    break;
+                }
+            }
+        }
     }
 
     result.started = process.error() != QProcess::FailedToStart;
     if (process.state() != QProcess::NotRunning) {
-        result.timedOut = true;
+        result.timedOut = !result.stopped;
         process.kill();
         process.waitForFinished(5000);
         return result;

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <chrono>
 #include <optional>
 
@@ -34,13 +35,16 @@ struct RunResult
 {
     bool started = false;
     bool timedOut = false;
+    bool stopped = false; // killed because *stop was set
     QByteArray output; // standard output, when it was piped
 };
 
 // Runs a tool to its end or until the wait bound, whichever comes first; a
 // tool still running then is killed. On the thread of a running application
 // the wait spins an event loop that excludes user input, so windows keep
-// painting while nothing the user does can re-enter the caller.
-RunResult run(const QString &program, const QStringList &arguments, Stream output, Stream error);
+// painting while nothing the user does can re-enter the caller. Elsewhere a
+// run is killed within 20 ms of *stop being set.
+RunResult run(const QString &program, const QStringList &arguments, Stream output, Stream error,
+              const std::atomic<bool> *stop = nullptr);
 
 }

@@ -189,11 +189,14 @@ def paired_ratio(values, baseline):
     return median([v / b for v, b in zip(values, baseline) if b > 0])
 
 
-def time_table(samples, baseline, targets, notes=None):
+def time_table(samples, baseline, targets, notes=None, cores=None):
     """The timing table: medians of wall and CPU time, and each method's
     ratio to the baseline's. targets: {name: highest ratio allowed}; the
-    verdict is on wall time, which is what a user waits for."""
+    verdict is on wall time, which is what a user waits for. cores: {name:
+    cores a method spreads its work over}; those rows also show the ideal
+    ratio (the baseline spread evenly, 1 / cores) and the measured one over it."""
     notes = notes or {}
+    cores = cores or {}
     rows = []
     verdicts = {}
     base = samples[baseline]
@@ -207,12 +210,17 @@ def time_table(samples, baseline, targets, notes=None):
             verdicts[name] = wall <= targets[name]
         else:
             target, result = notes.get(name, "(peer)"), ""
+        spread = []
+        if cores:
+            n = cores.get(name)
+            spread = [str(n), f"{1 / n:.3f}", f"{wall * n:.2f}"] if n else ["", "", ""]
         rows.append([name, f"{median([v.wall for v in values]):.3f} s", f"{wall:.3f}",
-                     f"{median([v.cpu for v in values]):.3f} s", f"{cpu:.3f}", target, result])
+                     f"{median([v.cpu for v in values]):.3f} s", f"{cpu:.3f}", *spread, target, result])
     for name, note in notes.items():
         if name not in samples:
-            rows.append([name, "-", "-", "-", "-", note, "skipped"])
-    table(["method", "wall (median)", "ratio", "cpu (median)", "cpu ratio", "target", "result"], rows)
+            rows.append([name, "-", "-", "-", "-", *(["-"] * 3 if cores else []), note, "skipped"])
+    table(["method", "wall (median)", "ratio", "cpu (median)", "cpu ratio",
+           *(["cores", "ideal", "ratio / ideal"] if cores else []), "target", "result"], rows)
     return verdicts
 
 

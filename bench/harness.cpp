@@ -1,7 +1,8 @@
 // veltrane-bench: drives the window's controller directly, so the bench
 // scripts can time what a user waits for (the intake pass, a batch, the
 // window coming up) without clicking, and can read the exact argument lists
-// the app gives the tools to run them raw for comparison.
+// the app gives the tools (and how many intake workers run them) to run them
+// raw for comparison.
 //
 //   veltrane-bench args --thumbnail-output PATH FILE...
 //   veltrane-bench intake --result FILE FILE...
@@ -31,6 +32,7 @@
 #include <QJsonObject>
 #include <QMainWindow>
 #include <QSlider>
+#include <QThread>
 #include <QTimer>
 #include <QWidget>
 
@@ -214,6 +216,7 @@ int argsMode(const Options &options)
     writeResult(options.result, QJsonObject {
                                     { QStringLiteral("sniffer"), sniffer ? QFileInfo(*sniffer).canonicalFilePath() : QString() },
                                     { QStringLiteral("creator"), creator ? QFileInfo(*creator).canonicalFilePath() : QString() },
+                                    { QStringLiteral("workers"), QThread::idealThreadCount() },
                                     { QStringLiteral("files"), files },
                                 });
     return 0;
@@ -267,6 +270,99 @@ void runRaw(const QString &program, const QList<QStringList> &lists)
     }
 }
 
+// A timer on the GUI thread that should fire every interval; how late each
+// tick comes is how long the thread could not get to it. For every gap it
+// also reads the CPU time the GUI thread itself spent (a stall it was busy
+// through is the app's own work) and the time it spent ready but waiting for
+// a CPU (the scheduler's part).
+class StallRecorder
+{
+public:
+    explicit StallRecorder(int intervalMs) : m_intervalMs(intervalMs)
+    {
+        m_ticker.setTimerType(Qt::PreciseTimer);
+        m_ticker.setInterval(intervalMs);
+        QObject::connect(&m_ticker, &QTimer::timeout, [this] { tick(); });
+    }
+
+    void start()
+    {
+        m_threadCpuAtTick = threadCpuMs();
+        m_queueWaitAtTick = threadRunQueueWaitMs();
+        m_sinceTick.start();
+        m_clock.start();
+        m_ticker.start();
+    }
+
+    // Stops, and says what it saw: rows, seconds and the stall figures.
+    QJsonObject stop(int rows)
+    {
+        const double seconds = double(m_clock.nsecsElapsed()) / 1e9;
+        m_ticker.stop();
+        std::vector<double> lateness;
+        for (double gap : m_gaps)
+            lateness.push_back(std::max(0.0, gap - m_intervalMs));
+        // The stall with the scheduler's part taken out: what the app itself held up.
+        double maxOwnLate = 0;
+        for (size_t i = 0; i < m_gaps.size(); ++i)
+            maxOwnLate = std::max(maxOwnLate, m_gaps[i] - m_intervalMs - m_queued[i]);
+        std::vector<size_t> order(lateness.size());
+        for (size_t i = 0; i < order.size(); ++i)
+            order[i] = i;
+        std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return lateness[a] > lateness[b]; });
+        QJsonArray worst;
+        for (size_t i = 0; i < std::min<size_t>(5, order.size()); ++i)
+            worst.append(QJsonObject { { QStringLiteral("endedAtSeconds"), m_tickTimes[order[i]] },
+                                       { QStringLiteral("lateMs"), lateness[order[i]] },
+                                       { QStringLiteral("busyMs"), m_busy[order[i]] },
+                                       { QStringLiteral("queuedMs"), m_queued[order[i]] } });
+        std::sort(lateness.begin(), lateness.end());
+        const auto quantile = [&](double q) {
+            if (lateness.empty())
+                return 0.0;
+            return lateness.at(std::min(lateness.size() - 1, size_t(q * double(lateness.size()))));
+        };
+        return QJsonObject {
+            { QStringLiteral("rows"), rows },
+            { QStringLiteral("seconds"), seconds },
+            { QStringLiteral("ticks"), qint64(lateness.size()) },
+            { QStringLiteral("intervalMs"), m_intervalMs },
+            { QStringLiteral("maxLateMs"), lateness.empty() ? 0.0 : lateness.back() },
+            { QStringLiteral("p99LateMs"), quantile(0.99) },
+            { QStringLiteral("p50LateMs"), quantile(0.5) },
+            { QStringLiteral("maxOwnLateMs"), maxOwnLate },
+            { QStringLiteral("worst"), worst },
+        };
+    }
+
+private:
+    void tick()
+    {
+        m_gaps.push_back(double(m_sinceTick.nsecsElapsed()) / 1e6);
+        m_tickTimes.push_back(double(m_clock.nsecsElapsed()) / 1e9);
+        const double cpu = threadCpuMs();
+        m_busy.push_back(cpu - m_threadCpuAtTick);
+        m_threadCpuAtTick = cpu;
+        const double wait = threadRunQueueWaitMs();
+        m_queued.push_back(wait - m_queueWaitAtTick);
+        m_queueWaitAtTick = wait;
+        m_sinceTick.start();
+    }
+
+    const int m_intervalMs;
+    QTimer m_ticker;
+    QElapsedTimer m_clock; // since start(), to tell where a stall happened
+    QElapsedTimer m_sinceTick;
+    double m_threadCpuAtTick = 0;
+    double m_queueWaitAtTick = 0;
+    std::vector<double> m_gaps;
+    std::vector<double> m_tickTimes;
+    std::vector<double> m_busy;
+    std::vector<double> m_queued;
+};
+
+// The intake pass, then a batch (or, as the control, the same argument lists
+// run from a plain thread), each under a stall recorder.
 int responsivenessMode(const Options &options)
 {
     if (options.output.isEmpty())
@@ -274,40 +370,16 @@ int responsivenessMode(const Options &options)
     AppDelegate delegate;
     delegate.window->show();
     delegate.applicationDidFinishLaunching();
+    StallRecorder intakeStalls(options.intervalMs);
+    QTimer::singleShot(0, &delegate, [&] { intakeStalls.start(); });
     runIntake(delegate, options.files);
+    const QJsonObject intake = intakeStalls.stop(delegate.fileListArrayController->rowCount());
     if (delegate.fileListArrayController->rowCount() == 0) {
         std::fputs("veltrane-bench: no file was accepted\n", stderr);
         return 1;
     }
 
-    // A timer that should fire every interval; how late each tick comes is
-    // how long the GUI thread could not get to it.
-    std::vector<double> gaps;
-    std::vector<double> tickTimes; // seconds into the batch, to tell where a stall happened
-    // CPU time the GUI thread itself spent in each gap: a stall it was busy
-    // through is the app's own work; one it was not is the scheduler's.
-    // Time it spent ready but waiting for a CPU tells the scheduler's part.
-    std::vector<double> busy;
-    std::vector<double> queued;
-    double threadCpuAtTick = threadCpuMs();
-    double queueWaitAtTick = threadRunQueueWaitMs();
-    QElapsedTimer batchClock;
-    QElapsedTimer sinceTick;
-    QTimer ticker;
-    ticker.setTimerType(Qt::PreciseTimer);
-    ticker.setInterval(options.intervalMs);
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        gaps.push_back(double(sinceTick.nsecsElapsed()) / 1e6);
-        tickTimes.push_back(double(batchClock.nsecsElapsed()) / 1e9);
-        const double cpu = threadCpuMs();
-        busy.push_back(cpu - threadCpuAtTick);
-        threadCpuAtTick = cpu;
-        const double wait = threadRunQueueWaitMs();
-        queued.push_back(wait - queueWaitAtTick);
-        queueWaitAtTick = wait;
-        sinceTick.start();
-    });
-
+    StallRecorder batchStalls(options.intervalMs);
     QEventLoop loop;
     std::thread raw;
     if (options.control) {
@@ -321,11 +393,7 @@ int responsivenessMode(const Options &options)
                         delegate.outputResolutionSlider->value())
                 .argumentLists;
         QTimer::singleShot(0, &loop, [&, program = *creator, lists] {
-            threadCpuAtTick = threadCpuMs();
-            queueWaitAtTick = threadRunQueueWaitMs();
-            sinceTick.start();
-            ticker.start();
-            batchClock.start();
+            batchStalls.start();
             raw = std::thread([&loop, program, lists] {
                 runRaw(program, lists);
                 QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
@@ -334,55 +402,17 @@ int responsivenessMode(const Options &options)
     } else {
         QObject::connect(&delegate, &AppDelegate::batchFinished, &loop, &QEventLoop::quit);
         QTimer::singleShot(0, &loop, [&] {
-            threadCpuAtTick = threadCpuMs();
-            queueWaitAtTick = threadRunQueueWaitMs();
-            sinceTick.start();
-            ticker.start();
-            batchClock.start();
+            batchStalls.start();
             delegate.prepareOutputFolder(options.output);
         });
     }
     loop.exec();
-    const double batchSeconds = double(batchClock.nsecsElapsed()) / 1e9;
-    ticker.stop();
+    QJsonObject result = batchStalls.stop(delegate.fileListArrayController->rowCount());
     if (raw.joinable())
         raw.join();
-
-    std::vector<double> lateness;
-    for (double gap : gaps)
-        lateness.push_back(std::max(0.0, gap - options.intervalMs));
-    // The stall with the scheduler's part taken out: what the app itself held up.
-    double maxOwnLate = 0;
-    for (size_t i = 0; i < gaps.size(); ++i)
-        maxOwnLate = std::max(maxOwnLate, gaps[i] - options.intervalMs - queued[i]);
-    std::vector<size_t> order(lateness.size());
-    for (size_t i = 0; i < order.size(); ++i)
-        order[i] = i;
-    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return lateness[a] > lateness[b]; });
-    QJsonArray worst;
-    for (size_t i = 0; i < std::min<size_t>(5, order.size()); ++i)
-        worst.append(QJsonObject { { QStringLiteral("endedAtSeconds"), tickTimes[order[i]] },
-                                   { QStringLiteral("lateMs"), lateness[order[i]] },
-                                   { QStringLiteral("busyMs"), busy[order[i]] },
-                                   { QStringLiteral("queuedMs"), queued[order[i]] } });
-    std::sort(lateness.begin(), lateness.end());
-    const auto quantile = [&](double q) {
-        if (lateness.empty())
-            return 0.0;
-        return lateness.at(std::min(lateness.size() - 1, size_t(q * double(lateness.size()))));
-    };
-    writeResult(options.result, QJsonObject {
-                                    { QStringLiteral("control"), options.control },
-                                    { QStringLiteral("rows"), delegate.fileListArrayController->rowCount() },
-                                    { QStringLiteral("seconds"), batchSeconds },
-                                    { QStringLiteral("ticks"), qint64(lateness.size()) },
-                                    { QStringLiteral("intervalMs"), options.intervalMs },
-                                    { QStringLiteral("maxLateMs"), lateness.empty() ? 0.0 : lateness.back() },
-                                    { QStringLiteral("p99LateMs"), quantile(0.99) },
-                                    { QStringLiteral("p50LateMs"), quantile(0.5) },
-                                    { QStringLiteral("maxOwnLateMs"), maxOwnLate },
-                                    { QStringLiteral("worst"), worst },
-                                });
+    result.insert(QStringLiteral("control"), options.control);
+    result.insert(QStringLiteral("intake"), intake);
+    writeResult(options.result, result);
     return 0;
 }
 

@@ -68,6 +68,20 @@ private slots:
                  (head + middle.split(' ') + QStringList { "-y", "/out/a.mp4" }));
     }
 
+    // The passes of a two-pass encode carry the planned list; the first leaves audio out.
+    void passes()
+    {
+        const QStringList head { "-i", "/in/a.mov", "-sn", "-dn", "-map_chapters", "-1", "-map_metadata", "-1",
+                                 "-pix_fmt", "yuv420p", "-avoid_negative_ts", "1" };
+        const QStringList planned = TranscoderCommand::transcoderArguments("/in/a.mov", "/out/a.mp4", row(600, true, { 1920, 1080 }, true),
+                                                                           55'000'000, 50);
+        QCOMPARE(TranscoderCommand::passArguments(planned, 1, "/log", "/work/p1.mp4"),
+                 head + QString("-b:v 600.0k -vf scale=960:540,setsar=1:1 -an -pass 1 -passlogfile /log -y /work/p1.mp4").split(' '));
+        QCOMPARE(TranscoderCommand::passArguments(planned, 2, "/log", "/out/a.mp4", 312.5),
+                 head + QString("-ac 2 -b:v 312.5k -b:a 128.0k -vf scale=960:540,setsar=1:1 -pass 2 -passlogfile /log -y /out/a.mp4").split(' '));
+        QCOMPARE(TranscoderCommand::videoKbps(planned), 600.0);
+    }
+
     void outputNames_data()
     {
         QTest::addColumn<QStringList>("inputs");

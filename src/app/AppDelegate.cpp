@@ -403,11 +403,13 @@ void AppDelegate::finishBatch(const Batch &batch, const QList<RowResult> &result
         runPendingIntake();
         return;
     }
-    const Completion::Alert text = Completion::completionAlert(folder, BatchJob::failedInputs(batch, results));
+    const Completion::Alert text = Completion::completionAlert(batch, results);
     const QList<QUrl> entries = Completion::outputEntries(folder);
     QMessageBox *alert = showAlert(text.message, text.informative, { Completion::okButton, Completion::showButton });
-    if (text.failed)
+    if (text.failed) {
         alert->setIcon(QMessageBox::Warning);
+        alert->setDetailedText(text.details);
+    }
     connect(alert, &QMessageBox::buttonClicked, this, [folder, entries](QAbstractButton *button) {
         if (button->text() == Completion::showButton)
             Completion::revealInFileManager(folder, entries);

@@ -2,6 +2,7 @@
 
 #include "compress/Batch.h"
 #include "compress/BatchJob.h"
+#include "compress/RowEncoder.h"
 #include "compress/Planning.h"
 #include "filelist/Intake.h"
 #include "filelist/RowRecord.h"
@@ -42,6 +43,7 @@ struct CompressOptions
     QString targetSizeText;
     double resolutionPercent = 100;
     QString folder;
+    Passes passes = Passes::automatic;
     bool force = false;
     bool dryRun = false;
     bool json = false;
@@ -94,12 +96,13 @@ OrExit<CompressOptions> parseOptions(const QStringList &arguments, QTextStream &
     const QCommandLineOption targetSize(QStringLiteral("target-size"), QStringLiteral("Target size in decimal units, e.g. 8MB, 750KB, 1.5GB."), QStringLiteral("SIZE"));
     const QCommandLineOption resolution(QStringLiteral("resolution"), QStringLiteral("Output width and height as a percentage (1-100) of each file's own. Default 100."), QStringLiteral("PERCENT"));
     const QCommandLineOption output(QStringLiteral("output"), QStringLiteral("Folder to create for the compressed files. Default \"Compressed Files\" in the current folder."), QStringLiteral("FOLDER"));
+    const QCommandLineOption passes(QStringLiteral("passes"), QStringLiteral("auto (default): a second encode in two passes when an output is over its target; 1: the planned run alone; 2: two passes from the start."), QStringLiteral("auto|1|2"));
     const QCommandLineOption force(QStringLiteral("force"), QStringLiteral("Replace the output folder if it exists (never one that holds an input)."));
     const QCommandLineOption dryRun(QStringLiteral("dry-run"), QStringLiteral("Print the transcoder argument lists as JSON and run nothing."));
     const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("Progress (standard error) and summary (standard output) as JSON."));
     const QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Write diagnostic lines to standard error."));
     const QCommandLineOption jobs = jobsOption();
-    parser.addOptions({ size, targetSize, resolution, output, force, dryRun, json, verbose, jobs });
+    parser.addOptions({ size, targetSize, resolution, output, passes, force, dryRun, json, verbose, jobs });
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Videos to compress."), QStringLiteral("FILE..."));
 
     if (!parser.parse(QStringList { QStringLiteral("veltrane-cli compress") } + arguments))
@@ -139,6 +142,12 @@ OrExit<CompressOptions> parseOptions(const QStringList &arguments, QTextStream &
     if (parser.isSet(output) && parser.value(output).isEmpty())
         return usage(err, QStringLiteral("--output needs a folder name"));
     options.folder = QDir::cleanPath(QFileInfo(parser.isSet(output) ? parser.value(output) : QStringLiteral("Compressed Files")).absoluteFilePath());
+    static const QMap<QString, Passes> passesByName { { QStringLiteral("auto"), Passes::automatic },
+                                                      { QStringLiteral("1"), Passes::one },
+                                                      { QStringLiteral("2"), Passes::two } };
+    if (parser.isSet(passes) && !passesByName.contains(parser.value(passes)))
+        return usage(err, QStringLiteral("--passes must be auto, 1 or 2, not '%1'").arg(parser.value(passes)));
+    options.passes = passesByName.value(parser.value(passes), Passes::automatic);
     options.force = parser.isSet(force);
     options.dryRun = parser.isSet(dryRun);
     options.json = parser.isSet(json);
@@ -150,6 +159,15 @@ OrExit<CompressOptions> parseOptions(const QStringList &arguments, QTextStream &
     for (const QString &file : files)
         options.paths.append(QFileInfo(file).absoluteFilePath());
     return options;
+}
+
+// A name or message as one line of plain output: a line feed in a file name
+// must not start a line of its own.
+QString oneLine(const QString &text)
+{
+    QString escaped = text;
+    return escaped.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char('\n'), QLatin1String("\\n"))
+        .replace(QLatin1Char('\r'), QLatin1String("\\r"));
 }
 
 // ---- inputs ---------------------------------------------------------------------
@@ -170,7 +188,7 @@ Inputs takeInputs(const QStringList &paths, int jobs, QTextStream &err)
                                               } })
                          .refused;
     for (const Intake::Refusal &refusal : inputs.refused)
-        err << "veltrane-cli compress: refused " << refusal.path << ": " << refusal.reason << "\n";
+        err << "veltrane-cli compress: refused " << oneLine(refusal.path) << ": " << refusal.reason << "\n";
     return inputs;
 }
 
@@ -190,11 +208,13 @@ OrExit<Batch> plan(const CompressOptions &options, const Inputs &inputs, QTextSt
     return Batch::plan(inputs.rows, options.folder, options.target, options.resolutionPercent);
 }
 
-void printArgumentLists(QTextStream &out, const Batch &batch)
+// What would run first for every row.
+void printArgumentLists(QTextStream &out, const Batch &batch, Passes passes)
 {
     QJsonArray lists;
-    for (const QStringList &list : batch.argumentLists)
-        lists.append(QJsonArray::fromStringList(list));
+    for (qsizetype row = 0; row < batch.count(); ++row)
+        for (const QStringList &list : RowEncoder::firstRuns(batch, row, passes))
+            lists.append(QJsonArray::fromStringList(list));
     out << QJsonDocument(lists).toJson(QJsonDocument::Indented);
 }
 
@@ -272,7 +292,12 @@ public:
     {
         m_clock.start();
         QObject::connect(&job, &BatchJob::rowStarted, &job, [this](qsizetype row) { rowStarted(row); });
-        QObject::connect(&job, &BatchJob::progress, &job, [this](double percent, qsizetype row) { progress(percent, row); });
+        QObject::connect(&job, &BatchJob::progress, &job, [this](double percent, qsizetype row, int attempt, int pass) {
+            progress(percent, row, attempt, pass);
+        });
+        QObject::connect(&job, &BatchJob::attemptStarted, &job, [this](qsizetype row, int attempt, const QString &why) {
+            attemptStarted(row, attempt, why);
+        });
         QObject::connect(&job, &BatchJob::rowFinished, &job, [this](qsizetype row, const RowResult &result) { rowFinished(row, result); });
         QObject::connect(&job, &BatchJob::finished, &job, [this](const QList<RowResult> &results) { finished(results); });
     }
@@ -298,16 +323,31 @@ private:
             event(QStringLiteral("rowStarted"), { { QStringLiteral("row"), row }, { QStringLiteral("count"), m_batch.count() },
                                                   { QStringLiteral("input"), m_batch.inputs.value(row) } });
         else if (m_mode == Mode::lines)
-            write(QStringLiteral("Compressing %1/%2: %3\n").arg(row + 1).arg(m_batch.count()).arg(m_batch.inputs.at(row)));
+            write(QStringLiteral("Compressing %1/%2: %3\n").arg(row + 1).arg(m_batch.count()).arg(oneLine(m_batch.inputs.at(row))));
     }
 
-    void progress(double percent, qsizetype row)
+    void attemptStarted(qsizetype row, int attempt, const QString &why)
     {
         if (m_mode == Mode::json) {
-            event(QStringLiteral("progress"), { { QStringLiteral("row"), row }, { QStringLiteral("percent"), percent } });
+            event(QStringLiteral("attemptStarted"), { { QStringLiteral("row"), row }, { QStringLiteral("attempt"), attempt },
+                                                      { QStringLiteral("reason"), why } });
             return;
         }
-        const QString file = Paths::lastComponent(m_batch.inputs.value(row));
+        // On a terminal the line goes above the bar, which is drawn again below it.
+        write(QStringLiteral("%1Encoding %2 again, %3\n")
+                  .arg(m_mode == Mode::bar ? QStringLiteral("\r\x1b[K") : QString(),
+                       oneLine(Paths::lastComponent(m_batch.inputs.value(row))), why));
+        m_drawn.invalidate();
+    }
+
+    void progress(double percent, qsizetype row, int attempt, int pass)
+    {
+        if (m_mode == Mode::json) {
+            event(QStringLiteral("progress"), { { QStringLiteral("row"), row }, { QStringLiteral("percent"), percent },
+                                                { QStringLiteral("attempt"), attempt }, { QStringLiteral("pass"), pass } });
+            return;
+        }
+        const QString file = oneLine(Paths::lastComponent(m_batch.inputs.value(row)));
         const QString place = QStringLiteral("%1/%2 %3").arg(row + 1).arg(m_batch.count()).arg(file);
         if (m_mode == Mode::lines) {
             const int whole = int(percent);
@@ -334,7 +374,8 @@ private:
     void rowFinished(qsizetype row, const RowResult &result)
     {
         if (m_mode == Mode::json)
-            event(QStringLiteral("rowFinished"), { { QStringLiteral("row"), row }, { QStringLiteral("outcome"), result.description() } });
+            event(QStringLiteral("rowFinished"), { { QStringLiteral("row"), row }, { QStringLiteral("outcome"), result.description() },
+                                                   { QStringLiteral("passes"), result.passes } });
     }
 
     void finished(const QList<RowResult> &results)
@@ -363,7 +404,7 @@ std::optional<QList<RowResult>> runBatch(const Batch &batch, const CompressOptio
                                          bool errIsTerminal)
 {
     // Standard output carries results only: the transcoder's own output is dropped.
-    BatchJob job(batch, BatchJob::TranscoderOutput::discard);
+    BatchJob job(batch, { options.passes, TranscoderRun::Output::discard });
     const ProgressView view(err, job,
                             options.json ? ProgressView::Mode::json
                                          : errIsTerminal ? ProgressView::Mode::bar : ProgressView::Mode::lines);
@@ -393,26 +434,42 @@ void printSummary(QTextStream &out, const Batch &batch, const QList<RowResult> &
     QJsonArray files;
     for (qsizetype i = 0; i < batch.count(); ++i) {
         const RowResult &result = results.at(i);
-        const bool compressed = result.outcome == RowOutcome::succeeded;
-        const qint64 size = compressed ? QFileInfo(batch.outputs.at(i)).size() : 0;
+        const bool kept = result.size > 0;
         const qint64 target = batch.targetSizes.at(i);
-        const double ratio = target > 0 ? double(size) / double(target) : 0.0;
+        const double ratio = target > 0 ? double(result.size) / double(target) : 0.0;
         if (json) {
             QJsonObject file { { QStringLiteral("input"), batch.inputs.at(i) },
-                               { QStringLiteral("outcome"), result.description() },
+                               { QStringLiteral("outcome"), RowResult { result.outcome }.description() },
+                               { QStringLiteral("reason"), result.description() },
+                               { QStringLiteral("passes"), result.passes },
+                               { QStringLiteral("attempts"), result.attempts },
                                { QStringLiteral("targetSize"), target } };
-            if (compressed) {
+            if (kept) {
                 file.insert(QStringLiteral("output"), batch.outputs.at(i));
-                file.insert(QStringLiteral("size"), size);
+                file.insert(QStringLiteral("size"), result.size);
                 file.insert(QStringLiteral("ratio"), ratio);
             }
+            if (result.failed())
+                file.insert(QStringLiteral("messages"), result.messages);
             files.append(file);
-        } else if (compressed) {
-            out << batch.outputs.at(i) << "\t" << TextFormat::byteCountText(size) << "\ttarget "
-                << TextFormat::byteCountText(target) << "\tratio " << QString::number(ratio, 'f', 2) << "\n";
-        } else {
-            out << "FAILED " << batch.inputs.at(i) << ": " << result.description() << "\n";
+            continue;
         }
+        if (result.failed())
+            out << "FAILED " << oneLine(batch.inputs.at(i)) << ": " << oneLine(result.description());
+        else
+            out << oneLine(batch.outputs.at(i));
+        if (kept)
+            out << "\t" << TextFormat::byteCountText(result.size) << "\ttarget " << TextFormat::byteCountText(target)
+                << "\tratio " << QString::number(ratio, 'f', 2);
+        if (!result.failed() && result.description() != RowResult { RowOutcome::succeeded }.description())
+            out << "\t" << result.description();
+        if (kept && result.failed())
+            out << "\tkept " << oneLine(batch.outputs.at(i));
+        out << "\n";
+        // What the transcoder last said, under the failure it explains.
+        if (result.failed())
+            for (const QString &line : result.messages.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+                out << "    " << line << "\n";
     }
     if (json) {
         QJsonArray refusedArray;
@@ -447,7 +504,7 @@ int compress(const QStringList &arguments, QTextStream &out, QTextStream &err, b
     const Batch &batch = std::get<Batch>(planned);
     Diagnostics::line(Batch::argumentListsText(batch.argumentLists));
     if (options.dryRun) {
-        printArgumentLists(out, batch);
+        printArgumentLists(out, batch, options.passes);
         return inputs.refused.isEmpty() ? success : failure;
     }
 

@@ -5,25 +5,15 @@
 #include "util/TextFormat.h"
 #include "util/Utils.h"
 
-#include <QElapsedTimer>
-#include <QFileInfo>
 #include <QPointer>
-#include <QProcess>
-#include <QStringDecoder>
 
 #include <algorithm>
 
-namespace {
-
-constexpr int pollMilliseconds = 20;
-constexpr int killAfterMilliseconds = 3000;
-
-const QString clockPattern = QStringLiteral("([0-9][0-9]):([0-9][0-9]):([0-9][0-9]).([0-9][0-9])");
-
-}
 
 QString RowResult::description() const
 {
+    if (!reason.isEmpty())
+        return reason;
     switch (outcome) {
     case RowOutcome::succeeded: return QStringLiteral("compressed");
     case RowOutcome::failedToStart: return QStringLiteral("the transcoder could not be started");
@@ -31,14 +21,17 @@ QString RowResult::description() const
     case RowOutcome::exitedNonZero: return QStringLiteral("the transcoder reported an error");
     case RowOutcome::noOutput: return QStringLiteral("the transcoder wrote no output file");
     case RowOutcome::cancelled: return QStringLiteral("cancelled");
+    case RowOutcome::unusable: return QStringLiteral("the output is not a playable video");
+    case RowOutcome::overTarget: return QStringLiteral("the output is over its target size");
+    case RowOutcome::stalled: return QStringLiteral("the transcoder stopped making progress");
     }
     return {};
 }
 
-BatchJob::BatchJob(Batch batch, TranscoderOutput output, QObject *parent)
+BatchJob::BatchJob(Batch batch, EncodeOptions options, QObject *parent)
     : QObject(parent)
     , m_batch(std::move(batch))
-    , m_output(output)
+    , m_options(options)
 {
 }
 
@@ -60,14 +53,9 @@ void BatchJob::start()
 std::optional<double> BatchJob::handleTranscoderOutput(const QByteArray &chunk, qsizetype i, qsizetype n,
                                                        const QList<double> &durations)
 {
-    QStringDecoder decoder(QStringDecoder::Utf8);
-    const QString text = decoder.decode(chunk);
-    if (decoder.hasError() || !text.contains(QLatin1String("time=")))
+    if (i < 0 || i >= durations.size())
         return std::nullopt;
-    const QStringList matches = Utils::regexMatches(clockPattern, text);
-    if (matches.isEmpty() || i < 0 || i >= durations.size())
-        return std::nullopt;
-    const auto t = Utils::secondsFromClockText(matches.first());
+    const auto t = TranscoderRun::clockSeconds(chunk);
     if (!t)
         return std::nullopt;
     const double percent = (double(i) / double(n)) * 100 + (*t / durations.at(i)) * 100 / double(n);
@@ -79,8 +67,7 @@ QStringList BatchJob::failedInputs(const Batch &batch, const QList<RowResult> &r
 {
     QStringList failed;
     for (qsizetype i = 0; i < results.size() && i < batch.inputs.size(); ++i) {
-        const RowOutcome outcome = results.at(i).outcome;
-        if (outcome != RowOutcome::succeeded && outcome != RowOutcome::cancelled)
+        if (results.at(i).failed())
             failed.append(batch.inputs.at(i));
     }
     return failed;
@@ -109,7 +96,8 @@ void BatchJob::deliverEvents()
     for (const Event &event : events) {
         switch (event.kind) {
         case Event::rowStarted: emit rowStarted(event.row); break;
-        case Event::progress: emit progress(event.percent, event.row); break;
+        case Event::progress: emit progress(event.percent, event.row, event.attempt, event.pass); break;
+        case Event::attemptStarted: emit attemptStarted(event.row, event.attempt, event.why); break;
         case Event::rowFinished: emit rowFinished(event.row, event.result); break;
         case Event::finished:
             m_results = event.results;
@@ -129,72 +117,33 @@ void BatchJob::work()
     QList<RowResult> results;
     for (qsizetype i = 0; i < n; ++i) {
         if (m_cancelled.load()) {
-            results.append({ RowOutcome::cancelled, 0 });
+            results.append({ RowOutcome::cancelled });
             continue;
         }
         post({ .kind = Event::rowStarted, .row = i });
         reportProgress(double(i) / double(n) * 100, i);
-        const RowResult result = creator ? runRow(i, *creator) : RowResult { RowOutcome::failedToStart, 0 };
+        RowEncoder::Listener listener;
+        listener.progress = [this, i, n](double fraction, int attempt, int pass) {
+            reportProgress((double(i) + fraction) / double(n) * 100, i, attempt, pass);
+        };
+        listener.retrying = [this, i](int attempt, const QString &why) {
+            post({ .kind = Event::attemptStarted, .row = i, .attempt = attempt, .why = why });
+        };
+        // The "Percent : " diagnostic lines.
+        listener.chunk = [this, i, n](const QByteArray &chunk) { handleTranscoderOutput(chunk, i, n, m_batch.durations); };
+        RowEncoder encoder(m_batch, i, m_options, m_cancelled, m_processId, listener);
+        const RowResult result = creator ? encoder.encode(*creator) : RowResult { RowOutcome::failedToStart };
         results.append(result);
+        reportProgress(double(i + 1) / double(n) * 100, i, result.attempts);
         post({ .kind = Event::rowFinished, .row = i, .result = result });
     }
     post({ .kind = Event::finished, .results = results });
 }
 
-void BatchJob::reportProgress(double percent, qsizetype row)
+void BatchJob::reportProgress(double percent, qsizetype row, int attempt, int pass)
 {
-    // A clock past the row's duration would eat into the next row's share.
-    percent = std::min(percent, double(row + 1) / double(m_batch.count()) * 100);
     if (percent <= m_reportedPercent)
         return;
     m_reportedPercent = percent;
-    post({ .kind = Event::progress, .row = row, .percent = percent });
-}
-
-RowResult BatchJob::runRow(qsizetype i, const QString &creator)
-{
-    QProcess process;
-    Tools::configure(process, creator, m_batch.argumentLists.at(i),
-                     m_output == TranscoderOutput::inherit ? Tools::Stream::inherit : Tools::Stream::discard,
-                     Tools::Stream::pipe);
-    process.start();
-    if (!process.waitForStarted())
-        return { RowOutcome::failedToStart, 0 };
-    m_processId.store(process.processId());
-
-    const auto readProgress = [&] {
-        const QByteArray chunk = process.readAllStandardError();
-        if (chunk.isEmpty())
-            return;
-        if (const auto percent = handleTranscoderOutput(chunk, i, m_batch.count(), m_batch.durations))
-            reportProgress(*percent, i);
-    };
-    // The flag is looked at before every wait, so a cancel that came before
-    // the process did stops it at once.
-    QElapsedTimer sinceTerminate;
-    bool stopRequested = false;
-    while (process.state() != QProcess::NotRunning) {
-        if (!stopRequested && m_cancelled.load()) {
-            stopRequested = true;
-            process.terminate();
-            sinceTerminate.start();
-        } else if (stopRequested && sinceTerminate.elapsed() > killAfterMilliseconds) {
-            process.kill();
-        }
-        process.waitForFinished(pollMilliseconds);
-        readProgress();
-    }
-    readProgress();
-    m_processId.store(0);
-
-    if (stopRequested || m_cancelled.load())
-        return { RowOutcome::cancelled, process.exitCode() };
-    if (process.exitStatus() == QProcess::CrashExit)
-        return { RowOutcome::crashed, 0 };
-    if (process.exitCode() != 0)
-        return { RowOutcome::exitedNonZero, process.exitCode() };
-    const QFileInfo written(m_batch.outputs.at(i));
-    if (!written.isFile() || written.size() == 0)
-        return { RowOutcome::noOutput, 0 };
-    return { RowOutcome::succeeded, 0 };
+    post({ .kind = Event::progress, .row = row, .percent = percent, .attempt = attempt, .pass = pass });
 }

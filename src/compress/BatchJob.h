@@ -1,6 +1,8 @@
 #pragma once
 
 #include "compress/Batch.h"
+#include "compress/RowEncoder.h"
+#include "compress/RowResult.h"
 
 #include <QByteArray>
 #include <QList>
@@ -15,38 +17,19 @@
 #include <thread>
 #include <vector>
 
-enum class RowOutcome {
-    succeeded,
-    failedToStart, // no transcoder, or it could not be launched
-    crashed,
-    exitedNonZero,
-    noOutput, // exited cleanly but left no output file
-    cancelled, // stopped or skipped by a cancel
-};
-
-struct RowResult
-{
-    RowOutcome outcome = RowOutcome::cancelled;
-    int exitCode = 0;
-
-    // What the user is told about the row: "compressed", or why not.
-    QString description() const;
-};
-Q_DECLARE_METATYPE(RowResult)
 
 // One run of a batch, from start to end: it owns the worker thread, the
 // transcoder process of the row in progress and the cancel request. Rows run
-// one after the other on the worker; everything the job says comes as signals
-// on the thread the job lives in. Nothing it starts outlives it: the
-// destructor stops the run (terminate, then kill) and joins the worker.
+// one after the other on the worker, each encoded until its output is
+// checked and fits (RowEncoder); everything the job says comes as signals on
+// the thread the job lives in. Nothing it starts outlives it: the destructor
+// stops the run (terminate, then kill) and joins the worker.
 class BatchJob : public QObject
 {
     Q_OBJECT
 
 public:
-    enum class TranscoderOutput { inherit, discard };
-
-    explicit BatchJob(Batch batch, TranscoderOutput output = TranscoderOutput::inherit, QObject *parent = nullptr);
+    explicit BatchJob(Batch batch, EncodeOptions options = {}, QObject *parent = nullptr);
     ~BatchJob() override;
 
     const Batch &batch() const { return m_batch; }
@@ -78,8 +61,13 @@ public:
 
 signals:
     void rowStarted(qsizetype row);
-    // Percent of the whole batch: it only grows, and stays within the row's share.
-    void progress(double percent, qsizetype row);
+    // Percent of the whole batch: it only grows, covers every encode of a row
+    // within the row's share, and reaches 100 only when the batch is done.
+    // attempt counts the row's encodes from 1; pass is 1 or 2 in a two-pass
+    // encode, 0 in a single run.
+    void progress(double percent, qsizetype row, int attempt, int pass);
+    // The row is encoded again, and why ("over target by 11.2 %: two passes").
+    void attemptStarted(qsizetype row, int attempt, const QString &why);
     void rowFinished(qsizetype row, const RowResult &result);
     void finished(const QList<RowResult> &results);
 
@@ -87,23 +75,25 @@ private:
     // What the worker has to say, handed over under m_eventsMutex.
     struct Event
     {
-        enum Kind { rowStarted, progress, rowFinished, finished } kind;
+        enum Kind { rowStarted, progress, attemptStarted, rowFinished, finished } kind;
         qsizetype row = -1;
         double percent = 0;
+        int attempt = 0;
+        int pass = 0;
+        QString why = {};
         RowResult result = {};
         QList<RowResult> results = {};
     };
 
     // On the worker.
     void work();
-    RowResult runRow(qsizetype row, const QString &creator);
-    void reportProgress(double percent, qsizetype row);
+    void reportProgress(double percent, qsizetype row, int attempt = 0, int pass = 0);
     void post(Event event);
     // On the job's thread: emits what the worker posted.
     void deliverEvents();
 
     const Batch m_batch;
-    const TranscoderOutput m_output;
+    const EncodeOptions m_options;
     std::atomic<bool> m_cancelled { false };
     std::atomic<qint64> m_processId { 0 };
     std::thread m_worker;

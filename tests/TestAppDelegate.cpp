@@ -272,18 +272,41 @@ private slots:
         QVERIFY(d->progressCancel->isVisible() && d->progressTitle->text() == "Compressing Videos...");
         QTest::mouseClick(d->progressCancel, Qt::LeftButton);
         QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 3, 5000);
-        QVERIFY(!processExists(tools->runs()[0].toLongLong()) && !QFileInfo::exists(folder) && alerts(*d).isEmpty());
+        // The folder it replaced is back as it was; nothing is left beside it.
+        const auto untouched = [&] {
+            return QDir(folder).entryList(QDir::Files) == QStringList { "small.mp4" }
+                && QDir(out.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot) == QStringList { "Compressed Files" };
+        };
+        QVERIFY(!processExists(tools->runs()[0].toLongLong()) && untouched() && alerts(*d).isEmpty());
         QTRY_COMPARE(rowNames(*d).size(), 3); // the dropped file's pass waited for the batch
 
+        // A close request asks first: Continue goes on, Stop stops the batch and quits; so does a signal.
+        QSignalSpy quits(d.get(), &AppDelegate::quitRequested);
+        const auto answer = [&](const QString &button) {
+            d->window->close();
+            QTRY_COMPARE(alerts(*d), "Stop compressing and quit? |  | Continue, Stop");
+            for (QAbstractButton *b : visibleAlerts(*d).first()->buttons())
+                if (b->text() == button)
+                    b->click();
+        };
         compressInto(folder);
         QTRY_COMPARE(tools->runs().size(), 2);
+        answer("Continue");
+        QTest::qWait(200);
+        QVERIFY(d->isBatchRunning() && processExists(tools->runs()[1].toLongLong()) && d->window->isVisible() && quits.isEmpty());
         QElapsedTimer clock;
         clock.start();
-        d->applicationWillTerminate(); // what aboutToQuit runs
-        QVERIFY(clock.elapsed() < 5000 && !processExists(tools->runs()[1].toLongLong()) && !QFileInfo::exists(folder));
+        answer("Stop");
+        QVERIFY(clock.elapsed() < 5000 && !processExists(tools->runs()[1].toLongLong()) && untouched());
+        QCOMPARE(quits, (QList<QVariantList> { { 0 } }));
+        compressInto(folder);
+        QTRY_COMPARE(tools->runs().size(), 3);
+        d->terminateForSignal(SIGTERM);
+        QVERIFY(!processExists(tools->runs()[2].toLongLong()) && untouched());
+        QCOMPARE(quits.last(), QVariantList { 143 });
         QTest::qWait(200);
-        QVERIFY(alerts(*d).isEmpty() && !d->progressWindow->isVisible());
-        QCOMPARE(tools->runs().size(), 2); // neither batch went on to its next file
+        QVERIFY(alerts(*d).isEmpty() && !d->progressWindow->isVisible() && !d->isBatchRunning());
+        QCOMPARE(tools->runs().size(), 3); // no batch went on to its next file
     }
 };
 

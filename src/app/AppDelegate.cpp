@@ -9,6 +9,7 @@
 #include "filelist/Intake.h"
 #include "filelist/RowRecord.h"
 #include "probe/FileProbe.h"
+#include "tools/Tools.h"
 #include "ui_MainWindow.h"
 #include "ui_ProgressSheet.h"
 #include "util/Diagnostics.h"
@@ -83,7 +84,7 @@ AppDelegate::AppDelegate(QObject *parent)
 
     progressWindow = new SheetDialog(window);
     m_sheetUi->setupUi(progressWindow);
-    progressWindow->setWindowModality(Qt::WindowModal);
+    progressWindow->setWindowModality(Qt::NonModal);
     // No close button in its title bar either.
     progressWindow->setWindowFlags(Qt::Sheet | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     progressTitle = m_sheetUi->progressTitle;
@@ -114,6 +115,7 @@ AppDelegate::AppDelegate(QObject *parent)
     connect(m_ui->actionQuit, &QAction::triggered, qApp, &QApplication::quit, Qt::QueuedConnection);
     connect(fileSizeSlider, &QSlider::valueChanged, this, &AppDelegate::fileSizeSliderChanged);
     connect(outputResolutionSlider, &QSlider::valueChanged, this, &AppDelegate::outputResolutionSliderChanged);
+    window->installEventFilter(this);
 }
 
 AppDelegate::~AppDelegate() { applicationWillTerminate(); }
@@ -145,11 +147,48 @@ void AppDelegate::applicationWillTerminate()
     // unfinished folder after this. Letting go of the job stops its
     // transcoder (terminate, then kill) and waits for it; its end is never
     // reported.
-    const QString folder = m_job->batch().outputFolder;
     m_job.reset();
     hideProgressSheet();
     setBatchControlsEnabled(true);
-    OutputFolder::remove(folder);
+    if (m_outputFolder)
+        m_outputFolder->abandon();
+    m_outputFolder.reset();
+}
+
+void AppDelegate::terminateForSignal(int signal) { stopAndQuit(128 + signal); }
+
+void AppDelegate::stopAndQuit(int status)
+{
+    applicationWillTerminate();
+    emit quitRequested(status);
+}
+
+bool AppDelegate::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == window && event->type() == QEvent::Close && isBatchRunning()) {
+        event->ignore();
+        askToStopAndQuit();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void AppDelegate::askToStopAndQuit()
+{
+    if (m_stopQuestion) {
+        m_stopQuestion->raise();
+        return;
+    }
+    m_stopQuestion = new QMessageBox(QMessageBox::Question, QStringLiteral("Veltrane"), QStringLiteral("Stop compressing and quit?"),
+                                     QMessageBox::NoButton, window);
+    m_stopQuestion->setAttribute(Qt::WA_DeleteOnClose);
+    QPushButton *stop = m_stopQuestion->addButton(QStringLiteral("Stop"), QMessageBox::DestructiveRole);
+    m_stopQuestion->setDefaultButton(m_stopQuestion->addButton(QStringLiteral("Continue"), QMessageBox::RejectRole));
+    connect(m_stopQuestion, &QMessageBox::buttonClicked, this, [this, stop](QAbstractButton *button) {
+        if (button == stop)
+            stopAndQuit(0);
+    });
+    m_stopQuestion->open();
 }
 
 void AppDelegate::resetControls()
@@ -318,14 +357,37 @@ void AppDelegate::prepareOutputFolder(const QString &path)
 {
     if (isBatchRunning())
         return;
+    // Nothing is made when nothing could be compressed.
+    if (!Tools::resourcePath(QString::fromLatin1(Tools::creator))) {
+        showAlert(QStringLiteral("Veltrane can't compress:"), Tools::notFoundText(QStringLiteral("transcoder"), Tools::creator),
+                  { Completion::okButton });
+        return;
+    }
     QStringList inputs;
     for (const QVariantMap &row : fileListArrayController->rows())
         inputs.append(row.value(RowKeys::filePath).toString());
-    if (OutputFolder::listedInputInside(path, inputs)) {
-        showAlert(OutputFolder::holdsInputMessageText, path, { Completion::okButton });
+    // The panel has asked before replacing anything.
+    auto made = OutputFolder::create(path, true, inputs);
+    if (const auto *refusal = std::get_if<OutputFolder::Refusal>(&made)) {
+        switch (refusal->kind) {
+        case OutputFolder::Refusal::holdsInput:
+            showAlert(OutputFolder::holdsInputMessageText, path, { Completion::okButton });
+            break;
+        case OutputFolder::Refusal::notAFolder:
+            showAlert(QStringLiteral("Veltrane can only replace a folder, not a file:"), path, { Completion::okButton });
+            break;
+        case OutputFolder::Refusal::exists:
+            showAlert(QStringLiteral("Veltrane can't create the folder:"), path + QStringLiteral(": it already exists"),
+                      { Completion::okButton });
+            break;
+        case OutputFolder::Refusal::cannotCreate:
+            showAlert(QStringLiteral("Veltrane can't create the folder:"), path + QStringLiteral(": ") + refusal->detail,
+                      { Completion::okButton });
+            break;
+        }
         return;
     }
-    OutputFolder::prepare(path);
+    m_outputFolder.emplace(std::move(std::get<OutputFolder>(made)));
     planBatch(path);
 }
 
@@ -356,7 +418,7 @@ void AppDelegate::showCompressionSheet()
     setProgress(0);
     progressTitle->setText(QStringLiteral("Compressing Videos..."));
     progressCancel->setHidden(false);
-    progressWindow->open();
+    openSheet();
 }
 
 void AppDelegate::hideProgressSheet()
@@ -377,15 +439,21 @@ void AppDelegate::finishBatch(const Batch &batch, const QList<RowResult> &result
 {
     setBatchControlsEnabled(true);
     const QString folder = batch.outputFolder;
+    std::optional<OutputFolder> written = std::exchange(m_outputFolder, std::nullopt);
     if (isProcessCancelledByUser()) {
-        OutputFolder::remove(folder);
+        if (written)
+            written->abandon();
         emit batchFinished();
         runPendingIntake();
         return;
     }
+    if (written)
+        written->finish(std::any_of(results.cbegin(), results.cend(), [](const RowResult &r) { return r.size > 0; }));
     const Completion::Alert text = Completion::completionAlert(batch, results);
     const QList<QUrl> entries = Completion::outputEntries(folder);
-    QMessageBox *alert = showAlert(text.message, text.informative, { Completion::okButton, Completion::showButton });
+    // Not modal: a close request or a signal must still reach the window.
+    QMessageBox *alert = showAlert(text.message, text.informative, { Completion::okButton, Completion::showButton },
+                                   Modality::none);
     if (text.failed) {
         alert->setIcon(QMessageBox::Warning);
         alert->setDetailedText(text.details);
@@ -412,7 +480,7 @@ void AppDelegate::showAnalyzingSheet()
 {
     setProgress(0);
     progressTitle->setText(QStringLiteral("Analyzing Videos..."));
-    progressWindow->open();
+    openSheet();
 }
 
 void AppDelegate::setProgress(double percent)
@@ -421,19 +489,41 @@ void AppDelegate::setProgress(double percent)
     progressBar->setValue(int(std::clamp(percent, 0.0, 100.0) * 100 + 0.5));
 }
 
-void AppDelegate::endSheet() { progressWindow->hide(); }
+// The sheet stands over the window's work: the window takes no input while
+// it is up. It is not modal, since a modal one would swallow the window's
+// close requests.
+void AppDelegate::openSheet()
+{
+    for (QWidget *part : window->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+        if (part != progressWindow && !part->isWindow())
+            part->setEnabled(false);
+    progressWindow->show();
+    progressWindow->raise();
+}
 
-QMessageBox *AppDelegate::showAlert(const QString &message, const QString &informative, const QStringList &buttons)
+void AppDelegate::endSheet()
+{
+    progressWindow->hide();
+    for (QWidget *part : window->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+        if (!part->isWindow())
+            part->setEnabled(true);
+}
+
+QMessageBox *AppDelegate::showAlert(const QString &message, const QString &informative, const QStringList &buttons,
+                                    Modality modality)
 {
     auto *alert = new QMessageBox(window);
     alert->setAttribute(Qt::WA_DeleteOnClose);
-    alert->setWindowModality(Qt::WindowModal);
+    alert->setWindowModality(modality == Modality::sheet ? Qt::WindowModal : Qt::NonModal);
     alert->setIcon(QMessageBox::Information);
     alert->setText(message);
     alert->setInformativeText(informative);
     for (const QString &title : buttons)
         alert->addButton(title, buttons.indexOf(title) == 0 ? QMessageBox::AcceptRole : QMessageBox::ActionRole);
-    alert->open();
+    if (modality == Modality::sheet)
+        alert->open();
+    else
+        alert->show();
     return alert;
 }
 

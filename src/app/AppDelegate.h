@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QStringList>
 #include <QUrl>
 #include <QVariantMap>
@@ -9,6 +10,9 @@
 #include <memory>
 
 #include "compress/BatchJob.h"
+#include "compress/OutputFolder.h"
+
+#include <optional>
 
 class FileListModel;
 class FileProbe;
@@ -39,6 +43,10 @@ public:
     bool applicationShouldHandleReopen(bool hasVisibleWindows);
     bool applicationShouldTerminateAfterLastWindowClosed() const { return true; }
     void applicationWillTerminate();
+    // SIGTERM, SIGINT or SIGHUP: a running batch is stopped and its folder
+    // removed (a replaced one put back), then the application quits with
+    // 128 + the signal.
+    void terminateForSignal(int signal);
 
     void resetControls();
     void analyzeAndAddFiles(const QList<QUrl> &urls);
@@ -98,6 +106,12 @@ signals:
     void intakeFinished();
     // A batch has ended: its alert is up, or its folder was removed after a cancel.
     void batchFinished();
+    // The application should quit now with this status (main() connects it).
+    void quitRequested(int status);
+
+protected:
+    // A close request to the window during a batch asks first.
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void showOpenPanel();
@@ -107,7 +121,13 @@ private:
     void setProgress(double percent);
     void endSheet();
     void setBatchControlsEnabled(bool enabled);
-    QMessageBox *showAlert(const QString &message, const QString &informative, const QStringList &buttons);
+    void openSheet();
+    // Stops a running batch, removes its folder (putting back a replaced one), and asks to quit.
+    void stopAndQuit(int status);
+    void askToStopAndQuit();
+    enum class Modality { sheet, none };
+    QMessageBox *showAlert(const QString &message, const QString &informative, const QStringList &buttons,
+                           Modality modality = Modality::sheet);
 
     std::unique_ptr<Ui::MainWindow> m_ui;
     std::unique_ptr<Ui::ProgressSheet> m_sheetUi;
@@ -116,4 +136,7 @@ private:
     QStringList m_pendingIntake;
     // The last batch: running, or finished and kept until the next one starts.
     std::unique_ptr<BatchJob> m_job;
+    // The running batch's folder.
+    std::optional<OutputFolder> m_outputFolder;
+    QPointer<QMessageBox> m_stopQuestion;
 };

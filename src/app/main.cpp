@@ -13,23 +13,23 @@ namespace {
 
 int signalPipe[2] = { -1, -1 };
 
-extern "C" void onTerminationSignal(int)
+extern "C" void onTerminationSignal(int signal)
 {
-    const char byte = 1;
-    [[maybe_unused]] const auto written = ::write(signalPipe[0], &byte, 1);
+    const char number = char(signal);
+    [[maybe_unused]] const auto written = ::write(signalPipe[0], &number, 1);
 }
 
-// Ctrl-C in a terminal, or a logout, quits the way the Quit command does, so
-// a running batch is stopped and its unfinished folder removed.
-void quitOnTerminationSignals(QApplication &app)
+// Ctrl-C in a terminal, a logout or a closed terminal: a running batch is
+// stopped and its unfinished folder removed before the application quits.
+void stopOnTerminationSignals(AppDelegate &delegate)
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
         return;
-    auto *notifier = new QSocketNotifier(signalPipe[1], QSocketNotifier::Read, &app);
-    QObject::connect(notifier, &QSocketNotifier::activated, &app, [&app] {
-        char byte;
-        [[maybe_unused]] const auto read = ::read(signalPipe[1], &byte, 1);
-        app.quit();
+    auto *notifier = new QSocketNotifier(signalPipe[1], QSocketNotifier::Read, &delegate);
+    QObject::connect(notifier, &QSocketNotifier::activated, &delegate, [&delegate] {
+        char number = 0;
+        if (::read(signalPipe[1], &number, 1) == 1)
+            delegate.terminateForSignal(number);
     });
     struct sigaction action = {};
     action.sa_handler = onTerminationSignal;
@@ -53,11 +53,11 @@ int main(int argc, char *argv[])
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Videos to add to the list."), QStringLiteral("[FILE...]"));
     parser.process(app);
 
-    quitOnTerminationSignals(app);
-
     AppDelegate delegate;
     QApplication::setQuitOnLastWindowClosed(delegate.applicationShouldTerminateAfterLastWindowClosed());
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, &AppDelegate::applicationWillTerminate);
+    QObject::connect(&delegate, &AppDelegate::quitRequested, &app, &QCoreApplication::exit, Qt::QueuedConnection);
+    stopOnTerminationSignals(delegate);
     delegate.window->show();
     delegate.applicationDidFinishLaunching();
 

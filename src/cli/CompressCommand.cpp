@@ -2,11 +2,13 @@
 
 #include "compress/Batch.h"
 #include "compress/BatchJob.h"
+#include "compress/OutputFolder.h"
 #include "compress/RowEncoder.h"
 #include "compress/Planning.h"
 #include "filelist/Intake.h"
 #include "filelist/RowRecord.h"
 #include "probe/FileProbe.h"
+#include "tools/Tools.h"
 #include "util/Diagnostics.h"
 #include "util/Paths.h"
 #include "util/TextFormat.h"
@@ -21,6 +23,7 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <csignal>
@@ -210,58 +213,70 @@ void printArgumentLists(QTextStream &out, const Batch &batch, Passes passes)
 
 // ---- folder ---------------------------------------------------------------------
 
-// Nothing when the folder may be made (or replaced); otherwise the exit status.
-std::optional<int> refuseFolder(const CompressOptions &options, QTextStream &err)
+// The new folder, or the exit status after saying why there is none.
+OrExit<OutputFolder> makeFolder(const CompressOptions &options, QTextStream &err)
 {
     // Every named file counts, refused ones too: replacing the folder would
     // destroy them just the same.
-    if (const auto input = OutputFolder::listedInputInside(options.folder, options.paths)) {
-        err << "veltrane-cli compress: " << options.folder << " holds " << *input << "; it cannot be the output folder\n";
+    auto made = OutputFolder::create(options.folder, options.force, options.paths);
+    if (auto *folder = std::get_if<OutputFolder>(&made))
+        return std::move(*folder);
+    const OutputFolder::Refusal &refusal = std::get<OutputFolder::Refusal>(made);
+    err << "veltrane-cli compress: ";
+    switch (refusal.kind) {
+    case OutputFolder::Refusal::holdsInput:
+        err << oneLine(options.folder) << " holds " << oneLine(refusal.detail) << "; it cannot be the output folder\n";
         return usageError;
-    }
-    if ((QFileInfo::exists(options.folder) || QFileInfo(options.folder).isSymLink()) && !options.force) {
-        err << "veltrane-cli compress: " << options.folder << " already exists; use --force to replace it\n";
+    case OutputFolder::Refusal::exists:
+        err << oneLine(options.folder) << " already exists; use --force to replace it\n";
         return usageError;
+    case OutputFolder::Refusal::notAFolder:
+        err << oneLine(options.folder) << " is a file, not a folder; only a folder is ever replaced\n";
+        return usageError;
+    case OutputFolder::Refusal::cannotCreate:
+        err << "could not create " << oneLine(options.folder) << ": " << refusal.detail << "\n";
+        return failure;
     }
-    return std::nullopt;
+    return failure;
 }
 
 // ---- run ------------------------------------------------------------------------
 
-std::atomic<bool> interrupted { false };
+std::atomic<int> interruptedBy { 0 };
 std::atomic<BatchJob *> interruptedJob { nullptr };
 
-extern "C" void onInterrupt(int)
+extern "C" void onInterrupt(int signal)
 {
-    interrupted.store(true);
+    interruptedBy.store(signal);
     if (BatchJob *job = interruptedJob.load())
         job->cancel();
 }
 
-// Ctrl-C and termination cancel the job, as the window's cancel button does.
+// Ctrl-C, termination and a closed terminal cancel the job, as the window's
+// cancel button does: a half-written file must never be left looking whole.
 class InterruptGuard
 {
 public:
     explicit InterruptGuard(BatchJob &job)
     {
-        interrupted.store(false);
+        interruptedBy.store(0);
         interruptedJob.store(&job);
         struct sigaction action = {};
         action.sa_handler = onInterrupt;
         sigemptyset(&action.sa_mask);
-        sigaction(SIGINT, &action, &m_previousInt);
-        sigaction(SIGTERM, &action, &m_previousTerm);
+        for (size_t k = 0; k < std::size(handled); ++k)
+            sigaction(handled[k], &action, &m_previous[k]);
     }
     ~InterruptGuard()
     {
-        sigaction(SIGINT, &m_previousInt, nullptr);
-        sigaction(SIGTERM, &m_previousTerm, nullptr);
+        for (size_t k = 0; k < std::size(handled); ++k)
+            sigaction(handled[k], &m_previous[k], nullptr);
         interruptedJob.store(nullptr);
     }
 
 private:
-    struct sigaction m_previousInt = {};
-    struct sigaction m_previousTerm = {};
+    static constexpr int handled[] = { SIGINT, SIGTERM, SIGHUP };
+    struct sigaction m_previous[std::size(handled)] = {};
 };
 
 QString clockText(double seconds)
@@ -388,32 +403,37 @@ private:
     QElapsedTimer m_drawn;
 };
 
-// Makes the folder and runs the batch; nothing when it was interrupted (the
-// folder is gone again then).
-std::optional<QList<RowResult>> runBatch(const Batch &batch, const CompressOptions &options, QTextStream &err,
-                                         bool errIsTerminal)
+// Makes the folder and runs the batch: the results, or the exit status.
+OrExit<QList<RowResult>> runBatch(const Batch &batch, const CompressOptions &options, QTextStream &err,
+                                  bool errIsTerminal)
 {
     // Standard output carries results only: the transcoder's own output is dropped.
     BatchJob job(batch, { options.passes, TranscoderRun::Output::discard });
     const ProgressView view(err, job,
                             options.json ? ProgressView::Mode::json
                                          : errIsTerminal ? ProgressView::Mode::bar : ProgressView::Mode::lines);
-    {
-        // From the moment the folder exists, Ctrl-C must lead to its removal.
-        const InterruptGuard guard(job);
-        if (!OutputFolder::prepare(batch.outputFolder))
-            err << "veltrane-cli compress: could not create " << batch.outputFolder << "\n";
+    // From before the folder exists: an interruption must lead to its removal.
+    const InterruptGuard guard(job);
+    OrExit<OutputFolder> made = makeFolder(options, err);
+    if (const int *status = std::get_if<int>(&made))
+        return *status;
+    OutputFolder &folder = std::get<OutputFolder>(made);
+    if (!interruptedBy.load()) {
         QEventLoop loop;
         QObject::connect(&job, &BatchJob::finished, &loop, &QEventLoop::quit);
         job.start();
         loop.exec();
     }
-    if (interrupted.load()) {
-        OutputFolder::remove(batch.outputFolder);
-        err << "veltrane-cli compress: cancelled; removed " << batch.outputFolder << "\n";
-        return std::nullopt;
+    if (const int signal = interruptedBy.load()) {
+        const bool replaced = folder.replaces();
+        folder.abandon();
+        err << "veltrane-cli compress: " << (signal == SIGINT ? "cancelled" : "stopped by a signal") << "; removed "
+            << oneLine(batch.outputFolder) << (replaced ? " and put back the folder it replaced" : "") << "\n";
+        return 128 + signal;
     }
-    return job.results();
+    const QList<RowResult> results = job.results();
+    folder.finish(std::any_of(results.cbegin(), results.cend(), [](const RowResult &r) { return r.size > 0; }));
+    return results;
 }
 
 // ---- report ---------------------------------------------------------------------
@@ -498,13 +518,17 @@ int compress(const QStringList &arguments, QTextStream &out, QTextStream &err, b
         return inputs.refused.isEmpty() ? success : failure;
     }
 
-    if (const auto status = refuseFolder(options, err))
+    // Nothing is made when nothing could be compressed.
+    if (!Tools::resourcePath(QString::fromLatin1(Tools::creator))) {
+        err << "veltrane-cli compress: " << Tools::notFoundText(QStringLiteral("transcoder"), Tools::creator) << "\n";
+        return failure;
+    }
+    const OrExit<QList<RowResult>> ran = runBatch(batch, options, err, errIsTerminal);
+    if (const int *status = std::get_if<int>(&ran))
         return *status;
-    const auto results = runBatch(batch, options, err, errIsTerminal);
-    if (!results)
-        return cancelled;
-    printSummary(out, batch, *results, inputs.refused, options.json);
-    return inputs.refused.isEmpty() && BatchJob::failedInputs(batch, *results).isEmpty() ? success : failure;
+    const QList<RowResult> &results = std::get<QList<RowResult>>(ran);
+    printSummary(out, batch, results, inputs.refused, options.json);
+    return inputs.refused.isEmpty() && BatchJob::failedInputs(batch, results).isEmpty() ? success : failure;
 }
 
 }

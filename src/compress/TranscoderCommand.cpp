@@ -11,6 +11,16 @@ namespace TranscoderCommand {
 
 namespace {
 
+// base + ending, base shortened (by whole characters) so that the name fits
+// the 255 bytes a file system allows a name.
+QString fittedName(QString base, const QString &ending)
+{
+    constexpr qsizetype nameBytes = 255;
+    while (!base.isEmpty() && (base + ending).toUtf8().size() > nameBytes)
+        base.chop(base.size() >= 2 && base.back().isLowSurrogate() && base.at(base.size() - 2).isHighSurrogate() ? 2 : 1);
+    return base + ending;
+}
+
 const QString videoBitrate = QStringLiteral("-b:v");
 
 QString kbpsText(double kbps) { return TextFormat::decimalText(kbps) + QLatin1Char('k'); }
@@ -32,9 +42,9 @@ QStringList outputPaths(const QString &folder, const QStringList &inputPaths)
     QStringList paths;
     for (const QString &input : inputPaths) {
         const QString base = Paths::baseName(input);
-        QString name = base + QStringLiteral(".mp4");
+        QString name = fittedName(base, QStringLiteral(".mp4"));
         for (int k = 2; taken.contains(name.toCaseFolded()); ++k)
-            name = base + QStringLiteral(" (%1).mp4").arg(k); // base may hold '%' signs of its own
+            name = fittedName(base, QStringLiteral(" (%1).mp4").arg(k)); // base may hold '%' signs of its own
         taken.insert(name.toCaseFolded());
         paths.append(folder + QLatin1Char('/') + name);
     }

@@ -101,18 +101,20 @@ FileProbe::FileProbe(const QString &path)
     }
     const auto tool = Tools::resourcePath(QString::fromLatin1(Tools::sniffer));
     if (!tool) {
+        toolProblem = Tools::notFoundText(QStringLiteral("probe tool"), Tools::sniffer);
         Diagnostics::line(QStringLiteral("The probe tool \"sniffer\" was not found; cannot examine: ") + path);
         return;
     }
     const Tools::RunResult run = Tools::run(*tool, arguments(path), Tools::Stream::pipe, Tools::Stream::inherit);
     if (!run.started) {
+        toolProblem = QStringLiteral("the probe tool (sniffer) could not be started");
         Diagnostics::line(QStringLiteral("The probe tool could not be started: ") + *tool);
         return;
     }
     if (run.timedOut) {
-        Diagnostics::line(QStringLiteral("The probe tool took longer than %1 s and was stopped: ")
-                              .arg(std::chrono::duration_cast<std::chrono::seconds>(Tools::waitBound()).count())
-                          + path);
+        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(Tools::waitBound()).count();
+        toolProblem = QStringLiteral("the probe tool did not answer within %1 s").arg(seconds);
+        Diagnostics::line(QStringLiteral("The probe tool took longer than %1 s and was stopped: ").arg(seconds) + path);
         return;
     }
     deriveFromReport(path, run.output);
@@ -137,6 +139,7 @@ void FileProbe::deriveFromReport(const QString &path, const QByteArray &bytes)
     QJsonParseError parseError;
     const std::optional<JSON> parsed = JSON::parse(bytes, &parseError);
     if (!parsed) {
+        toolProblem = QStringLiteral("the probe tool gave no readable report");
         Diagnostics::line(parseError.errorString());
         return;
     }

@@ -46,6 +46,9 @@ public:
     std::optional<QString> fileSizeHuman;
     std::optional<QString> fileFullPath;
     std::optional<QUrl> fileFullURL;
+    // Why the probe tool told nothing about the file, when it was the tool
+    // that failed: missing, not started, no answer in time, no readable report.
+    std::optional<QString> toolProblem;
 
     // The file system's size of path in bytes (0 when it cannot be read), and
     // the same as text ("Unknown File Size"); each failure writes its line.

@@ -14,10 +14,17 @@ namespace Tools {
 inline constexpr char sniffer[] = "sniffer"; // FFmpeg's ffprobe
 inline constexpr char creator[] = "creator"; // FFmpeg's ffmpeg
 
-// Full path of the resource called name, or nothing. Looked up in the folder
-// named by VELTRANE_RESOURCES (when set, the only one searched), then the
-// "resources" folder beside the executable, then the installed share folder.
+// Where the tools are looked for, in order: the folder named by
+// VELTRANE_RESOURCES (when set, the only one), else the "resources" folder
+// beside the executable, the share folder relative to it, and the installed
+// share folder.
+QStringList resourceFolders();
+
+// Full path of the resource called name, or nothing.
 std::optional<QString> resourcePath(const QString &name);
+
+// "the <role> (<name>) was not found in <folders>", for the user.
+QString notFoundText(const QString &role, const char *name);
 
 // How long a probe or thumbnail run may take before it is stopped: 60 s,
 // or VELTRANE_TOOL_TIMEOUT_MS where a test needs it shorter.

@@ -1,5 +1,7 @@
 #include "app/AppDelegate.h"
 
+#include "BuildConfig.h"
+
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QMainWindow>
@@ -45,7 +47,7 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Veltrane"));
-    QApplication::setDesktopFileName(QStringLiteral("veltrane"));
+    QApplication::setDesktopFileName(QString::fromLatin1(BuildConfig::applicationId));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Make video files smaller."));

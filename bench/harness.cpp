@@ -13,8 +13,9 @@
 // standard output.
 
 #include "app/AppDelegate.h"
+#include "app/FileListModel.h"
+#include "app/Thumbnail.h"
 #include "compress/Batch.h"
-#include "filelist/FileListModel.h"
 #include "filelist/RowRecord.h"
 #include "probe/FileProbe.h"
 #include "tools/Tools.h"
@@ -204,8 +205,8 @@ int argsMode(const Options &options)
         files.append(QJsonObject {
             { QStringLiteral("path"), path },
             { QStringLiteral("duration"), probe.duration },
-            { QStringLiteral("probe"), QJsonArray::fromStringList(probeArguments(path)) },
-            { QStringLiteral("thumbnail"), QJsonArray::fromStringList(thumbnailArguments(probe.duration, path, thumbnail)) },
+            { QStringLiteral("probe"), QJsonArray::fromStringList(FileProbe::arguments(path)) },
+            { QStringLiteral("thumbnail"), QJsonArray::fromStringList(Thumbnail::arguments(probe.duration, path, thumbnail)) },
         });
     }
     const auto sniffer = Tools::resourcePath(QString::fromLatin1(Tools::sniffer));
@@ -225,7 +226,7 @@ int intakeMode(const Options &options)
     delegate.applicationDidFinishLaunching();
     const Span span = runIntake(delegate, options.files);
 
-    const QImage placeholder = placeholderImage();
+    const QImage placeholder = Thumbnail::placeholder();
     int thumbnails = 0;
     for (const QVariantMap &row : delegate.fileListArrayController->rows()) {
         if (row.value(RowKeys::coverArt).value<QImage>() != placeholder)
@@ -315,7 +316,8 @@ int responsivenessMode(const Options &options)
             return 1;
         OutputFolder::prepare(options.output);
         const QList<QStringList> lists =
-            ::planBatch(delegate.fileListArrayController->rows(), options.output, delegate.fileSizeSlider->value(),
+            Batch::plan(delegate.fileListArrayController->rows(), options.output,
+                        Planning::Target::ofSmallest(delegate.fileSizeSlider->value()),
                         delegate.outputResolutionSlider->value())
                 .argumentLists;
         QTimer::singleShot(0, &loop, [&, program = *creator, lists] {

@@ -3,6 +3,7 @@
 #include "WindowTestSupport.h"
 
 #include "app/DropTargets.h"
+#include "app/Thumbnail.h"
 #include "filelist/RowRecord.h"
 #include "util/NotificationCenter.h"
 #include "util/TextFormat.h"
@@ -56,9 +57,10 @@ bool dropOn(QWidget *view, const QList<QUrl> &urls)
 }
 
 // A transcoder that only pretends: thumbnail runs write nothing; a compression run (arguments starting with "-i")
-// logs its process id to $RUNS and goes on as the rest of the script says, its output path in $out.
+// logs its process id to $RUNS and goes on as the rest of the script says, its output path in $out. It
+// compresses by copying $TINY, a clip of 1 s that is smaller than any target here.
 const QString pretend = "[ \"$1\" = \"-i\" ] || exit 0\nfor out; do :; done\necho $$ >> \"$RUNS\"\n";
-const QString compresses = "for t in 25 50 75; do echo time=00:00:00.$t >&2; sleep 0.2; done; echo 1 > \"$out\"";
+const QString compresses = "for t in 25 50 75; do echo time=00:00:00.$t >&2; sleep 0.2; done; cp \"$TINY\" \"$out\"";
 
 }
 
@@ -68,6 +70,8 @@ class TestAppDelegate : public QObject
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.FileManager1")
     QTemporaryDir m_media;
+    QTemporaryDir m_tiny; // outside the media folder, which the window may not take as an output
+    ScopedEnvironment m_tinyVariable { "TINY", m_tiny.filePath("tiny.mp4") };
     DiagnosticCapture m_quiet; // keeps the window's diagnostic lines out of the log
     QList<QStringList> m_shownItems;
 
@@ -86,6 +90,7 @@ private slots:
     void initTestCase()
     {
         QVERIFY(makeVideo(media("small.mp4"), 160, 120, 1.0, 0) && makeVideo(media("large.mkv"), 480, 360, 1.0));
+        QVERIFY(makeClip(m_tiny.filePath("tiny.mp4"), { "-f", "lavfi", "-i", "color=s=32x32:r=25:d=1", "-pix_fmt", "yuv420p" }));
         for (const char *name : { "notes.txt", "empty.mp4" })
             QVERIFY(QFile(media(name)).open(QIODevice::WriteOnly));
         QVERIFY(QDir(m_media.path()).mkdir("folder"));
@@ -129,8 +134,12 @@ private slots:
                                       "videoHeight:qlonglong videoWidth:qlonglong");
             const bool large = row["fileName"] == "large.mkv";
             QCOMPARE(row["resolution"].toString() + " " + row["hasAudioTrack"].toString(), large ? "480x360 true" : "160x120 false");
-            QVERIFY(row["validMedia"] == "YES" && row["coverArt"].value<QImage>() != placeholderImage());
+            QVERIFY(row["validMedia"] == "YES" && row["coverArt"].value<QImage>() != Thumbnail::placeholder());
         }
+        // The Tracks column names each track; the tooltip gives the path, then a track a line.
+        const QModelIndex tracks = d->fileListArrayController->index(1, FileListModel::tracksColumn);
+        QCOMPARE(tracks.data().toString(), "H264 480x360 · VORBIS stereo");
+        QCOMPARE(tracks.data(Qt::ToolTipRole).toString(), media("large.mkv") + "\nH264 480x360\nVORBIS stereo");
 
         const qint64 small = QFileInfo(media("small.mp4")).size(), large = QFileInfo(media("large.mkv")).size();
         QCOMPARE(labels(*d), expectedLabels(small, 55, "100%"));
@@ -179,7 +188,7 @@ private slots:
         QVERIFY2(ticks < 100 && (!hangs || ticks >= 20) && sheetUp, qPrintable(QString("%1 ticks").arg(ticks)));
         const qint64 pid = tools.runs().value(0).toLongLong();
         QVERIFY2((pid > 0) == hangs && !processExists(pid), "the stopped tool is still running");
-        QVERIFY(d->fileListArrayController->rows().value(1)[RowKeys::coverArt] == placeholderImage());
+        QVERIFY(d->fileListArrayController->rows().value(1)[RowKeys::coverArt] == Thumbnail::placeholder());
         QVERIFY(!visiblePanel(*d));
     }
 
@@ -243,10 +252,13 @@ private slots:
         const QString in = QUrl::fromLocalFile(folder).toString();
         QTRY_COMPARE(m_shownItems, (QList<QStringList> { { in + "/large.mp4", in + "/small.mp4" } }));
 
-        tools.emplace(pretend + "case \"$2\" in *large*) exit 1;; esac\n" + compresses);
+        tools.emplace(pretend + "case \"$2\" in *large*) echo 'Error while opening encoder' >&2; exit 1;; esac\n" + compresses);
         compressInto(folder);
         QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 2, 20000);
-        QCOMPARE(alerts(*d), "Veltrane not able to compress these file(s): | large.mkv\n\nQuestions? : " + address + " | OK, Show in Finder");
+        QCOMPARE(alerts(*d), "Veltrane not able to compress these file(s): | large.mkv\n\nQuestions? : " + address
+                                 + " | OK, Show in Finder, Show Details...");
+        // The details give each failed file's reason and what the transcoder last said.
+        QCOMPARE(visibleAlerts(*d).first()->detailedText(), "large.mkv: the transcoder reported an error\n    Error while opening encoder");
         QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList { "small.mp4" });
 
         tools.emplace(pretend + "while :; do echo time=00:00:00.50 >&2; sleep 0.1; done");

@@ -3,6 +3,7 @@
 #include "TestSupport.h"
 #include "WindowTestSupport.h"
 
+#include "app/Thumbnail.h"
 #include "filelist/RowRecord.h"
 #include "tools/Tools.h"
 
@@ -85,7 +86,7 @@ private slots:
         QVERIFY(diagnostics.lines().filter("took longer").isEmpty());
         QCOMPARE(rowNames(*d), m_accepted);
         for (const QVariantMap &row : d->fileListArrayController->rows())
-            QVERIFY(row.value(RowKeys::coverArt).value<QImage>() != placeholderImage());
+            QVERIFY(row.value(RowKeys::coverArt).value<QImage>() != Thumbnail::placeholder());
         QCOMPARE(visibleAlerts(*d).size(), 1);
         QCOMPARE(visibleAlerts(*d).first()->informativeText(), m_refused.join(", ") + "\n\nQuestions? : " + BuildConfig::supportEmail);
     }

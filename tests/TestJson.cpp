@@ -16,7 +16,7 @@ const JSON &report()
 }
 
 using T = JSON::Type;
-int codeOf(const JSON &value) { return value.error() ? jsonErrorCode(*value.error()) : 0; }
+int codeOf(const JSON &value) { return value.error() ? JSONErrors::code(*value.error()) : 0; }
 
 }
 

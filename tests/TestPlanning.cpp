@@ -64,8 +64,22 @@ private slots:
         QFETCH(QString, middle);
         const QStringList head { "-i", "/in/a.mov", "-sn", "-dn", "-map_chapters", "-1", "-map_metadata", "-1",
                                  "-pix_fmt", "yuv420p", "-avoid_negative_ts", "1" };
-        QCOMPARE(TranscoderCommand::transcoderArguments("/in/a.mov", "/out/a.mp4", row, 100'000'000, size, resolution),
+        QCOMPARE(TranscoderCommand::transcoderArguments("/in/a.mov", "/out/a.mp4", row, Planning::Target::ofSmallest(size).bytes(100'000'000), resolution),
                  (head + middle.split(' ') + QStringList { "-y", "/out/a.mp4" }));
+    }
+
+    // The passes of a two-pass encode carry the planned list; the first leaves audio out.
+    void passes()
+    {
+        const QStringList head { "-i", "/in/a.mov", "-sn", "-dn", "-map_chapters", "-1", "-map_metadata", "-1",
+                                 "-pix_fmt", "yuv420p", "-avoid_negative_ts", "1" };
+        const QStringList planned = TranscoderCommand::transcoderArguments("/in/a.mov", "/out/a.mp4", row(600, true, { 1920, 1080 }, true),
+                                                                           55'000'000, 50);
+        QCOMPARE(TranscoderCommand::passArguments(planned, 1, "/log", "/work/p1.mp4"),
+                 head + QString("-b:v 600.0k -vf scale=960:540,setsar=1:1 -an -pass 1 -passlogfile /log -y /work/p1.mp4").split(' '));
+        QCOMPARE(TranscoderCommand::passArguments(planned, 2, "/log", "/out/a.mp4", 312.5),
+                 head + QString("-ac 2 -b:v 312.5k -b:a 128.0k -vf scale=960:540,setsar=1:1 -pass 2 -passlogfile /log -y /out/a.mp4").split(' '));
+        QCOMPARE(TranscoderCommand::videoKbps(planned), 600.0);
     }
 
     void outputNames_data()
@@ -92,14 +106,20 @@ private slots:
     // Every row aims at the same share of the smallest file, over its own duration.
     void batch()
     {
-        const Batch batch = planBatch({ row(600, true, {}, false, 200'000'000, "/a/clip.mov"),
-                                        row(300, false, {}, false, 80'000'000, "/b/clip.mkv") }, "/out", 55, 100);
+        const Batch batch = Batch::plan({ row(600, true, {}, false, 200'000'000, "/a/clip.mov"),
+                                        row(300, false, {}, false, 80'000'000, "/b/clip.mkv") }, "/out", Planning::Target::ofSmallest(55), 100);
         QCOMPARE(batch.outputs, (QStringList { "/out/clip.mp4", "/out/clip (2).mp4" }));
         QCOMPARE(batch.targetSizes, (QList<qint64> { 44'000'000, 44'000'000 }));
         // 44 MB over 600 s: T = 583; over 300 s: T = 1165.
         QCOMPARE(batch.argumentLists.at(0).mid(12, 4), (QStringList { "-b:v", "455.0k", "-b:a", "128.0k" }));
         QCOMPARE(batch.argumentLists.at(1).mid(12, 2), (QStringList { "-b:v", "1165.0k" }));
-        QCOMPARE(argumentListsText({ { "-i", "say \"hi\".mov" }, { "back\\slash", "two\nlines" } }),
+        // The same target given in bytes plans the same runs.
+        const Batch inBytes = Batch::plan({ row(600, true, {}, false, 200'000'000, "/a/clip.mov"),
+                                            row(300, false, {}, false, 80'000'000, "/b/clip.mkv") }, "/out",
+                                          Planning::Target::exactly(44'000'000), 100);
+        QCOMPARE(inBytes.argumentLists, batch.argumentLists);
+        QCOMPARE(inBytes.targetSizes, batch.targetSizes);
+        QCOMPARE(Batch::argumentListsText({ { "-i", "say \"hi\".mov" }, { "back\\slash", "two\nlines" } }),
                  QStringLiteral("[[\"-i\", \"say \\\"hi\\\".mov\"], [\"back\\\\slash\", \"two\\nlines\"]]"));
     }
 

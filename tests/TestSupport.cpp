@@ -11,40 +11,6 @@
 #include <QMutex>
 #include <QProcess>
 
-#if defined(__SANITIZE_THREAD__)
-#define VELTRANE_TSAN 1
-#elif defined(__has_feature)
-#if __has_feature(thread_sanitizer)
-#define VELTRANE_TSAN 1
-#endif
-#endif
-
-#ifdef VELTRANE_TSAN
-#include <cstdarg>
-#include <dlfcn.h>
-
-// QProcess starts children with clone(CLONE_VM | CLONE_VFORK). ThreadSanitizer
-// intercepts clone and does its after-fork bookkeeping in the child, which
-// shares the parent's memory: that wipes the parent's record of which thread
-// synchronised with which, and every later hand-over between threads reads as
-// a race (or the runtime aborts). Qt built with the sanitizer avoids vfork
-// for this reason; the distribution's Qt is not, so the test executables pass
-// clone straight to the C library. The child only execs.
-extern "C" int clone(int (*fn)(void *), void *stack, int flags, void *arg, ...)
-{
-    using Clone = int (*)(int (*)(void *), void *, int, void *, ...);
-    static const Clone real =
-        reinterpret_cast<Clone>(dlsym(dlopen("libc.so.6", RTLD_NOW | RTLD_NOLOAD), "clone"));
-    va_list rest;
-    va_start(rest, arg);
-    pid_t *parentTid = va_arg(rest, pid_t *);
-    void *tls = va_arg(rest, void *);
-    pid_t *childTid = va_arg(rest, pid_t *);
-    va_end(rest);
-    return real(fn, stack, flags, arg, parentTid, tls, childTid);
-}
-#endif
-
 namespace TestSupport {
 
 QString realTool(const char *name)

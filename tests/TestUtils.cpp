@@ -1,3 +1,4 @@
+#include "util/PrivateFolder.h"
 #include "util/TextFormat.h"
 #include "util/Utils.h"
 
@@ -72,6 +73,30 @@ private slots:
         QFETCH(QString, text);
         QFETCH(QString, expected);
         QCOMPARE(text, expected);
+    }
+
+    // A killed process's folder goes; a live one's, a link, anything not
+    // named as ours and our own stay.
+    void privateFolderLeftovers()
+    {
+        QProcess gone;
+        gone.start("true");
+        QVERIFY(gone.waitForFinished());
+        const QString dead = QString::number(gone.processId() ? gone.processId() : 999999);
+        QTemporaryDir root;
+        const QStringList names { "veltrane-" + dead + "-a1B2c3", "veltrane-1-a1B2c3",
+                                  QString("veltrane-%1-a1B2c3").arg(QCoreApplication::applicationPid()),
+                                  "veltrane-" + dead + "-short", "other-" + dead + "-a1B2c3" };
+        for (const QString &name : names)
+            QVERIFY(QDir(root.path()).mkpath(name + "/inside"));
+        QVERIFY(QFile::link(root.filePath(names[1]), root.filePath("veltrane-" + dead + "-link01")));
+        QCOMPARE(PrivateFolder::removeLeftovers(root.path()), 1);
+        QCOMPARE(QDir(root.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System).size(), 5);
+        QVERIFY(!QFileInfo::exists(root.filePath(names[0])));
+
+        const QString mine = PrivateFolder::path();
+        QVERIFY(QFileInfo(mine).fileName().startsWith(QString("veltrane-%1-").arg(QCoreApplication::applicationPid())));
+        QCOMPARE(QFileInfo(mine).permissions() & 0x0077, QFile::Permissions()); // nobody else's
     }
 };
 

@@ -3,7 +3,7 @@
 // Helpers for the tests that drive the main window offscreen.
 
 #include "app/AppDelegate.h"
-#include "filelist/FileListModel.h"
+#include "app/FileListModel.h"
 
 #include <QtWidgets>
 

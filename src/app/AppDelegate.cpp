@@ -1,9 +1,11 @@
 #include "app/AppDelegate.h"
 
 #include "BuildConfig.h"
-#include "compress/Completion.h"
+#include "app/Completion.h"
+#include "app/FileListModel.h"
+#include "app/Resources.h"
+#include "app/Thumbnail.h"
 #include "compress/Planning.h"
-#include "filelist/FileListModel.h"
 #include "filelist/Intake.h"
 #include "filelist/RowRecord.h"
 #include "probe/FileProbe.h"
@@ -11,7 +13,6 @@
 #include "ui_ProgressSheet.h"
 #include "util/Diagnostics.h"
 #include "util/NotificationCenter.h"
-#include "util/Resources.h"
 #include "util/TextFormat.h"
 
 #include <QApplication>
@@ -20,17 +21,12 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSemaphore>
 #include <QStyle>
-#include <QThreadPool>
 #include <QTimer>
 
 #include <algorithm>
 
 namespace {
-
-// How long quitting waits for a stopped transcoder to go.
-constexpr int quitWaitMilliseconds = 10000;
 
 // The progress sheet goes only when its work ends. A plain dialog hides on
 // Escape or a close request, and the cancel button would go with it while the
@@ -50,7 +46,7 @@ AppDelegate::AppDelegate(QObject *parent)
     , m_sheetUi(std::make_unique<Ui::ProgressSheet>())
     , m_window(std::make_unique<QMainWindow>())
 {
-    initVeltraneResources();
+    Resources::init();
     m_ui->setupUi(m_window.get());
     window = m_window.get();
     window->setWindowIcon(QIcon(QStringLiteral(":/images/veltrane")));
@@ -143,15 +139,17 @@ bool AppDelegate::applicationShouldHandleReopen(bool hasVisibleWindows)
 
 void AppDelegate::applicationWillTerminate()
 {
-    if (!m_batchRunning)
+    if (!isBatchRunning())
         return;
-    // Nothing would remove the unfinished folder after this, and no
-    // transcoder may outlive the application.
-    cancelBTNInsideProgressWindowClicked();
-    if (m_runnerDone && !m_runnerDone->tryAcquire(1, quitWaitMilliseconds))
-        Diagnostics::line(QStringLiteral("The transcoder did not stop in time; leaving: ") + m_batchFolder);
-    OutputFolder::remove(m_batchFolder);
-    m_batchRunning = false;
+    // No transcoder may outlive the application, and nothing would remove the
+    // unfinished folder after this. Letting go of the job stops its
+    // transcoder (terminate, then kill) and waits for it; its end is never
+    // reported.
+    const QString folder = m_job->batch().outputFolder;
+    m_job.reset();
+    hideProgressSheet();
+    setBatchControlsEnabled(true);
+    OutputFolder::remove(folder);
 }
 
 void AppDelegate::resetControls()
@@ -165,7 +163,6 @@ void AppDelegate::resetControls()
     rightFileSizeTF->setText(QStringLiteral("0 MB"));
     outputResolutionSlider->setValue(100);
     outputResolutionTF->setText(QStringLiteral("100%"));
-    isProcessCancelledByUser->store(false);
     progressCancel->setHidden(true);
 }
 
@@ -211,7 +208,7 @@ void AppDelegate::analyzeAndAddFiles(const QList<QUrl> &urls)
 {
     // One pass at a time, and none while a batch runs: a pass resets the
     // controls (the cancel flag among them) and takes over the sheet.
-    if (m_analyzing || m_batchRunning) {
+    if (m_analyzing || isBatchRunning()) {
         for (const QUrl &url : urls)
             m_pendingIntake.append(url.toLocalFile());
         return;
@@ -244,8 +241,8 @@ void AppDelegate::runPendingIntake()
 
 void AppDelegate::addRowForProbe(const FileProbe &probe)
 {
-    const QImage thumbnail = makeThumbnail(probe);
-    fileListArrayController->addObject(makeRowRecord(probe, thumbnail));
+    const QImage thumbnail = Thumbnail::make(probe);
+    fileListArrayController->addObject(RowRecord::make(probe, thumbnail));
 }
 
 // ---- sizes -------------------------------------------------------------------
@@ -298,7 +295,7 @@ void AppDelegate::saveMenuBTNClicked() { askForOutputFolder(); }
 
 void AppDelegate::askForOutputFolder()
 {
-    if (m_batchRunning)
+    if (isBatchRunning())
         return;
     auto *panel = new QFileDialog(window);
     panel->setAttribute(Qt::WA_DeleteOnClose);
@@ -319,7 +316,7 @@ void AppDelegate::askForOutputFolder()
 
 void AppDelegate::prepareOutputFolder(const QString &path)
 {
-    if (m_batchRunning)
+    if (isBatchRunning())
         return;
     QStringList inputs;
     for (const QVariantMap &row : fileListArrayController->rows())
@@ -334,36 +331,24 @@ void AppDelegate::prepareOutputFolder(const QString &path)
 
 void AppDelegate::planBatch(const QString &folder)
 {
-    const Batch batch = ::planBatch(fileListArrayController->rows(), folder, fileSizeSlider->value(),
+    const Batch batch = Batch::plan(fileListArrayController->rows(), folder,
+                                    Planning::Target::ofSmallest(fileSizeSlider->value()),
                                     outputResolutionSlider->value());
-    Diagnostics::line(argumentListsText(batch.argumentLists));
+    Diagnostics::line(Batch::argumentListsText(batch.argumentLists));
     startBatch(batch);
 }
 
 void AppDelegate::startBatch(const Batch &batch)
 {
-    isProcessCancelledByUser->store(false);
-    m_batchRunning = true;
-    m_batchFolder = batch.outputFolder;
-    m_runnerDone = std::make_shared<QSemaphore>();
-    setBatchControlsEnabled(false);
-
-    QThreadPool::globalInstance()->start([this, batch, cancelled = isProcessCancelledByUser, slot = globalProcess,
-                                          done = m_runnerDone] {
-        QMetaObject::invokeMethod(this, [this] { showCompressionSheet(); }, Qt::QueuedConnection);
-        RunnerHooks hooks;
-        hooks.progress = [this](double percent, qsizetype) {
-            QMetaObject::invokeMethod(this, [this, percent] { setProgress(percent); }, Qt::QueuedConnection);
-        };
-        const QList<RowResult> results = runBatch(batch, *cancelled, *slot, hooks);
-        QMetaObject::invokeMethod(
-            this, [this, batch, results] {
-                hideProgressSheet();
-                finishBatch(batch, results);
-            },
-            Qt::QueuedConnection);
-        done->release();
+    m_job = std::make_unique<BatchJob>(batch);
+    connect(m_job.get(), &BatchJob::progress, this, [this](double percent) { setProgress(percent); });
+    connect(m_job.get(), &BatchJob::finished, this, [this](const QList<RowResult> &results) {
+        hideProgressSheet();
+        finishBatch(m_job->batch(), results);
     });
+    setBatchControlsEnabled(false);
+    showCompressionSheet();
+    m_job->start();
 }
 
 void AppDelegate::showCompressionSheet()
@@ -383,28 +368,28 @@ void AppDelegate::hideProgressSheet()
 
 void AppDelegate::cancelBTNInsideProgressWindowClicked()
 {
-    isProcessCancelledByUser->store(true);
-    globalProcess->terminate();
+    // The job sets its flag first, then stops the process.
+    if (isBatchRunning())
+        m_job->cancel();
 }
 
 void AppDelegate::finishBatch(const Batch &batch, const QList<RowResult> &results)
 {
-    if (!m_batchRunning)
-        return; // already wound up by quitting
-    m_batchRunning = false;
     setBatchControlsEnabled(true);
     const QString folder = batch.outputFolder;
-    if (isProcessCancelledByUser->load()) {
+    if (isProcessCancelledByUser()) {
         OutputFolder::remove(folder);
         emit batchFinished();
         runPendingIntake();
         return;
     }
-    const Completion::Alert text = Completion::completionAlert(folder, failedInputs(batch, results));
+    const Completion::Alert text = Completion::completionAlert(batch, results);
     const QList<QUrl> entries = Completion::outputEntries(folder);
     QMessageBox *alert = showAlert(text.message, text.informative, { Completion::okButton, Completion::showButton });
-    if (text.failed)
+    if (text.failed) {
         alert->setIcon(QMessageBox::Warning);
+        alert->setDetailedText(text.details);
+    }
     connect(alert, &QMessageBox::buttonClicked, this, [folder, entries](QAbstractButton *button) {
         if (button->text() == Completion::showButton)
             Completion::revealInFileManager(folder, entries);

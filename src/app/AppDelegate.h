@@ -6,13 +6,11 @@
 #include <QUrl>
 #include <QVariantMap>
 
-#include <atomic>
 #include <memory>
 
-#include "compress/BatchRunner.h"
+#include "compress/BatchJob.h"
 
 class FileListModel;
-class QSemaphore;
 class FileProbe;
 class QDialog;
 class QLabel;
@@ -60,12 +58,12 @@ public:
     void showCompressionSheet();
     void hideProgressSheet();
     void finishBatch(const Batch &batch, const QList<RowResult> &results);
-    bool isBatchRunning() const { return m_batchRunning; }
+    bool isBatchRunning() const { return m_job && m_job->isRunning(); }
 
-    // Shared with the batch runner's thread, hence atomic and behind a lock;
-    // held by pointer so a runner that outlives a cancel never sees them go.
-    std::shared_ptr<ProcessSlot> globalProcess = std::make_shared<ProcessSlot>();
-    std::shared_ptr<std::atomic<bool>> isProcessCancelledByUser = std::make_shared<std::atomic<bool>>(false);
+    // The running transcoder (its process id, 0 when none) and the cancel
+    // flag: views of the batch job, which owns both.
+    qint64 globalProcess() const { return m_job ? m_job->processId() : 0; }
+    bool isProcessCancelledByUser() const { return m_job && m_job->isCancelled(); }
 
     // Outlets, owned by the window.
     QMainWindow *window = nullptr;
@@ -116,7 +114,6 @@ private:
     std::unique_ptr<QMainWindow> m_window;
     bool m_analyzing = false;
     QStringList m_pendingIntake;
-    bool m_batchRunning = false;
-    QString m_batchFolder;
-    std::shared_ptr<QSemaphore> m_runnerDone;
+    // The last batch: running, or finished and kept until the next one starts.
+    std::unique_ptr<BatchJob> m_job;
 };

@@ -19,9 +19,16 @@ void usage(QTextStream &stream)
 
 }
 
+std::mutex &streamMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
 Diagnostics::Sink lineWriter(QTextStream &stream)
 {
     return [&stream](const QString &line) {
+        const std::lock_guard lock(streamMutex());
         stream << line << "\n";
         stream.flush();
     };

@@ -1,7 +1,8 @@
 #include "cli/Cli.h"
 
 #include "compress/Batch.h"
-#include "compress/BatchRunner.h"
+#include "compress/BatchJob.h"
+#include "compress/RowEncoder.h"
 #include "compress/Planning.h"
 #include "filelist/Intake.h"
 #include "filelist/RowRecord.h"
@@ -13,6 +14,7 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -22,37 +24,31 @@
 #include <atomic>
 #include <cmath>
 #include <csignal>
+#include <variant>
 
 namespace Cli {
 
 namespace {
 
-std::atomic<bool> interrupted { false };
+// A step's result, or the exit status to end with.
+template<typename T>
+using OrExit = std::variant<T, int>;
 
-extern "C" void onInterrupt(int) { interrupted.store(true); }
+// ---- options -------------------------------------------------------------------
 
-// Ctrl-C and termination stop the batch the way the cancel button does.
-class InterruptGuard
+struct CompressOptions
 {
-public:
-    InterruptGuard()
-    {
-        interrupted.store(false);
-        struct sigaction action = {};
-        action.sa_handler = onInterrupt;
-        sigemptyset(&action.sa_mask);
-        sigaction(SIGINT, &action, &m_previousInt);
-        sigaction(SIGTERM, &action, &m_previousTerm);
-    }
-    ~InterruptGuard()
-    {
-        sigaction(SIGINT, &m_previousInt, nullptr);
-        sigaction(SIGTERM, &m_previousTerm, nullptr);
-    }
-
-private:
-    struct sigaction m_previousInt = {};
-    struct sigaction m_previousTerm = {};
+    Planning::Target target = Planning::Target::ofSmallest(55);
+    std::optional<qint64> targetBytes; // --target-size, checked against the inputs once they are known
+    QString targetSizeText;
+    double resolutionPercent = 100;
+    QString folder;
+    Passes passes = Passes::automatic;
+    bool force = false;
+    bool dryRun = false;
+    bool json = false;
+    bool verbose = false;
+    QStringList paths; // absolute, so no name is read as an option by the tools
 };
 
 std::optional<double> percentOption(const QString &text)
@@ -81,86 +77,346 @@ std::optional<qint64> byteCountOption(const QString &text)
     return qint64(bytes);
 }
 
+int usage(QTextStream &err, const QString &message)
+{
+    err << "veltrane-cli compress: " << message << "\nTry 'veltrane-cli compress --help'.\n";
+    return usageError;
+}
+
+OrExit<CompressOptions> parseOptions(const QStringList &arguments, QTextStream &out, QTextStream &err)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Compress video files into .mp4 files of one target size, in a new folder.\n"
+        "The target is a percentage of the smallest accepted file (--size), or a size in bytes "
+        "(--target-size); every file aims at that same size."));
+    parser.addHelpOption();
+    const QCommandLineOption size(QStringLiteral("size"), QStringLiteral("Target size as a percentage (1-100) of the smallest file. Default 55."), QStringLiteral("PERCENT"));
+    const QCommandLineOption targetSize(QStringLiteral("target-size"), QStringLiteral("Target size in decimal units, e.g. 8MB, 750KB, 1.5GB."), QStringLiteral("SIZE"));
+    const QCommandLineOption resolution(QStringLiteral("resolution"), QStringLiteral("Output width and height as a percentage (1-100) of each file's own. Default 100."), QStringLiteral("PERCENT"));
+    const QCommandLineOption output(QStringLiteral("output"), QStringLiteral("Folder to create for the compressed files. Default \"Compressed Files\" in the current folder."), QStringLiteral("FOLDER"));
+    const QCommandLineOption passes(QStringLiteral("passes"), QStringLiteral("auto (default): a second encode in two passes when an output is over its target; 1: the planned run alone; 2: two passes from the start."), QStringLiteral("auto|1|2"));
+    const QCommandLineOption force(QStringLiteral("force"), QStringLiteral("Replace the output folder if it exists (never one that holds an input)."));
+    const QCommandLineOption dryRun(QStringLiteral("dry-run"), QStringLiteral("Print the transcoder argument lists as JSON and run nothing."));
+    const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("Progress (standard error) and summary (standard output) as JSON."));
+    const QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Write diagnostic lines to standard error."));
+    parser.addOptions({ size, targetSize, resolution, output, passes, force, dryRun, json, verbose });
+    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Videos to compress."), QStringLiteral("FILE..."));
+
+    if (!parser.parse(QStringList { QStringLiteral("veltrane-cli compress") } + arguments))
+        return usage(err, parser.errorText());
+    if (parser.isSet(QStringLiteral("help"))) {
+        out << parser.helpText();
+        return success;
+    }
+    CompressOptions options;
+    const QStringList files = parser.positionalArguments();
+    if (files.isEmpty())
+        return usage(err, QStringLiteral("no FILE given"));
+    if (parser.isSet(size) && parser.isSet(targetSize))
+        return usage(err, QStringLiteral("--size and --target-size cannot be used together"));
+
+    // A percentage option: its default when absent, nothing when it is no number from 1 to 100.
+    const auto percent = [&parser](const QCommandLineOption &option, double absent) {
+        return parser.isSet(option) ? percentOption(parser.value(option)) : std::optional(absent);
+    };
+    const std::optional<double> sizePercent = percent(size, 55), resolutionPercent = percent(resolution, 100);
+    if (!sizePercent)
+        return usage(err, QStringLiteral("--size must be a number from 1 to 100, not '%1'").arg(parser.value(size)));
+    if (!resolutionPercent)
+        return usage(err, QStringLiteral("--resolution must be a number from 1 to 100, not '%1'").arg(parser.value(resolution)));
+    options.target = Planning::Target::ofSmallest(*sizePercent);
+    options.resolutionPercent = *resolutionPercent;
+    if (parser.isSet(targetSize)) {
+        options.targetSizeText = parser.value(targetSize);
+        options.targetBytes = byteCountOption(options.targetSizeText);
+        if (!options.targetBytes)
+            return usage(err, QStringLiteral("--target-size must be a size such as 8MB, 750KB or 1.5GB, not '%1'")
+                                       .arg(options.targetSizeText));
+        options.target = Planning::Target::exactly(*options.targetBytes);
+    }
+    // An empty name resolves to nothing, and the outputs would land at the
+    // root of the file system.
+    if (parser.isSet(output) && parser.value(output).isEmpty())
+        return usage(err, QStringLiteral("--output needs a folder name"));
+    options.folder = QDir::cleanPath(QFileInfo(parser.isSet(output) ? parser.value(output) : QStringLiteral("Compressed Files")).absoluteFilePath());
+    static const QMap<QString, Passes> passesByName { { QStringLiteral("auto"), Passes::automatic },
+                                                      { QStringLiteral("1"), Passes::one },
+                                                      { QStringLiteral("2"), Passes::two } };
+    if (parser.isSet(passes) && !passesByName.contains(parser.value(passes)))
+        return usage(err, QStringLiteral("--passes must be auto, 1 or 2, not '%1'").arg(parser.value(passes)));
+    options.passes = passesByName.value(parser.value(passes), Passes::automatic);
+    options.force = parser.isSet(force);
+    options.dryRun = parser.isSet(dryRun);
+    options.json = parser.isSet(json);
+    options.verbose = parser.isSet(verbose);
+    for (const QString &file : files)
+        options.paths.append(QFileInfo(file).absoluteFilePath());
+    return options;
+}
+
+// A name or message as one line of plain output: a line feed in a file name
+// must not start a line of its own.
+QString oneLine(const QString &text)
+{
+    QString escaped = text;
+    return escaped.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char('\n'), QLatin1String("\\n"))
+        .replace(QLatin1Char('\r'), QLatin1String("\\r"));
+}
+
+// ---- inputs ---------------------------------------------------------------------
+
+struct Inputs
+{
+    QList<QVariantMap> rows;
+    QList<Intake::Refusal> refused;
+};
+
+// The same intake as the window's; the refused are named with their reason.
+Inputs takeInputs(const QStringList &paths, QTextStream &err)
+{
+    Inputs inputs;
+    inputs.refused = Intake::analyze(paths, { [&inputs](const FileProbe &probe) { inputs.rows.append(RowRecord::make(probe)); }, {} });
+    for (const Intake::Refusal &refusal : inputs.refused)
+        err << "veltrane-cli compress: refused " << oneLine(refusal.path) << ": " << refusal.reason << "\n";
+    return inputs;
+}
+
+// ---- plan -----------------------------------------------------------------------
+
+OrExit<Batch> plan(const CompressOptions &options, const Inputs &inputs, QTextStream &err)
+{
+    const qint64 reference = Planning::referenceFileSize(inputs.rows);
+    if (options.targetBytes) {
+        if (*options.targetBytes > reference)
+            return usage(err, QStringLiteral("--target-size %1 is larger than the smallest file (%2 bytes); it would grow it")
+                                       .arg(options.targetSizeText).arg(reference));
+        if (double(*options.targetBytes) / double(reference) * 100 < 1)
+            return usage(err, QStringLiteral("--target-size %1 is below 1% of the smallest file (%2 bytes)")
+                                       .arg(options.targetSizeText).arg(reference));
+    }
+    return Batch::plan(inputs.rows, options.folder, options.target, options.resolutionPercent);
+}
+
+// What would run first for every row.
+void printArgumentLists(QTextStream &out, const Batch &batch, Passes passes)
+{
+    QJsonArray lists;
+    for (qsizetype row = 0; row < batch.count(); ++row)
+        for (const QStringList &list : RowEncoder::firstRuns(batch, row, passes))
+            lists.append(QJsonArray::fromStringList(list));
+    out << QJsonDocument(lists).toJson(QJsonDocument::Indented);
+}
+
+// ---- folder ---------------------------------------------------------------------
+
+// Nothing when the folder may be made (or replaced); otherwise the exit status.
+std::optional<int> refuseFolder(const CompressOptions &options, QTextStream &err)
+{
+    // Every named file counts, refused ones too: replacing the folder would
+    // destroy them just the same.
+    if (const auto input = OutputFolder::listedInputInside(options.folder, options.paths)) {
+        err << "veltrane-cli compress: " << options.folder << " holds " << *input << "; it cannot be the output folder\n";
+        return usageError;
+    }
+    if ((QFileInfo::exists(options.folder) || QFileInfo(options.folder).isSymLink()) && !options.force) {
+        err << "veltrane-cli compress: " << options.folder << " already exists; use --force to replace it\n";
+        return usageError;
+    }
+    return std::nullopt;
+}
+
+// ---- run ------------------------------------------------------------------------
+
+std::atomic<bool> interrupted { false };
+std::atomic<BatchJob *> interruptedJob { nullptr };
+
+extern "C" void onInterrupt(int)
+{
+    interrupted.store(true);
+    if (BatchJob *job = interruptedJob.load())
+        job->cancel();
+}
+
+// Ctrl-C and termination cancel the job, as the window's cancel button does.
+class InterruptGuard
+{
+public:
+    explicit InterruptGuard(BatchJob &job)
+    {
+        interrupted.store(false);
+        interruptedJob.store(&job);
+        struct sigaction action = {};
+        action.sa_handler = onInterrupt;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGINT, &action, &m_previousInt);
+        sigaction(SIGTERM, &action, &m_previousTerm);
+    }
+    ~InterruptGuard()
+    {
+        sigaction(SIGINT, &m_previousInt, nullptr);
+        sigaction(SIGTERM, &m_previousTerm, nullptr);
+        interruptedJob.store(nullptr);
+    }
+
+private:
+    struct sigaction m_previousInt = {};
+    struct sigaction m_previousTerm = {};
+};
+
 QString clockText(double seconds)
 {
     const qint64 s = qint64(std::max(0.0, seconds));
     return QStringLiteral("%1:%2").arg(s / 60).arg(s % 60, 2, 10, QLatin1Char('0'));
 }
 
-// Progress on standard error: a redrawn bar on a terminal, a line per whole
-// percent otherwise, or one JSON object per update.
+// The job's events on standard error: one JSON object each, or a redrawn bar
+// on a terminal, or a line per row and per whole percent.
 class ProgressView
 {
 public:
-    ProgressView(QTextStream &err, const Batch &batch, bool terminal, bool json)
-        : m_err(err), m_batch(batch), m_terminal(terminal), m_json(json)
+    enum class Mode { json, bar, lines };
+
+    ProgressView(QTextStream &err, const BatchJob &job, Mode mode)
+        : m_err(err), m_batch(job.batch()), m_mode(mode)
     {
         m_clock.start();
+        QObject::connect(&job, &BatchJob::rowStarted, &job, [this](qsizetype row) { rowStarted(row); });
+        QObject::connect(&job, &BatchJob::progress, &job, [this](double percent, qsizetype row, int attempt, int pass) {
+            progress(percent, row, attempt, pass);
+        });
+        QObject::connect(&job, &BatchJob::attemptStarted, &job, [this](qsizetype row, int attempt, const QString &why) {
+            attemptStarted(row, attempt, why);
+        });
+        QObject::connect(&job, &BatchJob::rowFinished, &job, [this](qsizetype row, const RowResult &result) { rowFinished(row, result); });
+        QObject::connect(&job, &BatchJob::finished, &job, [this](const QList<RowResult> &results) { finished(results); });
+    }
+
+private:
+    // The job's worker may be writing diagnostic lines to the same stream.
+    void write(const QString &text)
+    {
+        const std::lock_guard lock(streamMutex());
+        m_err << text;
+        m_err.flush();
+    }
+
+    void event(const QString &name, QJsonObject fields)
+    {
+        fields.insert(QStringLiteral("event"), name);
+        write(QString::fromUtf8(QJsonDocument(fields).toJson(QJsonDocument::Compact)) + QLatin1Char('\n'));
     }
 
     void rowStarted(qsizetype row)
     {
-        m_row = row;
-        if (!m_terminal && !m_json)
-            m_err << "Compressing " << (row + 1) << "/" << m_batch.count() << ": " << m_batch.inputs.at(row) << "\n";
-        update(double(row) / double(m_batch.count()) * 100);
+        if (m_mode == Mode::json)
+            event(QStringLiteral("rowStarted"), { { QStringLiteral("row"), row }, { QStringLiteral("count"), m_batch.count() },
+                                                  { QStringLiteral("input"), m_batch.inputs.value(row) } });
+        else if (m_mode == Mode::lines)
+            write(QStringLiteral("Compressing %1/%2: %3\n").arg(row + 1).arg(m_batch.count()).arg(oneLine(m_batch.inputs.at(row))));
     }
 
-    void update(double percent)
+    void attemptStarted(qsizetype row, int attempt, const QString &why)
     {
-        percent = std::clamp(percent, 0.0, 100.0);
-        const double elapsed = m_clock.elapsed() / 1000.0;
-        const std::optional<double> remaining =
-            percent > 0.5 ? std::optional<double>(elapsed / percent * (100 - percent)) : std::nullopt;
-        const QString file = Paths::lastComponent(m_batch.inputs.value(m_row));
-        if (m_json) {
-            QJsonObject object { { QStringLiteral("event"), QStringLiteral("progress") },
-                                 { QStringLiteral("percent"), percent },
-                                 { QStringLiteral("index"), m_row },
-                                 { QStringLiteral("count"), m_batch.count() },
-                                 { QStringLiteral("file"), m_batch.inputs.value(m_row) } };
-            object.insert(QStringLiteral("secondsLeft"), remaining ? QJsonValue(*remaining) : QJsonValue());
-            m_err << QJsonDocument(object).toJson(QJsonDocument::Compact) << "\n";
-        } else if (m_terminal) {
-            if (m_drawn.isValid() && m_drawn.elapsed() < 100 && percent < 100)
-                return;
-            m_drawn.start();
-            const int width = 30;
-            const int filled = int(percent / 100 * width);
-            m_err << "\r[" << QString(filled, QLatin1Char('#')) << QString(width - filled, QLatin1Char('-')) << "] "
-                  << QString::number(percent, 'f', 1).rightJustified(5) << "%  " << (m_row + 1) << "/"
-                  << m_batch.count() << " " << file;
-            if (remaining)
-                m_err << "  " << clockText(*remaining) << " left";
-            m_err << "\x1b[K";
-        } else {
+        if (m_mode == Mode::json) {
+            event(QStringLiteral("attemptStarted"), { { QStringLiteral("row"), row }, { QStringLiteral("attempt"), attempt },
+                                                      { QStringLiteral("reason"), why } });
+            return;
+        }
+        // On a terminal the line goes above the bar, which is drawn again below it.
+        write(QStringLiteral("%1Encoding %2 again, %3\n")
+                  .arg(m_mode == Mode::bar ? QStringLiteral("\r\x1b[K") : QString(),
+                       oneLine(Paths::lastComponent(m_batch.inputs.value(row))), why));
+        m_drawn.invalidate();
+    }
+
+    void progress(double percent, qsizetype row, int attempt, int pass)
+    {
+        if (m_mode == Mode::json) {
+            event(QStringLiteral("progress"), { { QStringLiteral("row"), row }, { QStringLiteral("percent"), percent },
+                                                { QStringLiteral("attempt"), attempt }, { QStringLiteral("pass"), pass } });
+            return;
+        }
+        const QString file = oneLine(Paths::lastComponent(m_batch.inputs.value(row)));
+        const QString place = QStringLiteral("%1/%2 %3").arg(row + 1).arg(m_batch.count()).arg(file);
+        if (m_mode == Mode::lines) {
             const int whole = int(percent);
             if (whole == m_lastWhole)
                 return;
             m_lastWhole = whole;
-            m_err << whole << "% (" << (m_row + 1) << "/" << m_batch.count() << " " << file << ")\n";
+            write(QStringLiteral("%1% (%2)\n").arg(whole).arg(place));
+            return;
         }
-        m_err.flush();
+        if (m_drawn.isValid() && m_drawn.elapsed() < 100 && percent < 100)
+            return;
+        m_drawn.start();
+        const double elapsed = m_clock.elapsed() / 1000.0;
+        const int width = 30;
+        const int filled = int(percent / 100 * width);
+        QString bar = QStringLiteral("\r[") + QString(filled, QLatin1Char('#'))
+            + QString(width - filled, QLatin1Char('-')) + QStringLiteral("] ")
+            + QString::number(percent, 'f', 1).rightJustified(5) + QStringLiteral("%  ") + place;
+        if (percent > 0.5)
+            bar += QStringLiteral("  ") + clockText(elapsed / percent * (100 - percent)) + QStringLiteral(" left");
+        write(bar + QStringLiteral("\x1b[K"));
     }
 
-    void finish()
+    void rowFinished(qsizetype row, const RowResult &result)
     {
-        if (m_terminal && !m_json) {
-            m_err << "\n";
-            m_err.flush();
+        if (m_mode == Mode::json)
+            event(QStringLiteral("rowFinished"), { { QStringLiteral("row"), row }, { QStringLiteral("outcome"), result.description() },
+                                                   { QStringLiteral("passes"), result.passes } });
+    }
+
+    void finished(const QList<RowResult> &results)
+    {
+        if (m_mode == Mode::json) {
+            QJsonArray outcomes;
+            for (const RowResult &result : results)
+                outcomes.append(result.description());
+            event(QStringLiteral("finished"), { { QStringLiteral("outcomes"), outcomes } });
+        } else if (m_mode == Mode::bar) {
+            write(QStringLiteral("\n"));
         }
     }
 
-private:
     QTextStream &m_err;
     const Batch &m_batch;
-    bool m_terminal;
-    bool m_json;
-    qsizetype m_row = 0;
+    const Mode m_mode;
     int m_lastWhole = -1;
     QElapsedTimer m_clock;
     QElapsedTimer m_drawn;
 };
+
+// Makes the folder and runs the batch; nothing when it was interrupted (the
+// folder is gone again then).
+std::optional<QList<RowResult>> runBatch(const Batch &batch, const CompressOptions &options, QTextStream &err,
+                                         bool errIsTerminal)
+{
+    // Standard output carries results only: the transcoder's own output is dropped.
+    BatchJob job(batch, { options.passes, TranscoderRun::Output::discard });
+    const ProgressView view(err, job,
+                            options.json ? ProgressView::Mode::json
+                                         : errIsTerminal ? ProgressView::Mode::bar : ProgressView::Mode::lines);
+    {
+        // From the moment the folder exists, Ctrl-C must lead to its removal.
+        const InterruptGuard guard(job);
+        if (!OutputFolder::prepare(batch.outputFolder))
+            err << "veltrane-cli compress: could not create " << batch.outputFolder << "\n";
+        QEventLoop loop;
+        QObject::connect(&job, &BatchJob::finished, &loop, &QEventLoop::quit);
+        job.start();
+        loop.exec();
+    }
+    if (interrupted.load()) {
+        OutputFolder::remove(batch.outputFolder);
+        err << "veltrane-cli compress: cancelled; removed " << batch.outputFolder << "\n";
+        return std::nullopt;
+    }
+    return job.results();
+}
+
+// ---- report ---------------------------------------------------------------------
 
 void printSummary(QTextStream &out, const Batch &batch, const QList<RowResult> &results,
                   const QList<Intake::Refusal> &refused, bool json)
@@ -168,25 +424,42 @@ void printSummary(QTextStream &out, const Batch &batch, const QList<RowResult> &
     QJsonArray files;
     for (qsizetype i = 0; i < batch.count(); ++i) {
         const RowResult &result = results.at(i);
-        const qint64 size = result.outcome == RowOutcome::succeeded ? QFileInfo(batch.outputs.at(i)).size() : 0;
+        const bool kept = result.size > 0;
         const qint64 target = batch.targetSizes.at(i);
-        const double ratio = target > 0 ? double(size) / double(target) : 0.0;
+        const double ratio = target > 0 ? double(result.size) / double(target) : 0.0;
         if (json) {
             QJsonObject file { { QStringLiteral("input"), batch.inputs.at(i) },
-                               { QStringLiteral("outcome"), describe(result.outcome) },
+                               { QStringLiteral("outcome"), RowResult { result.outcome }.description() },
+                               { QStringLiteral("reason"), result.description() },
+                               { QStringLiteral("passes"), result.passes },
+                               { QStringLiteral("attempts"), result.attempts },
                                { QStringLiteral("targetSize"), target } };
-            if (result.outcome == RowOutcome::succeeded) {
+            if (kept) {
                 file.insert(QStringLiteral("output"), batch.outputs.at(i));
-                file.insert(QStringLiteral("size"), size);
+                file.insert(QStringLiteral("size"), result.size);
                 file.insert(QStringLiteral("ratio"), ratio);
             }
+            if (result.failed())
+                file.insert(QStringLiteral("messages"), result.messages);
             files.append(file);
-        } else if (result.outcome == RowOutcome::succeeded) {
-            out << batch.outputs.at(i) << "\t" << TextFormat::byteCountText(size) << "\ttarget "
-                << TextFormat::byteCountText(target) << "\tratio " << QString::number(ratio, 'f', 2) << "\n";
-        } else {
-            out << "FAILED " << batch.inputs.at(i) << ": " << describe(result.outcome) << "\n";
+            continue;
         }
+        if (result.failed())
+            out << "FAILED " << oneLine(batch.inputs.at(i)) << ": " << oneLine(result.description());
+        else
+            out << oneLine(batch.outputs.at(i));
+        if (kept)
+            out << "\t" << TextFormat::byteCountText(result.size) << "\ttarget " << TextFormat::byteCountText(target)
+                << "\tratio " << QString::number(ratio, 'f', 2);
+        if (!result.failed() && result.description() != RowResult { RowOutcome::succeeded }.description())
+            out << "\t" << result.description();
+        if (kept && result.failed())
+            out << "\tkept " << oneLine(batch.outputs.at(i));
+        out << "\n";
+        // What the transcoder last said, under the failure it explains.
+        if (result.failed())
+            for (const QString &line : result.messages.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+                out << "    " << line << "\n";
     }
     if (json) {
         QJsonArray refusedArray;
@@ -204,136 +477,34 @@ void printSummary(QTextStream &out, const Batch &batch, const QList<RowResult> &
 
 int compress(const QStringList &arguments, QTextStream &out, QTextStream &err, bool errIsTerminal)
 {
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Compress video files into .mp4 files of one target size, in a new folder.\n"
-        "The target is a percentage of the smallest accepted file (--size), or a size in bytes "
-        "(--target-size); every file aims at that same size."));
-    parser.addHelpOption();
-    const QCommandLineOption size(QStringLiteral("size"), QStringLiteral("Target size as a percentage (1-100) of the smallest file. Default 55."), QStringLiteral("PERCENT"));
-    const QCommandLineOption targetSize(QStringLiteral("target-size"), QStringLiteral("Target size in decimal units, e.g. 8MB, 750KB, 1.5GB."), QStringLiteral("SIZE"));
-    const QCommandLineOption resolution(QStringLiteral("resolution"), QStringLiteral("Output width and height as a percentage (1-100) of each file's own. Default 100."), QStringLiteral("PERCENT"));
-    const QCommandLineOption output(QStringLiteral("output"), QStringLiteral("Folder to create for the compressed files. Default \"Compressed Files\" in the current folder."), QStringLiteral("FOLDER"));
-    const QCommandLineOption force(QStringLiteral("force"), QStringLiteral("Replace the output folder if it exists (never one that holds an input)."));
-    const QCommandLineOption dryRun(QStringLiteral("dry-run"), QStringLiteral("Print the transcoder argument lists as JSON and run nothing."));
-    const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("Progress (standard error) and summary (standard output) as JSON."));
-    const QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Write diagnostic lines to standard error."));
-    parser.addOptions({ size, targetSize, resolution, output, force, dryRun, json, verbose });
-    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Videos to compress."), QStringLiteral("FILE..."));
+    const OrExit<CompressOptions> parsed = parseOptions(arguments, out, err);
+    if (const int *status = std::get_if<int>(&parsed))
+        return *status;
+    const CompressOptions &options = std::get<CompressOptions>(parsed);
+    const Diagnostics::ScopedSink diagnostics(options.verbose ? lineWriter(err) : Diagnostics::Sink());
 
-    const auto usage = [&err](const QString &message) {
-        err << "veltrane-cli compress: " << message << "\nTry 'veltrane-cli compress --help'.\n";
-        return usageError;
-    };
-    if (!parser.parse(QStringList { QStringLiteral("veltrane-cli compress") } + arguments))
-        return usage(parser.errorText());
-    if (parser.isSet(QStringLiteral("help"))) {
-        out << parser.helpText();
-        return success;
-    }
-    const QStringList files = parser.positionalArguments();
-    if (files.isEmpty())
-        return usage(QStringLiteral("no FILE given"));
-    if (parser.isSet(size) && parser.isSet(targetSize))
-        return usage(QStringLiteral("--size and --target-size cannot be used together"));
-
-    // A percentage option: its default when absent, nothing when it is no number from 1 to 100.
-    const auto percent = [&parser](const QCommandLineOption &option, double absent) {
-        return parser.isSet(option) ? percentOption(parser.value(option)) : std::optional(absent);
-    };
-    const std::optional<double> sizeOption = percent(size, 55), resolutionOption = percent(resolution, 100);
-    if (!sizeOption)
-        return usage(QStringLiteral("--size must be a number from 1 to 100, not '%1'").arg(parser.value(size)));
-    if (!resolutionOption)
-        return usage(QStringLiteral("--resolution must be a number from 1 to 100, not '%1'").arg(parser.value(resolution)));
-    double sizePercent = *sizeOption;
-    const double resolutionPercent = *resolutionOption;
-    std::optional<qint64> targetBytes;
-    if (parser.isSet(targetSize)) {
-        targetBytes = byteCountOption(parser.value(targetSize));
-        if (!targetBytes)
-            return usage(QStringLiteral("--target-size must be a size such as 8MB, 750KB or 1.5GB, not '%1'")
-                             .arg(parser.value(targetSize)));
-    }
-    // An empty name resolves to nothing, and the outputs would land at the
-    // root of the file system.
-    if (parser.isSet(output) && parser.value(output).isEmpty())
-        return usage(QStringLiteral("--output needs a folder name"));
-    const QString folder = QDir::cleanPath(QFileInfo(parser.isSet(output) ? parser.value(output) : QStringLiteral("Compressed Files")).absoluteFilePath());
-
-    const bool verboseOutput = parser.isSet(verbose);
-    const Diagnostics::ScopedSink diagnostics(verboseOutput ? lineWriter(err) : Diagnostics::Sink());
-
-    // Same intake as the window: absolute paths, so no name is read as an option.
-    QStringList paths;
-    for (const QString &file : files)
-        paths.append(QFileInfo(file).absoluteFilePath());
-    QList<QVariantMap> rows;
-    const QList<Intake::Refusal> refused =
-        Intake::analyze(paths, { [&rows](const FileProbe &probe) { rows.append(makeRowRecord(probe, QImage())); }, {} });
-    for (const Intake::Refusal &refusal : refused)
-        err << "veltrane-cli compress: refused " << refusal.path << ": " << refusal.reason << "\n";
-    if (rows.isEmpty()) {
+    const Inputs inputs = takeInputs(options.paths, err);
+    if (inputs.rows.isEmpty()) {
         err << "veltrane-cli compress: no file can be compressed\n";
         return failure;
     }
-
-    const qint64 reference = Planning::referenceFileSize(rows);
-    if (targetBytes) {
-        if (*targetBytes > reference)
-            return usage(QStringLiteral("--target-size %1 is larger than the smallest file (%2 bytes); it would grow it")
-                             .arg(parser.value(targetSize)).arg(reference));
-        sizePercent = double(*targetBytes) / double(reference) * 100;
-        if (sizePercent < 1)
-            return usage(QStringLiteral("--target-size %1 is below 1% of the smallest file (%2 bytes)")
-                             .arg(parser.value(targetSize)).arg(reference));
+    const OrExit<Batch> planned = plan(options, inputs, err);
+    if (const int *status = std::get_if<int>(&planned))
+        return *status;
+    const Batch &batch = std::get<Batch>(planned);
+    Diagnostics::line(Batch::argumentListsText(batch.argumentLists));
+    if (options.dryRun) {
+        printArgumentLists(out, batch, options.passes);
+        return inputs.refused.isEmpty() ? success : failure;
     }
 
-    const Batch batch = planBatch(rows, folder, sizePercent, resolutionPercent);
-    Diagnostics::line(argumentListsText(batch.argumentLists));
-    if (parser.isSet(dryRun)) {
-        QJsonArray lists;
-        for (const QStringList &list : batch.argumentLists)
-            lists.append(QJsonArray::fromStringList(list));
-        out << QJsonDocument(lists).toJson(QJsonDocument::Indented);
-        return refused.isEmpty() ? success : failure;
-    }
-
-    // Every named file counts, refused ones too: replacing the folder would
-    // destroy them just the same.
-    if (const auto input = OutputFolder::listedInputInside(folder, paths)) {
-        err << "veltrane-cli compress: " << folder << " holds " << *input << "; it cannot be the output folder\n";
-        return usageError;
-    }
-    if (QFileInfo::exists(folder) || QFileInfo(folder).isSymLink()) {
-        if (!parser.isSet(force)) {
-            err << "veltrane-cli compress: " << folder << " already exists; use --force to replace it\n";
-            return usageError;
-        }
-    }
-    ProgressView view(err, batch, errIsTerminal, parser.isSet(json));
-    ProcessSlot slot;
-    RunnerHooks hooks;
-    hooks.rowStarted = [&view](qsizetype row) { view.rowStarted(row); };
-    hooks.progress = [&view](double percent, qsizetype) { view.update(percent); };
-    QList<RowResult> results;
-    {
-        // From the moment the folder exists, Ctrl-C must lead to its removal.
-        const InterruptGuard guard;
-        if (!OutputFolder::prepare(folder))
-            err << "veltrane-cli compress: could not create " << folder << "\n";
-        // Standard output carries results only: the transcoder's own output is dropped.
-        results = runBatch(batch, interrupted, slot, hooks, TranscoderOutput::discard);
-    }
-    view.finish();
-
-    if (interrupted.load()) {
-        OutputFolder::remove(folder);
-        err << "veltrane-cli compress: cancelled; removed " << folder << "\n";
+    if (const auto status = refuseFolder(options, err))
+        return *status;
+    const auto results = runBatch(batch, options, err, errIsTerminal);
+    if (!results)
         return cancelled;
-    }
-    printSummary(out, batch, results, refused, parser.isSet(json));
-    return refused.isEmpty() && failedInputs(batch, results).isEmpty() ? success : failure;
+    printSummary(out, batch, *results, inputs.refused, options.json);
+    return inputs.refused.isEmpty() && BatchJob::failedInputs(batch, *results).isEmpty() ? success : failure;
 }
 
 }

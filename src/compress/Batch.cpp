@@ -10,7 +10,8 @@
 
 #include <filesystem>
 
-Batch planBatch(const QList<QVariantMap> &rows, const QString &outputFolder, double sizePercent, double resolutionPercent)
+Batch Batch::plan(const QList<QVariantMap> &rows, const QString &outputFolder, Planning::Target target,
+                  double resolutionPercent)
 {
     const qint64 reference = Planning::referenceFileSize(rows);
     Batch batch;
@@ -20,10 +21,10 @@ Batch planBatch(const QList<QVariantMap> &rows, const QString &outputFolder, dou
     batch.outputs = TranscoderCommand::outputPaths(outputFolder, batch.inputs);
     for (qsizetype i = 0; i < rows.size(); ++i) {
         batch.argumentLists.append(TranscoderCommand::transcoderArguments(batch.inputs.at(i), batch.outputs.at(i),
-                                                                          rows.at(i), reference, sizePercent,
+                                                                          rows.at(i), target.bytes(reference),
                                                                           resolutionPercent));
         batch.durations.append(rows.at(i).value(RowKeys::duration).toDouble());
-        batch.targetSizes.append(Planning::targetBytes(reference, sizePercent));
+        batch.targetSizes.append(target.wholeBytes(reference));
     }
     return batch;
 }
@@ -51,7 +52,7 @@ QString quoted(const QString &text)
 
 }
 
-QString argumentListsText(const QList<QStringList> &argumentLists)
+QString Batch::argumentListsText(const QList<QStringList> &argumentLists)
 {
     QStringList lists;
     for (const QStringList &arguments : argumentLists) {

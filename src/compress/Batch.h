@@ -1,5 +1,7 @@
 #pragma once
 
+#include "compress/Planning.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -7,7 +9,7 @@
 
 #include <optional>
 
-// One compression run, fixed when planned and handed to the runner by value.
+// One compression run, fixed when planned and handed to the job by value.
 struct Batch
 {
     QString outputFolder;
@@ -17,12 +19,14 @@ struct Batch
     QList<double> durations;
     QList<qint64> targetSizes; // bytes each output aims at
     qsizetype count() const { return argumentLists.size(); }
+
+    // Every row of the list, aimed at one target, scaled by the resolution slider.
+    static Batch plan(const QList<QVariantMap> &rows, const QString &outputFolder, Planning::Target target,
+                      double resolutionPercent);
+
+    // All argument lists as one line: [["-i", "/in/a.mov", ...], [...]].
+    static QString argumentListsText(const QList<QStringList> &argumentLists);
 };
-
-Batch planBatch(const QList<QVariantMap> &rows, const QString &outputFolder, double sizePercent, double resolutionPercent);
-
-// All argument lists as one line: [["-i", "/in/a.mov", ...], [...]].
-QString argumentListsText(const QList<QStringList> &argumentLists);
 
 // Getting the output folder ready.
 namespace OutputFolder {

@@ -43,6 +43,10 @@ qint64 referenceFileSize(const QList<QVariantMap> &rows)
 
 qint64 targetBytes(qint64 reference, double sizePercent) { return truncated(sizePercent / 100 * double(reference)); }
 
+double Target::bytes(qint64 reference) const { return m_bytes ? double(*m_bytes) : m_percent * double(reference) / 100; }
+
+qint64 Target::wholeBytes(qint64 reference) const { return m_bytes ? *m_bytes : targetBytes(reference, m_percent); }
+
 SizeLabels sizeLabels(qint64 reference, double sizePercent)
 {
     const double r = double(reference);
@@ -59,10 +63,10 @@ QString resolutionLabel(double resolutionPercent)
     return QString::number(qint64(std::trunc(resolutionPercent))) + QLatin1Char('%');
 }
 
-Bitrates planBitrates(const QVariantMap &row, qint64 reference, double sizePercent)
+Bitrates planBitrates(const QVariantMap &row, double targetBytes)
 {
     const double d = row.value(RowKeys::duration).toDouble();
-    const double total = std::round(sizePercent * double(reference) / 100 / 1000000 * 0.97 * 8192 / d);
+    const double total = std::round(targetBytes / 1000000 * 0.97 * 8192 / d);
 
     Bitrates plan;
     if (!row.value(RowKeys::hasAudioTrack).toBool()) {

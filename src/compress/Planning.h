@@ -26,6 +26,25 @@ SizeLabels sizeLabels(qint64 reference, double sizePercent);
 // The target size in bytes, as the labels show it.
 qint64 targetBytes(qint64 reference, double sizePercent);
 
+// What every output aims at: a share of the smallest listed file (the size
+// slider) or a size in bytes given outright.
+class Target
+{
+public:
+    static Target ofSmallest(double percent) { return Target(percent, std::nullopt); }
+    static Target exactly(qint64 bytes) { return Target(0, bytes); }
+
+    // The size the bitrates are planned from (not rounded).
+    double bytes(qint64 reference) const;
+    // The same in whole bytes, as the labels show it and as outputs are held to.
+    qint64 wholeBytes(qint64 reference) const;
+
+private:
+    Target(double percent, std::optional<qint64> bytes) : m_percent(percent), m_bytes(bytes) {}
+    double m_percent;
+    std::optional<qint64> m_bytes;
+};
+
 // "75%": the integer part of the slider's value.
 QString resolutionLabel(double resolutionPercent);
 
@@ -35,7 +54,8 @@ struct Bitrates
     double video = 0.0;
     std::optional<double> audio;
 };
-Bitrates planBitrates(const QVariantMap &row, qint64 reference, double sizePercent);
+// targetBytes: what the row's output aims at, from Target::bytes.
+Bitrates planBitrates(const QVariantMap &row, double targetBytes);
 
 struct Dimensions
 {

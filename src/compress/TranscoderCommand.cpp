@@ -9,6 +9,23 @@
 
 namespace TranscoderCommand {
 
+namespace {
+
+const QString videoBitrate = QStringLiteral("-b:v");
+
+QString kbpsText(double kbps) { return TextFormat::decimalText(kbps) + QLatin1Char('k'); }
+
+// Removes an option and its value, where present.
+void removeOption(QStringList &arguments, const QString &option)
+{
+    const qsizetype at = arguments.indexOf(option);
+    if (at >= 0 && at + 1 < arguments.size())
+        arguments.remove(at, 2);
+}
+
+}
+
+
 QStringList outputPaths(const QString &folder, const QStringList &inputPaths)
 {
     QSet<QString> taken;
@@ -25,10 +42,10 @@ QStringList outputPaths(const QString &folder, const QStringList &inputPaths)
 }
 
 QStringList transcoderArguments(const QString &inputPath, const QString &outputPath, const QVariantMap &row,
-                                qint64 reference, double sizePercent, double resolutionPercent)
+                                double targetBytes, double resolutionPercent)
 {
     const bool hasAudio = row.value(RowKeys::hasAudioTrack).toBool();
-    const Planning::Bitrates bitrates = Planning::planBitrates(row, reference, sizePercent);
+    const Planning::Bitrates bitrates = Planning::planBitrates(row, targetBytes);
 
     QStringList arguments { QStringLiteral("-i"),
                             inputPath,
@@ -44,9 +61,9 @@ QStringList transcoderArguments(const QString &inputPath, const QString &outputP
                             QStringLiteral("1") };
     if (hasAudio && row.value(RowKeys::hasAudioTrackWhichHasMoreThanTwoChannels).toBool())
         arguments << QStringLiteral("-ac") << QStringLiteral("2");
-    arguments << QStringLiteral("-b:v") << TextFormat::decimalText(bitrates.video) + QLatin1Char('k');
+    arguments << videoBitrate << kbpsText(bitrates.video);
     if (hasAudio)
-        arguments << QStringLiteral("-b:a") << TextFormat::decimalText(bitrates.audio.value_or(0)) + QLatin1Char('k');
+        arguments << QStringLiteral("-b:a") << kbpsText(bitrates.audio.value_or(0));
     if (Planning::isScaling(resolutionPercent)) {
         const Planning::Dimensions size = Planning::outputDimensions(row, resolutionPercent);
         arguments << QStringLiteral("-vf")
@@ -54,6 +71,33 @@ QStringList transcoderArguments(const QString &inputPath, const QString &outputP
     }
     arguments << QStringLiteral("-y") << outputPath;
     return arguments;
+}
+
+QStringList passArguments(const QStringList &planned, int pass, const QString &log, const QString &output,
+                          std::optional<double> videoKbps)
+{
+    QStringList arguments = planned;
+    // Every planned list ends with "-y" and its output.
+    arguments.resize(arguments.size() - 2);
+    if (videoKbps) {
+        const qsizetype at = arguments.indexOf(videoBitrate);
+        if (at >= 0 && at + 1 < arguments.size())
+            arguments[at + 1] = kbpsText(*videoKbps);
+    }
+    if (pass == 1) {
+        removeOption(arguments, QStringLiteral("-ac"));
+        removeOption(arguments, QStringLiteral("-b:a"));
+        arguments << QStringLiteral("-an");
+    }
+    arguments << QStringLiteral("-pass") << QString::number(pass) << QStringLiteral("-passlogfile") << log
+              << QStringLiteral("-y") << output;
+    return arguments;
+}
+
+double videoKbps(const QStringList &planned)
+{
+    const qsizetype at = planned.indexOf(videoBitrate);
+    return at >= 0 && at + 1 < planned.size() ? planned.at(at + 1).chopped(1).toDouble() : 0.0;
 }
 
 }

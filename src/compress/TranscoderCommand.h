@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <QVariantMap>
 
+#include <optional>
+
 // The transcoder run that compresses one row.
 namespace TranscoderCommand {
 
@@ -14,7 +16,18 @@ namespace TranscoderCommand {
 // folder may be on a file system that ignores it.
 QStringList outputPaths(const QString &folder, const QStringList &inputPaths);
 
+// targetBytes: what the output aims at (Planning::Target::bytes).
 QStringList transcoderArguments(const QString &inputPath, const QString &outputPath, const QVariantMap &row,
-                                qint64 reference, double sizePercent, double resolutionPercent);
+                                double targetBytes, double resolutionPercent);
+
+// One pass (1 or 2) of a two-pass encode made from a planned list: the same
+// options and filters, "-pass N -passlogfile log" before the output, which
+// is replaced by output. The first pass leaves audio out. With videoKbps,
+// the video bitrate is that instead of the planned one.
+QStringList passArguments(const QStringList &planned, int pass, const QString &log, const QString &output,
+                          std::optional<double> videoKbps = std::nullopt);
+
+// The planned video bitrate of a list, in kbit/s.
+double videoKbps(const QStringList &planned);
 
 }

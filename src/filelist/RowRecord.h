@@ -1,8 +1,7 @@
 #pragma once
 
-#include <QImage>
 #include <QString>
-#include <QStringList>
+#include <QVariant>
 #include <QVariantMap>
 
 class FileProbe;
@@ -14,7 +13,7 @@ inline const QString validMedia = QStringLiteral("validMedia");       // text "Y
 inline const QString filePath = QStringLiteral("filePath");           // text
 inline const QString fileName = QStringLiteral("fileName");           // text
 inline const QString tracksInfo = QStringLiteral("tracksInfo");       // list of maps
-inline const QString coverArt = QStringLiteral("coverArt");           // QImage
+inline const QString coverArt = QStringLiteral("coverArt");           // the window's picture (QImage)
 inline const QString fileSize = QStringLiteral("fileSize");           // qint64
 inline const QString fileSizeHuman = QStringLiteral("fileSizeHuman"); // text
 inline const QString resolution = QStringLiteral("resolution");       // text "1920x1080"
@@ -26,19 +25,10 @@ inline const QString videoWidth = QStringLiteral("videoWidth");       // qint64
 inline const QString videoHeight = QStringLiteral("videoHeight");     // qint64
 }
 
-// The record for an accepted probe, with the given picture as its thumbnail.
-QVariantMap makeRowRecord(const FileProbe &probe, const QImage &coverArt);
+namespace RowRecord {
 
-// The picture rows get when no thumbnail could be made.
-QImage placeholderImage();
+// The record for an accepted probe. The thumbnail is the window's business:
+// it passes its picture in; the command line passes nothing.
+QVariantMap make(const FileProbe &probe, const QVariant &coverArt = {});
 
-// The twelve arguments of a thumbnail run: one frame from the middle, 200 px high.
-QStringList thumbnailArguments(double duration, const QString &input, const QString &output);
-
-// Where thumbnail runs write: a folder made for this process alone (mode
-// 0700), never the shared temporary folder itself.
-QString thumbnailWorkingPath();
-
-// One transcoder run, waited for within the tools' bound; the placeholder
-// when the tool is missing, fails, or writes nothing readable.
-QImage makeThumbnail(const FileProbe &probe);
+}

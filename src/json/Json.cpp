@@ -6,7 +6,9 @@
 #include <cmath>
 #include <limits>
 
-std::optional<JSONError> jsonErrorFromCode(int code)
+namespace JSONErrors {
+
+std::optional<JSONError> fromCode(int code)
 {
     switch (code) {
     case 999: return JSONError::unsupportedType;
@@ -19,9 +21,9 @@ std::optional<JSONError> jsonErrorFromCode(int code)
     }
 }
 
-int jsonErrorCode(JSONError error) { return int(error); }
+int code(JSONError error) { return int(error); }
 
-QString jsonErrorMessage(JSONError error)
+QString message(JSONError error)
 {
     switch (error) {
     case JSONError::unsupportedType: return QStringLiteral("It is an unsupported type.");
@@ -33,6 +35,8 @@ QString jsonErrorMessage(JSONError error)
     case JSONError::invalidJSON: return QStringLiteral("JSON is invalid.");
     }
     return {};
+}
+
 }
 
 // ---- JSONNumber ----------------------------------------------------------
@@ -150,7 +154,7 @@ bool overflowsDouble(const char *p, const char *end)
 
 }
 
-JSONNumber numberFromDecimalText(const QString &text)
+JSONNumber JSONNumber::fromDecimalText(const QString &text)
 {
     const QByteArray bytes = text.toUtf8();
     const char *p = bytes.constData();
@@ -486,7 +490,7 @@ JSONNumber JSON::numberValue() const
 {
     switch (m_type) {
     case Type::number: return rawNumber;
-    case Type::string: return numberFromDecimalText(rawString);
+    case Type::string: return JSONNumber::fromDecimalText(rawString);
     case Type::boolean: return JSONNumber::fromInteger(rawBool ? 1 : 0);
     default: return JSONNumber::fromDouble(0.0);
     }

@@ -19,10 +19,12 @@ enum class JSONError {
     invalidJSON = 490,
 };
 
-std::optional<JSONError> jsonErrorFromCode(int code);
-int jsonErrorCode(JSONError error);
-QString jsonErrorMessage(JSONError error);
-inline constexpr char jsonErrorDomain[] = "veltrane.json";
+namespace JSONErrors {
+std::optional<JSONError> fromCode(int code);
+int code(JSONError error);
+QString message(JSONError error);
+inline constexpr char domain[] = "veltrane.json";
+}
 
 // A number as the parser gives it: integers that fit stay exact, everything
 // else is a double. Two numbers compare by value (2 == 2.0).
@@ -32,6 +34,10 @@ public:
     JSONNumber() = default;
     static JSONNumber fromInteger(qint64 value);
     static JSONNumber fromDouble(double value);
+    // Reads a text as a decimal number the way the probe's numeric members
+    // need: leading white space skipped, the longest leading number taken, the
+    // rest ignored; a text with no leading number gives 0.
+    static JSONNumber fromDecimalText(const QString &text);
 
     bool isInteger() const { return m_isInteger; }
     qint64 toInteger() const; // truncates toward zero, saturates out of range, NaN gives 0
@@ -127,7 +133,3 @@ private:
 
 Q_DECLARE_METATYPE(JSON)
 
-// Reads a text as a decimal number the way the probe's numeric members need:
-// leading white space skipped, the longest leading number taken, the rest
-// ignored; a text with no leading number gives 0.
-JSONNumber numberFromDecimalText(const QString &text);

@@ -1,5 +1,6 @@
 #include "probe/FileProbe.h"
 
+#include "probe/TrackTables.h"
 #include "tools/Tools.h"
 #include "util/Diagnostics.h"
 #include "util/Paths.h"
@@ -73,9 +74,9 @@ bool isSpecialFile(const QString &path)
 
 }
 
-quint64 fileSizeAtPath(const QString &path) { return sizeAttribute(path).value_or(0); }
+quint64 FileProbe::fileSizeAtPath(const QString &path) { return sizeAttribute(path).value_or(0); }
 
-QString humanFileSizeAtPath(const QString &path)
+QString FileProbe::humanFileSizeAtPath(const QString &path)
 {
     const auto size = sizeAttribute(path);
     if (!size)
@@ -83,7 +84,7 @@ QString humanFileSizeAtPath(const QString &path)
     return TextFormat::byteCountText(qint64(std::min<quint64>(*size, quint64(INT64_MAX))));
 }
 
-QStringList probeArguments(const QString &path)
+QStringList FileProbe::arguments(const QString &path)
 {
     return { QStringLiteral("-v"), QStringLiteral("quiet"), QStringLiteral("-print_format"), QStringLiteral("json"),
              QStringLiteral("-show_format"), QStringLiteral("-show_streams"), QStringLiteral("-show_chapters"),
@@ -103,7 +104,7 @@ FileProbe::FileProbe(const QString &path)
         Diagnostics::line(QStringLiteral("The probe tool \"sniffer\" was not found; cannot examine: ") + path);
         return;
     }
-    const Tools::RunResult run = Tools::run(*tool, probeArguments(path), Tools::Stream::pipe, Tools::Stream::inherit);
+    const Tools::RunResult run = Tools::run(*tool, arguments(path), Tools::Stream::pipe, Tools::Stream::inherit);
     if (!run.started) {
         Diagnostics::line(QStringLiteral("The probe tool could not be started: ") + *tool);
         return;
@@ -201,11 +202,11 @@ void FileProbe::deriveFromReport(const QString &path, const QByteArray &bytes)
     duration = report["format"]["duration"].doubleValue();
     bitRate = report["format"]["bit_rate"].integerValue();
 
-    metadata = buildMetadataRows(report);
+    metadata = TrackTables::metadataRows(report);
 
     for (qint64 i = 0; i < n; ++i) {
         applyVideoUpdate(streams[i]);
-        tracksInfo.append(makeTrackRow(report, i, *this, path));
+        tracksInfo.append(TrackTables::trackRow(report, i, *this, path));
     }
 }
 

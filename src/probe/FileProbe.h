@@ -47,6 +47,14 @@ public:
     std::optional<QString> fileFullPath;
     std::optional<QUrl> fileFullURL;
 
+    // The file system's size of path in bytes (0 when it cannot be read), and
+    // the same as text ("Unknown File Size"); each failure writes its line.
+    static quint64 fileSizeAtPath(const QString &path);
+    static QString humanFileSizeAtPath(const QString &path);
+
+    // The nine arguments of a probe run.
+    static QStringList arguments(const QString &path);
+
 private:
     void describeFile(const QString &path);
     void deriveFromReport(const QString &path, const QByteArray &report);
@@ -55,13 +63,3 @@ private:
     void takeDimensions(const JSON &stream, std::optional<qint64> width, std::optional<qint64> height);
 };
 
-quint64 fileSizeAtPath(const QString &path);
-QString humanFileSizeAtPath(const QString &path);
-
-// The nine arguments of a probe run.
-QStringList probeArguments(const QString &path);
-
-// Track and tag tables, built while a probe is constructed.
-QList<QMap<QString, QString>> buildMetadataRows(const JSON &report);
-QVariantMap makeTrackRow(const JSON &report, qint64 index, const FileProbe &probe, const QString &path);
-QString humanDuration(double seconds);

@@ -1,7 +1,7 @@
-#include "probe/FileProbe.h"
+#include "probe/TrackTables.h"
 
-#include <charconv>
-#include <cmath>
+#include "probe/FileProbe.h"
+#include "util/TextFormat.h"
 
 namespace {
 
@@ -19,43 +19,45 @@ QString classify(const JSON &stream)
     const bool video = type.isText("video");
 
     if (video && codec.isText("mjpeg") && tagString.isText("jpeg"))
-        return QStringLiteral("Other");
+        return TrackTypes::other;
     if (video && (codec.isText("h264") || codec.isText("theora")))
-        return QStringLiteral("Video");
+        return TrackTypes::video;
     if (video && codec.isText("wmv3") && tagString.isText("WMV3"))
-        return QStringLiteral("Video");
+        return TrackTypes::video;
     if (video && !stream["avg_frame_rate"].isText("0/0"))
-        return QStringLiteral("Video");
+        return TrackTypes::video;
     if (type.isText("audio"))
-        return QStringLiteral("Audio");
+        return TrackTypes::audio;
     if (type.isText("subtitle") && !tagString.isText("text") && codec != JSON::nullValue())
-        return QStringLiteral("Subtitle");
+        return TrackTypes::subtitle;
     if (!video)
-        return QStringLiteral("Other");
+        return TrackTypes::other;
     if (!tagString.isText("[0][0][0][0]"))
-        return QStringLiteral("Other");
+        return TrackTypes::other;
     if (codec.isText("mjpeg") || codec.isText("png"))
-        return QStringLiteral("Poster");
-    return QStringLiteral("Other");
+        return TrackTypes::poster;
+    return TrackTypes::other;
 }
 
 QString specialInfo(const QString &trackType, const JSON &stream, const FileProbe &probe)
 {
-    if (trackType == QLatin1String("Video"))
+    if (trackType == TrackTypes::video)
         return QString::number(probe.videoWidth.value_or(0)) + QLatin1Char('x')
             + QString::number(probe.videoHeight.value_or(0));
-    if (trackType == QLatin1String("Audio"))
+    if (trackType == TrackTypes::audio)
         return stream["channel_layout"].stringValue();
-    if (trackType == QLatin1String("Subtitle"))
+    if (trackType == TrackTypes::subtitle)
         return stream["tags"]["language"].stringValue();
-    if (trackType == QLatin1String("Poster"))
+    if (trackType == TrackTypes::poster)
         return stream["width"].stringValue() + QLatin1Char('x') + stream["height"].stringValue();
     return stream["codec_tag_string"].stringValue();
 }
 
 }
 
-QList<QMap<QString, QString>> buildMetadataRows(const JSON &report)
+namespace TrackTables {
+
+QList<QMap<QString, QString>> metadataRows(const JSON &report)
 {
     static constexpr TagRow rows[] = {
         { "Title", "title" },     { "Tagline", "description" }, { "Synopsis", "Synopsis" }, { "Release Date", "date" },
@@ -80,39 +82,22 @@ QList<QMap<QString, QString>> buildMetadataRows(const JSON &report)
     return result;
 }
 
-QVariantMap makeTrackRow(const JSON &report, qint64 index, const FileProbe &probe, const QString &path)
+QVariantMap trackRow(const JSON &report, qint64 index, const FileProbe &probe, const QString &path)
 {
     const JSON stream = report["streams"][index];
     const double trackDuration = stream["duration"].doubleValue();
     const QString trackType = classify(stream);
     return {
-        { QStringLiteral("trackType"), trackType },
-        { QStringLiteral("trackCodec"), stream["codec_name"].stringValue() },
-        { QStringLiteral("trackID"), stream["index"].stringValue() },
-        { QStringLiteral("trackPresentInfile"), path },
-        { QStringLiteral("trackSpecialInfo"), specialInfo(trackType, stream, probe) },
-        { QStringLiteral("trackDuration"), trackDuration },
-        { QStringLiteral("trackDurationHuman"), humanDuration(trackDuration) },
-        { QStringLiteral("trackLanguage"), stream["tags"]["language"].stringValue() },
-        { QStringLiteral("trackDictionary"), stream.optionalDictionary().value_or(QVariantMap()) },
+        { TrackKeys::trackType, trackType },
+        { TrackKeys::trackCodec, stream["codec_name"].stringValue() },
+        { TrackKeys::trackID, stream["index"].stringValue() },
+        { TrackKeys::trackPresentInfile, path },
+        { TrackKeys::trackSpecialInfo, specialInfo(trackType, stream, probe) },
+        { TrackKeys::trackDuration, trackDuration },
+        { TrackKeys::trackDurationHuman, TextFormat::humanDuration(trackDuration) },
+        { TrackKeys::trackLanguage, stream["tags"]["language"].stringValue() },
+        { TrackKeys::trackDictionary, stream.optionalDictionary().value_or(QVariantMap()) },
     };
 }
 
-QString humanDuration(double seconds)
-{
-    // Durations that are not finite have no clock form; show them as zero.
-    if (!std::isfinite(seconds))
-        seconds = 0.0;
-    const qint64 s = JSONNumber::fromDouble(seconds).toInteger();
-    const qint64 h = s / 3600;
-    const qint64 m = (s / 60) % 60;
-    const qint64 c = s % 60;
-    const auto twoDigits = [](qint64 v) { return v < 10 ? QLatin1Char('0') + QString::number(v) : QString::number(v); };
-    const QString hours = s < 36000 ? QLatin1Char('0') + QString::number(h) : QString::number(h);
-    // "%.2f" rounding (exact halves to even), without the locale's decimal point;
-    // QString::number rounds halves away from zero (1.125 would show .13).
-    char rounded[400];
-    const auto end = std::to_chars(rounded, rounded + sizeof rounded, seconds, std::chars_format::fixed, 2).ptr;
-    const QString fraction = QString::fromLatin1(end - 2, 2);
-    return hours + QLatin1Char(':') + twoDigits(m) + QLatin1Char(':') + twoDigits(c) + QLatin1Char('.') + fraction;
 }

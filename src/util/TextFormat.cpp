@@ -56,6 +56,26 @@ QString byteCountText(qint64 bytes)
     return {};
 }
 
+QString humanDuration(double seconds)
+{
+    // Durations that are not finite have no clock form; show them as zero.
+    if (!std::isfinite(seconds))
+        seconds = 0.0;
+    // Truncated toward zero, saturated at the ends of the range.
+    const qint64 s = seconds >= 9.2e18 ? INT64_MAX : seconds <= -9.2e18 ? INT64_MIN : qint64(seconds);
+    const qint64 h = s / 3600;
+    const qint64 m = (s / 60) % 60;
+    const qint64 c = s % 60;
+    const auto twoDigits = [](qint64 v) { return v < 10 ? QLatin1Char('0') + QString::number(v) : QString::number(v); };
+    const QString hours = s < 36000 ? QLatin1Char('0') + QString::number(h) : QString::number(h);
+    // "%.2f" rounding (exact halves to even), without the locale's decimal point;
+    // QString::number rounds halves away from zero (1.125 would show .13).
+    char rounded[400];
+    const auto end = std::to_chars(rounded, rounded + sizeof rounded, seconds, std::chars_format::fixed, 2).ptr;
+    const QString fraction = QString::fromLatin1(end - 2, 2);
+    return hours + QLatin1Char(':') + twoDigits(m) + QLatin1Char(':') + twoDigits(c) + QLatin1Char('.') + fraction;
+}
+
 QString namedFilesAlertText(const QStringList &names)
 {
     return names.join(QStringLiteral(", ")) + QStringLiteral("\n\nQuestions? : ") + QString::fromUtf8(BuildConfig::supportEmail);

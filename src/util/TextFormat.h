@@ -14,6 +14,10 @@ QString decimalText(double value);
 // "2 KB", "1.2 MB", "1.23 GB". C locale.
 QString byteCountText(qint64 bytes);
 
+// Seconds as a clock: "HH:MM:SS.cc", whole seconds truncated, hundredths
+// rounded; more hours widen the first field. Not finite: zero.
+QString humanDuration(double seconds);
+
 // The informative text of an alert that names files:
 // "<names joined by ', '>\n\nQuestions? : <support address>".
 QString namedFilesAlertText(const QStringList &names);

@@ -3,6 +3,7 @@
 #include "json/Json.h"
 #include "probe/FileProbe.h"
 #include "util/Diagnostics.h"
+#include "util/TextFormat.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -38,11 +39,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
     if (const auto parsed = JSON::parse(bytes))
         walk(*parsed, 0);
-    (void)numberFromDecimalText(QString::fromUtf8(bytes));
+    (void)JSONNumber::fromDecimalText(QString::fromUtf8(bytes));
     // A path that does not exist: the size lookups fail quietly, the report drives the rest.
     const FileProbe probe(QStringLiteral("/nonexistent/fuzz.mp4"), bytes);
     for (const QVariantMap &row : probe.tracksInfo)
         (void)row.size();
-    (void)humanDuration(probe.duration);
+    (void)TextFormat::humanDuration(probe.duration);
     return 0;
 }

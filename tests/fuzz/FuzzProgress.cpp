@@ -1,6 +1,6 @@
 // Any bytes as a chunk of the transcoder's standard error, for any row of
 // any batch: the progress reading must neither crash nor misbehave.
-#include "compress/BatchRunner.h"
+#include "compress/BatchJob.h"
 #include "util/Diagnostics.h"
 #include "util/Utils.h"
 
@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         durations.append(k == i ? double(data[2]) / 4.0 : 60.0);
     const QByteArray chunk(reinterpret_cast<const char *>(data + 3), qsizetype(size - 3));
 
-    (void)handleTranscoderOutput(chunk, i, n, durations);
+    (void)BatchJob::handleTranscoderOutput(chunk, i, n, durations);
     const QString text = QString::fromUtf8(chunk);
     (void)Utils::secondsFromClockText(text);
     (void)Utils::regexMatches(QStringLiteral("([0-9][0-9]):([0-9][0-9]):([0-9][0-9]).([0-9][0-9])"), text);

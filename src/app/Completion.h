@@ -5,6 +5,9 @@
 #include <QStringList>
 #include <QUrl>
 
+#include "compress/Batch.h"
+#include "compress/RowResult.h"
+
 // How a finished batch is told to the user.
 namespace Completion {
 
@@ -12,12 +15,13 @@ struct Alert
 {
     QString message;
     QString informative;
+    QString details; // a failure's: a line per failed file with its reason, then what the transcoder last said
     bool failed = false;
 };
 
-// Success names the folder; any failed input turns it into a failure alert
+// Success names the folder; any failed row turns it into a failure alert
 // that names the files instead.
-Alert completionAlert(const QString &folder, const QStringList &failedInputs);
+Alert completionAlert(const Batch &batch, const QList<RowResult> &results);
 
 inline const QString okButton = QStringLiteral("OK");
 inline const QString showButton = QStringLiteral("Show in Finder");

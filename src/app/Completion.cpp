@@ -1,4 +1,4 @@
-#include "compress/Completion.h"
+#include "app/Completion.h"
 
 #include "BuildConfig.h"
 #include "util/Paths.h"
@@ -12,15 +12,27 @@
 
 namespace Completion {
 
-Alert completionAlert(const QString &folder, const QStringList &failedInputs)
+Alert completionAlert(const Batch &batch, const QList<RowResult> &results)
 {
-    const QString address = QString::fromUtf8(BuildConfig::supportEmail);
-    if (failedInputs.isEmpty())
-        return { QStringLiteral("File(s) compressed sucessfully:\n") + folder, QStringLiteral("Questions?: ") + address, false };
     QStringList names;
-    for (const QString &input : failedInputs)
-        names.append(Paths::lastComponent(input));
-    return { QStringLiteral("Veltrane not able to compress these file(s):"), TextFormat::namedFilesAlertText(names), true };
+    QStringList details;
+    for (qsizetype i = 0; i < results.size() && i < batch.inputs.size(); ++i) {
+        const RowResult &result = results.at(i);
+        if (!result.failed())
+            continue;
+        names.append(Paths::lastComponent(batch.inputs.at(i)));
+        QString detail = names.last() + QStringLiteral(": ") + result.description();
+        if (result.size > 0)
+            detail += QStringLiteral(" (kept as %1)").arg(Paths::lastComponent(batch.outputs.at(i)));
+        for (const QString &line : result.messages.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+            detail += QStringLiteral("\n    ") + line;
+        details.append(detail);
+    }
+    if (names.isEmpty())
+        return { QStringLiteral("File(s) compressed sucessfully:\n") + batch.outputFolder,
+                 QStringLiteral("Questions?: ") + QString::fromUtf8(BuildConfig::supportEmail), {}, false };
+    return { QStringLiteral("Veltrane not able to compress these file(s):"), TextFormat::namedFilesAlertText(names),
+             details.join(QLatin1Char('\n')), true };
 }
 
 QList<QUrl> outputEntries(const QString &folder)

@@ -1,7 +1,8 @@
-#include "filelist/FileListModel.h"
+#include "app/FileListModel.h"
 
 #include "filelist/RowRecord.h"
-#include "probe/FileProbe.h"
+#include "probe/TrackTables.h"
+#include "util/TextFormat.h"
 
 #include <algorithm>
 
@@ -38,7 +39,7 @@ QVariant FileListModel::data(const QModelIndex &index, int role) const
     case nameColumn: return row.value(RowKeys::fileName);
     case resolutionColumn: return row.value(RowKeys::resolution);
     case sizeColumn: return row.value(RowKeys::fileSizeHuman);
-    case durationColumn: return humanDuration(row.value(RowKeys::duration).toDouble());
+    case durationColumn: return TextFormat::humanDuration(row.value(RowKeys::duration).toDouble());
     case tracksColumn: return trackSummary(row.value(RowKeys::tracksInfo).toList());
     default: return {};
     }
@@ -89,14 +90,14 @@ QString FileListModel::trackSummary(const QVariantList &tracksInfo)
     QStringList parts;
     for (const QVariant &entry : tracksInfo) {
         const QVariantMap track = entry.toMap();
-        const QString type = track.value(QStringLiteral("trackType")).toString();
-        const QString codec = track.value(QStringLiteral("trackCodec")).toString().toUpper();
-        const QString detail = track.value(QStringLiteral("trackSpecialInfo")).toString();
-        if (type == QLatin1String("Video") || type == QLatin1String("Audio"))
+        const QString type = track.value(TrackKeys::trackType).toString();
+        const QString codec = track.value(TrackKeys::trackCodec).toString().toUpper();
+        const QString detail = track.value(TrackKeys::trackSpecialInfo).toString();
+        if (type == TrackTypes::video || type == TrackTypes::audio)
             parts.append(detail.isEmpty() ? codec : codec + QLatin1Char(' ') + detail);
-        else if (type == QLatin1String("Subtitle"))
+        else if (type == TrackTypes::subtitle)
             parts.append(detail.isEmpty() ? tr("subtitles") : tr("subtitles (%1)").arg(detail));
-        else if (type == QLatin1String("Poster"))
+        else if (type == TrackTypes::poster)
             parts.append(tr("cover picture"));
     }
     return parts.join(QStringLiteral(" · "));

@@ -1,0 +1,149 @@
+#include "compress/BatchJob.h"
+
+#include "tools/Tools.h"
+#include "util/Diagnostics.h"
+#include "util/TextFormat.h"
+#include "util/Utils.h"
+
+#include <QPointer>
+
+#include <algorithm>
+
+
+QString RowResult::description() const
+{
+    if (!reason.isEmpty())
+        return reason;
+    switch (outcome) {
+    case RowOutcome::succeeded: return QStringLiteral("compressed");
+    case RowOutcome::failedToStart: return QStringLiteral("the transcoder could not be started");
+    case RowOutcome::crashed: return QStringLiteral("the transcoder crashed");
+    case RowOutcome::exitedNonZero: return QStringLiteral("the transcoder reported an error");
+    case RowOutcome::noOutput: return QStringLiteral("the transcoder wrote no output file");
+    case RowOutcome::cancelled: return QStringLiteral("cancelled");
+    case RowOutcome::unusable: return QStringLiteral("the output is not a playable video");
+    case RowOutcome::overTarget: return QStringLiteral("the output is over its target size");
+    case RowOutcome::stalled: return QStringLiteral("the transcoder stopped making progress");
+    }
+    return {};
+}
+
+BatchJob::BatchJob(Batch batch, EncodeOptions options, QObject *parent)
+    : QObject(parent)
+    , m_batch(std::move(batch))
+    , m_options(options)
+{
+}
+
+BatchJob::~BatchJob()
+{
+    cancel();
+    if (m_worker.joinable())
+        m_worker.join();
+}
+
+void BatchJob::start()
+{
+    if (m_worker.joinable() || m_running)
+        return;
+    m_running = true;
+    m_worker = std::thread([this] { work(); });
+}
+
+std::optional<double> BatchJob::handleTranscoderOutput(const QByteArray &chunk, qsizetype i, qsizetype n,
+                                                       const QList<double> &durations)
+{
+    if (i < 0 || i >= durations.size())
+        return std::nullopt;
+    const auto t = TranscoderRun::clockSeconds(chunk);
+    if (!t)
+        return std::nullopt;
+    const double percent = (double(i) / double(n)) * 100 + (*t / durations.at(i)) * 100 / double(n);
+    Diagnostics::line(QStringLiteral("Percent : ") + TextFormat::decimalText(percent));
+    return percent;
+}
+
+QStringList BatchJob::failedInputs(const Batch &batch, const QList<RowResult> &results)
+{
+    QStringList failed;
+    for (qsizetype i = 0; i < results.size() && i < batch.inputs.size(); ++i) {
+        if (results.at(i).failed())
+            failed.append(batch.inputs.at(i));
+    }
+    return failed;
+}
+
+// ---- the worker ---------------------------------------------------------------
+
+void BatchJob::post(Event event)
+{
+    {
+        const std::lock_guard lock(m_eventsMutex);
+        m_events.push_back(std::move(event));
+    }
+    // The events travel under our own lock; the queued call only says there are some.
+    QMetaObject::invokeMethod(this, &BatchJob::deliverEvents, Qt::QueuedConnection);
+}
+
+void BatchJob::deliverEvents()
+{
+    std::vector<Event> events;
+    {
+        const std::lock_guard lock(m_eventsMutex);
+        events.swap(m_events);
+    }
+    const QPointer<BatchJob> self(this);
+    for (const Event &event : events) {
+        switch (event.kind) {
+        case Event::rowStarted: emit rowStarted(event.row); break;
+        case Event::progress: emit progress(event.percent, event.row, event.attempt, event.pass); break;
+        case Event::attemptStarted: emit attemptStarted(event.row, event.attempt, event.why); break;
+        case Event::rowFinished: emit rowFinished(event.row, event.result); break;
+        case Event::finished:
+            m_results = event.results;
+            m_running = false;
+            emit finished(m_results);
+            break;
+        }
+        if (!self) // a listener let go of the job
+            return;
+    }
+}
+
+void BatchJob::work()
+{
+    const auto creator = Tools::resourcePath(QString::fromLatin1(Tools::creator));
+    const qsizetype n = m_batch.count();
+    QList<RowResult> results;
+    for (qsizetype i = 0; i < n; ++i) {
+        if (m_cancelled.load()) {
+            results.append({ RowOutcome::cancelled });
+            continue;
+        }
+        post({ .kind = Event::rowStarted, .row = i });
+        reportProgress(double(i) / double(n) * 100, i);
+        RowEncoder::Listener listener;
+        listener.progress = [this, i, n](double fraction, int attempt, int pass) {
+            reportProgress((double(i) + fraction) / double(n) * 100, i, attempt, pass);
+        };
+        listener.retrying = [this, i](int attempt, const QString &why) {
+            post({ .kind = Event::attemptStarted, .row = i, .attempt = attempt, .why = why });
+        };
+        // The "Percent : " diagnostic lines.
+        listener.chunk = [this, i, n](const QByteArray &chunk) { handleTranscoderOutput(chunk, i, n, m_batch.durations); };
+        RowEncoder encoder(m_batch, i, m_options, m_cancelled, m_processId, listener);
+        const RowResult result = creator ? encoder.encode(*creator) : RowResult { RowOutcome::failedToStart };
+        results.append(result);
+        reportProgress(double(i + 1) / double(n) * 100, i, result.attempts);
+        post({ .kind = Event::rowFinished, .row = i, .result = result });
+    }
+    post({ .kind = Event::finished, .results = results });
+}
+
+void BatchJob::reportProgress(double percent, qsizetype row, int attempt, int pass)
+{
+    if (percent <= m_reportedPercent)
+        return;
+    m_reportedPercent = percent;
+    post({ .kind = Event::progress, .row = row, .percent = percent, .attempt = attempt, .pass = pass });
+}

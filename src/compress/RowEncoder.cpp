@@ -1,0 +1,272 @@
+#include "compress/RowEncoder.h"
+
+#include "compress/OutputCheck.h"
+#include "compress/TranscoderCommand.h"
+#include "util/PrivateFolder.h"
+#include "util/TextFormat.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+// Work of each run against a single run's: a first pass is fast.
+constexpr double singleWeight = 1.0;
+constexpr double firstPassWeight = 0.5;
+constexpr double secondPassWeight = 1.0;
+// What the first run of an automatic row leaves of its share for the two
+// passes it may turn out to need.
+constexpr double retryReserve = 0.5;
+constexpr int twoPassEncodes = 3;
+// A first run is stopped once a fair share of the file is done and its
+// output is plainly heading over the target.
+constexpr double earlyShare = 0.25;
+constexpr double earlyMargin = 1.05;
+constexpr qint64 earlyLeastBytes = 64 * 1024;
+// A corrected bitrate aims a little under the target.
+constexpr double correctionMargin = 0.98;
+// Progress of a row stays short of its end until the row is done.
+constexpr double mostOfRow = 0.99;
+
+QString workFolder(const Batch &batch) { return batch.outputFolder + QStringLiteral("/.veltrane-work"); }
+
+QString logPathOf(qsizetype row) { return PrivateFolder::filePath(QStringLiteral("row%1-passes").arg(row)); }
+
+QString firstPassPathOf(const Batch &batch, qsizetype row)
+{
+    return workFolder(batch) + QStringLiteral("/row%1-pass1.mp4").arg(row);
+}
+
+QString overBy(double size, double target)
+{
+    return QString::number((size / target - 1) * 100, 'f', 1) + QStringLiteral(" %");
+}
+
+bool removeFile(const QString &path) { return QFileInfo(path).isFile() && QFile::remove(path); }
+
+}
+
+RowEncoder::RowEncoder(const Batch &batch, qsizetype row, EncodeOptions options, const std::atomic<bool> &cancelled,
+                       std::atomic<qint64> &processId, Listener listener)
+    : m_batch(batch)
+    , m_row(row)
+    , m_passes(options.passes)
+    , m_output(options.transcoderOutput)
+    , m_cancelled(cancelled)
+    , m_processId(processId)
+    , m_listener(std::move(listener))
+{
+}
+
+QList<QStringList> RowEncoder::firstRuns(const Batch &batch, qsizetype row, Passes passes)
+{
+    const QStringList &planned = batch.argumentLists.at(row);
+    if (passes != Passes::two)
+        return { planned };
+    return { TranscoderCommand::passArguments(planned, 1, logPathOf(row), firstPassPathOf(batch, row)),
+             TranscoderCommand::passArguments(planned, 2, logPathOf(row), batch.outputs.at(row)) };
+}
+
+RowResult RowEncoder::encode(const QString &creator)
+{
+    m_creator = creator;
+    const QStringList &planned = m_batch.argumentLists.at(m_row);
+    const QString &output = m_batch.outputs.at(m_row);
+    const double target = double(m_batch.targetSizes.at(m_row));
+    QString why;
+
+    if (m_passes != Passes::two) {
+        ++m_attempts;
+        const bool automatic = m_passes == Passes::automatic;
+        const TranscoderRun::Result first = run({ planned, output, 0, singleWeight,
+                                                  automatic ? singleWeight + retryReserve : singleWeight, automatic });
+        if (first.end == TranscoderRun::End::stoppedEarly) {
+            removeFile(output);
+            why = QStringLiteral("heading over target by %1: two passes").arg(overBy(*m_projected, target));
+        } else {
+            if (auto failed = failure(first, output))
+                return *failed;
+            const qint64 size = QFileInfo(output).size();
+            m_candidates.append({ output, size, 1 });
+            if (size <= target || m_passes == Passes::one)
+                return finish();
+            why = QStringLiteral("over target by %1: two passes").arg(overBy(double(size), target));
+        }
+    }
+
+    std::optional<double> videoKbps; // the planned bitrate, until a correction
+    for (int encode = 0; encode < twoPassEncodes; ++encode) {
+        ++m_attempts;
+        if (!why.isEmpty() && m_listener.retrying)
+            m_listener.retrying(m_attempts, why);
+        // The first encode of a two-pass row writes where its planned run would.
+        const QString path = m_candidates.isEmpty() && m_passes == Passes::two && m_attempts == 1
+            ? output
+            : workFolder(m_batch) + QStringLiteral("/row%1-attempt%2.mp4").arg(m_row).arg(m_attempts);
+        QDir().mkpath(workFolder(m_batch));
+        const QString firstPass = firstPassPathOf(m_batch, m_row);
+        const TranscoderRun::Result pass1 =
+            run({ TranscoderCommand::passArguments(planned, 1, logPathOf(m_row), firstPass, videoKbps), firstPass, 1,
+                  firstPassWeight, firstPassWeight + secondPassWeight, false });
+        std::optional<RowResult> failed = failure(pass1, firstPass);
+        removeFile(firstPass);
+        if (failed)
+            return *failed;
+        const TranscoderRun::Result pass2 = run({ TranscoderCommand::passArguments(planned, 2, logPathOf(m_row), path, videoKbps),
+                                                  path, 2, secondPassWeight, secondPassWeight, false });
+        if ((failed = failure(pass2, path)))
+            return *failed;
+        const qint64 size = QFileInfo(path).size();
+        m_candidates.append({ path, size, 2 });
+        if (size <= target)
+            break;
+        videoKbps = videoKbps.value_or(TranscoderCommand::videoKbps(planned)) * target / double(size) * correctionMargin;
+        why = QStringLiteral("over target by %1: two passes at a lower bitrate").arg(overBy(double(size), target));
+    }
+    return finish();
+}
+
+TranscoderRun::Result RowEncoder::run(const Run &run)
+{
+    const double duration = m_batch.durations.at(m_row);
+    const double target = double(m_batch.targetSizes.at(m_row));
+    // The rest of the row's share is spread over the work still planned.
+    const double share = (1 - m_fraction) / run.remaining * run.weight;
+    double reached = 0;
+    TranscoderRun::Watch watch;
+    watch.chunk = m_listener.chunk;
+    watch.stopEarly = [&](double seconds) {
+        reached = duration > 0 ? std::clamp(seconds / duration, 0.0, 1.0) : 0.0;
+        report(m_fraction + share * reached, run.pass);
+        if (!run.mayStopEarly || reached < earlyShare)
+            return false;
+        const qint64 written = QFileInfo(run.output).size();
+        const double projected = double(written) / reached;
+        if (written < earlyLeastBytes || projected <= earlyMargin * target)
+            return false;
+        m_projected = projected;
+        return true;
+    };
+    const TranscoderRun::Result result =
+        TranscoderRun::run(m_creator, run.arguments, run.output, m_output, m_cancelled, m_processId, watch);
+    m_fraction += share * (result.end == TranscoderRun::End::stoppedEarly ? reached : 1.0);
+    report(m_fraction, run.pass);
+    return result;
+}
+
+void RowEncoder::report(double fraction, int pass)
+{
+    fraction = std::min(fraction, mostOfRow);
+    if (fraction <= m_reported)
+        return;
+    m_reported = fraction;
+    if (m_listener.progress)
+        m_listener.progress(fraction, m_attempts, pass);
+}
+
+std::optional<RowResult> RowEncoder::failure(const TranscoderRun::Result &result, const QString &output)
+{
+    RowResult row;
+    row.messages = result.messages;
+    switch (result.end) {
+    case TranscoderRun::End::failedToStart: row.outcome = RowOutcome::failedToStart; break;
+    case TranscoderRun::End::crashed: row.outcome = RowOutcome::crashed; break;
+    case TranscoderRun::End::cancelled: row.outcome = RowOutcome::cancelled; break;
+    case TranscoderRun::End::stalled: row.outcome = RowOutcome::stalled; break;
+    case TranscoderRun::End::stoppedEarly: return std::nullopt;
+    case TranscoderRun::End::exited:
+        if (result.exitCode != 0) {
+            row.outcome = RowOutcome::exitedNonZero;
+            row.exitCode = result.exitCode;
+            if (OutputCheck::diskMayBeFull(output, result.messages, m_batch.targetSizes.at(m_row)))
+                row.reason = row.description() + QStringLiteral("; the disk may be full");
+            break;
+        }
+        if (!QFileInfo(output).isFile() || QFileInfo(output).size() == 0) {
+            row.outcome = RowOutcome::noOutput;
+            break;
+        }
+        // A first pass only leaves statistics worth having.
+        if (output == firstPassPathOf(m_batch, m_row))
+            return std::nullopt;
+        if (const auto problem = OutputCheck::problem(output, m_batch.durations.at(m_row), result.messages,
+                                                      m_batch.targetSizes.at(m_row))) {
+            row.outcome = RowOutcome::unusable;
+            row.reason = *problem;
+            break;
+        }
+        return std::nullopt;
+    }
+    // A later encode that fails leaves the earlier outputs as they were.
+    if (!m_candidates.isEmpty() && row.outcome != RowOutcome::cancelled) {
+        if (output != m_batch.outputs.at(m_row))
+            removeFile(output);
+        RowResult kept = finish(QStringLiteral("; a further encode failed: ") + row.description());
+        kept.messages = row.messages;
+        return kept;
+    }
+    return fail(row);
+}
+
+RowResult RowEncoder::fail(RowResult result)
+{
+    bool removed = false;
+    for (const QString &path : { m_batch.outputs.at(m_row), firstPassPathOf(m_batch, m_row) })
+        removed |= removeFile(path);
+    for (const Candidate &candidate : std::as_const(m_candidates))
+        removed |= removeFile(candidate.path);
+    removeWorkFiles();
+    result.attempts = m_attempts;
+    if (removed && result.outcome != RowOutcome::cancelled)
+        result.reason = result.description() + QStringLiteral("; its output was removed");
+    return result;
+}
+
+RowResult RowEncoder::finish(const QString &note)
+{
+    const qint64 target = m_batch.targetSizes.at(m_row);
+    // The largest output that fits, or else the smallest of all.
+    const auto fits = [target](const Candidate &c) { return c.size <= target; };
+    const Candidate *kept = nullptr;
+    for (const Candidate &c : std::as_const(m_candidates)) {
+        if (!kept || (fits(c) && (!fits(*kept) || c.size > kept->size)) || (!fits(c) && !fits(*kept) && c.size < kept->size))
+            kept = &c;
+    }
+    const QString &output = m_batch.outputs.at(m_row);
+    for (const Candidate &c : std::as_const(m_candidates))
+        if (&c != kept && c.path != output)
+            removeFile(c.path);
+    // rename() replaces the planned output in one step.
+    if (kept->path != output && std::rename(QFile::encodeName(kept->path).constData(), QFile::encodeName(output).constData()) != 0)
+        return fail({ RowOutcome::unusable, 0, QStringLiteral("the output could not be put in place") });
+    removeWorkFiles();
+
+    RowResult result { RowOutcome::succeeded };
+    result.size = kept->size;
+    result.passes = kept->passes;
+    result.attempts = m_attempts;
+    if (kept->size > target) {
+        if (m_passes == Passes::one) {
+            result.reason = QStringLiteral("compressed, over its target by %1").arg(overBy(double(kept->size), double(target)));
+        } else {
+            result.outcome = RowOutcome::overTarget;
+            result.reason = QStringLiteral("%1 for a target of %2: the smallest this encoder could make")
+                                .arg(TextFormat::byteCountText(kept->size), TextFormat::byteCountText(target));
+        }
+    } else if (kept->passes == 2) {
+        result.reason = QStringLiteral("compressed in two passes");
+    }
+    result.reason += note;
+    return result;
+}
+
+void RowEncoder::removeWorkFiles() const
+{
+    const QFileInfo log(logPathOf(m_row));
+    for (const QFileInfo &file : log.dir().entryInfoList({ log.fileName() + QLatin1Char('*') }, QDir::Files))
+        QFile::remove(file.filePath());
+    QDir().rmdir(workFolder(m_batch)); // only when empty: another row may still use it
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QList>
+#include <QMetaType>
+#include <QString>
+
+enum class RowOutcome {
+    succeeded,
+    failedToStart, // no transcoder, or it could not be launched
+    crashed,
+    exitedNonZero,
+    noOutput,   // exited cleanly but left no output file
+    cancelled,  // stopped or skipped by a cancel
+    unusable,   // the output is not a playable video, or not as long as the input
+    overTarget, // every encode came out larger than the target; the smallest is kept
+    stalled,    // the transcoder stopped making progress
+};
+
+// How one row of a batch ended.
+struct RowResult
+{
+    RowOutcome outcome = RowOutcome::cancelled;
+    int exitCode = 0;
+    QString reason = {};   // what the user is told, when it says more than the outcome
+    QString messages = {}; // the transcoder's last lines, for a failure
+    qint64 size = 0;  // bytes of the output kept, 0 when none
+    int passes = 0;   // passes of the output kept: 1 or 2
+    int attempts = 0; // encodes made for the row
+
+    // The reason, or what the outcome alone says: "compressed", "cancelled"...
+    QString description() const;
+    // Neither compressed nor cancelled.
+    bool failed() const { return outcome != RowOutcome::succeeded && outcome != RowOutcome::cancelled; }
+};
+Q_DECLARE_METATYPE(RowResult)

@@ -1,0 +1,303 @@
+#include "compress/BatchJob.h"
+#include "util/TextFormat.h"
+
+#include "TestSupport.h"
+
+#include <QtTest>
+
+#include <csignal>
+
+namespace {
+
+// Logs "<pid> <name> <pass> <video bitrate>" at launch, reports 1 s of a 2 s
+// clip, then does what the input's name says, with the clips in $CLIPS. Its
+// stdin must not be the terminal: ffmpeg reads keys there.
+const char fakeCreator[] = R"SH(
+[ "$(readlink /proc/$$/fd/0)" = /dev/null ] || exit 9
+for output; do :; done
+name=${2##*/}
+pass=0 rate= prev=
+for a; do case $prev in -pass) pass=$a ;; -b:v) rate=$a ;; esac; prev=$a; done
+echo "$$ ${name%.*} $pass $rate" >> "$RUNS"
+echo 'frame=   25 fps=0.0 q=28.0 size=       1kB time=00:00:01.00 bitrate=   8.2kbits/s speed=  2x' >&2
+small() { cp "$CLIPS/tiny.mp4" "$output"; }
+case $name in
+  ok*) small ;;
+  fail*) exit 3 ;;
+  crash*) ulimit -c 0; kill -SEGV $$ ;;
+  empty*) : > "$output" ;;
+  stubborn*) trap '' TERM; for i in $(seq 100); do sleep 0.1; done ;;
+  slow*) for i in $(seq 100); do sleep 0.1; done ;;
+  late*) sleep 0.3; echo 'frame= 50 time=00:00:00.50' >&2; sleep 0.3; echo 'frame= 75 time=00:00:03.00' >&2; small ;;
+  big*) if [ $pass = 0 ]; then cp "$CLIPS/big.mp4" "$output"; else small; fi ;;
+  huge*) cp "$CLIPS/big.mp4" "$output" ;;
+  heading*) if [ $pass = 0 ]; then cp "$CLIPS/big.mp4" "$output"; echo 'frame= 15 time=00:00:00.60' >&2; exec sleep 10; else small; fi ;;
+  junk*) printf data > "$output" ;;
+  short*) cp "$CLIPS/short.mp4" "$output" ;;
+  full*) head -c 3000 "$CLIPS/big.mp4" > "$output"; echo 'av_interleaved_write_frame(): No space left on device' >&2 ;;
+  stall*) exec sleep 30 ;;
+esac
+)SH";
+
+constexpr qint64 target = 50'000;
+
+Batch batchOf(const QStringList &names, const QString &folder)
+{
+    Batch batch;
+    batch.outputFolder = folder;
+    for (const QString &name : names) {
+        batch.inputs << "/in/" + name + ".mov";
+        batch.outputs << folder + '/' + name + ".mp4";
+        batch.argumentLists << QStringList { "-i", batch.inputs.last(), "-b:v", "100.0k", "-y", batch.outputs.last() };
+        batch.durations << 2.0;
+        batch.targetSizes << target;
+    }
+    return batch;
+}
+
+bool allGone(const QStringList &runs)
+{
+    for (const QString &launch : runs)
+        if (::kill(pid_t(launch.section(' ', 0, 0).toLongLong()), 0) == 0 || errno != ESRCH)
+            return false;
+    return true;
+}
+
+// The letters of the outcomes, in RowOutcome's order.
+QString letters(const QList<RowResult> &results)
+{
+    QString text;
+    for (const RowResult &result : results)
+        text += QChar("SFCENXUOT"[int(result.outcome)]);
+    return text;
+}
+
+}
+
+class TestBatchJob : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_clips; // tiny.mp4 and big.mp4 of 2 s, short.mp4 of 1 s
+    std::optional<TestSupport::ScopedEnvironment> m_clipsVariable;
+
+private slots:
+    void initTestCase()
+    {
+        using TestSupport::makeClip;
+        const QStringList noise { "-f", "lavfi", "-i", "testsrc=s=320x240:r=25:d=2,noise=alls=40:allf=t", "-pix_fmt", "yuv420p" };
+        QVERIFY(makeClip(m_clips.filePath("big.mp4"), noise + QStringList { "-b:v", "1M" }));
+        QVERIFY(makeClip(m_clips.filePath("tiny.mp4"), { "-f", "lavfi", "-i", "color=s=32x32:r=25:d=2", "-pix_fmt", "yuv420p" }));
+        QVERIFY(makeClip(m_clips.filePath("short.mp4"), { "-f", "lavfi", "-i", "color=s=32x32:r=25:d=1", "-pix_fmt", "yuv420p" }));
+        QVERIFY(QFileInfo(m_clips.filePath("tiny.mp4")).size() < target && QFileInfo(m_clips.filePath("big.mp4")).size() > 2 * target);
+        m_clipsVariable.emplace("CLIPS", m_clips.path());
+    }
+
+    void progressText_data()
+    {
+        QTest::addColumn<QByteArray>("chunk"); // from row 1 of two, each 60 s long
+        QTest::addColumn<QString>("percent"); // empty: no update
+
+        QTest::newRow("past the end, unclamped") << QByteArray("frame= 1525 fps=250 size= 2048kB time=00:01:01.00 bitrate= 275.0kbits/s\r")
+                                                 << "100.83333333333333";
+        QTest::newRow("first clock of the chunk") << QByteArray("  Duration: 00:01:00.00, start: 0.0\nframe= 1 time=00:00:30.00") << "100.0";
+        QTest::newRow("clock without time=") << QByteArray("  Duration: 00:00:30.00, start: 0.0") << "";
+        QTest::newRow("not UTF-8") << QByteArray("time=00:00:30.00 \xff\xfe") << "";
+        QTest::newRow("split mid-clock") << QByteArray("frame= 9 time=00:00:3") << "";
+    }
+    void progressText()
+    {
+        QFETCH(QByteArray, chunk);
+        QFETCH(QString, percent);
+        const TestSupport::DiagnosticCapture capture;
+        const auto value = BatchJob::handleTranscoderOutput(chunk, 1, 2, { 60, 60 });
+        QCOMPARE(value ? TextFormat::decimalText(*value) : QString(), percent);
+        QCOMPARE(capture.lines(), percent.isEmpty() ? QStringList() : QStringList { "Percent : " + percent });
+    }
+
+    void runs_data()
+    {
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QString>("when"); // to cancel, or once the named run is launched
+        QTest::addColumn<int>("presses");
+        QTest::addColumn<QString>("outcomes"); // S, Failed to start, Crashed, Exit status, No output, X
+        QTest::addColumn<int>("launches"); // at most
+        const QStringList two { "ok-a", "ok-b" }, three { "ok-a", "slow-b", "ok-c" };
+
+        QTest::newRow("every end of a run") << QStringList { "ok-1", "fail-2", "crash-3", "none-4", "empty-5" } << "" << 0 << "SECNN" << 5;
+        QTest::newRow("empty batch") << QStringList {} << "" << 0 << "" << 0;
+        QTest::newRow("no transcoder") << two << "no creator" << 0 << "FF" << 0;
+        QTest::newRow("cancel before the start") << two << "before" << 1 << "XX" << 0;
+        QTest::newRow("cancel mid-run") << three << "slow-b" << 1 << "SXX" << 2;
+        QTest::newRow("cancel twice") << three << "slow-b" << 2 << "SXX" << 2;
+        QTest::newRow("cancel after the last run") << two << "after" << 1 << "SS" << 2;
+        QTest::newRow("transcoder ignores terminate") << QStringList { "stubborn-a", "ok-b" } << "stubborn-a" << 1 << "XX" << 1;
+    }
+    void runs()
+    {
+        QFETCH(QStringList, names);
+        QFETCH(QString, when);
+        QFETCH(int, presses);
+        QFETCH(QString, outcomes);
+        QFETCH(int, launches);
+        const TestSupport::FakeTools tools(when == "no creator" ? std::optional<QString>() : QString(fakeCreator));
+        const TestSupport::DiagnosticCapture quiet; // the "Percent : " lines
+
+        BatchJob job(batchOf(names, tools.path()), { Passes::automatic, TranscoderRun::Output::discard });
+        QSignalSpy finished(&job, &BatchJob::finished);
+        QSignalSpy started(&job, &BatchJob::rowStarted);
+        QList<double> progress;
+        connect(&job, &BatchJob::progress, this, [&](double percent) { progress << percent; });
+        const auto press = [&] {
+            for (int k = 0; k < presses; ++k)
+                job.cancel();
+        };
+        if (when == "before")
+            press();
+        // A slow run alone takes 10 s; one that ignores terminate is killed 3 s after it.
+        const QDeadlineTimer deadline(when.startsWith("stubborn") ? 8000 : 3000);
+        job.start();
+        QVERIFY(job.isRunning());
+        if (names.contains(when)) {
+            // Known from the fake's log alone, as a click would come.
+            QTRY_VERIFY_WITH_TIMEOUT(!tools.runs().filter(' ' + when).isEmpty(), 10000);
+            QVERIFY(job.processId() > 0);
+            press();
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 30000);
+        QVERIFY2(!deadline.hasExpired(), "the batch took too long");
+        QVERIFY(!job.isRunning() && job.processId() == 0);
+        if (when == "after")
+            press();
+
+        QCOMPARE(letters(job.results()), outcomes);
+        QCOMPARE(finished.first().first().value<QList<RowResult>>().size(), names.size());
+        // The alert names every row neither done nor cancelled.
+        QCOMPARE(BatchJob::failedInputs(job.batch(), job.results()).size(), outcomes.size() - outcomes.count('S') - outcomes.count('X'));
+        QCOMPARE(started.size(), outcomes.size() - outcomes.count('X') + (names.contains(when) ? 1 : 0));
+        // Each value above the last and within its row's share; 100 only at the end of a whole batch.
+        for (qsizetype k = 1; k < progress.size(); ++k)
+            QVERIFY(progress[k] > progress[k - 1]);
+        QCOMPARE(progress.contains(100.0), !outcomes.contains('X') && !names.isEmpty());
+        QVERIFY(tools.runs().size() <= launches);
+        QVERIFY2(allGone(tools.runs()), qPrintable(tools.runs().join(", ")));
+    }
+
+    // Progress only grows and stays within the row's share: a clock past the
+    // duration (3 s of 2) stops at the row's end, and a lower one is dropped.
+    void progressOnlyGrows()
+    {
+        const TestSupport::FakeTools tools{QString(fakeCreator)};
+        const TestSupport::DiagnosticCapture quiet;
+        BatchJob job(batchOf({ "late-a", "ok-b" }, tools.path()), { Passes::one, TranscoderRun::Output::discard });
+        QList<std::pair<double, qsizetype>> progress;
+        connect(&job, &BatchJob::progress, this, [&](double percent, qsizetype row) { progress.append({ percent, row }); });
+        QSignalSpy finished(&job, &BatchJob::finished);
+        job.start();
+        QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 10000);
+        // Row 0: its start, 1 s, 0.5 s dropped, 3 s held short of the row's end, which comes when it is done;
+        // row 1: its start (50 again) dropped, then 1 s, its end short of 100, then 100.
+        const QList<std::pair<double, qsizetype>> expected { { 0, 0 }, { 25, 0 }, { 49.5, 0 }, { 50, 0 }, { 75, 1 }, { 99.5, 1 }, { 100, 1 } };
+        QCOMPARE(progress.size(), expected.size());
+        for (qsizetype k = 0; k < expected.size(); ++k)
+            QVERIFY2(qAbs(progress[k].first - expected[k].first) < 1e-9 && progress[k].second == expected[k].second,
+                     qPrintable(QString("%1: %2 in row %3").arg(k).arg(progress[k].first).arg(progress[k].second)));
+    }
+
+    // How a row's encodes go: the planned run, two passes when it is over its target, corrected
+    // bitrates after that; the output checked; the best kept under the planned name, nothing else left.
+    void encodes_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("passes"); // Passes
+        QTest::addColumn<QString>("outcome");
+        QTest::addColumn<QString>("runs"); // the pass of each run: 0 a single run
+        QTest::addColumn<QString>("reason"); // part of the description
+        QTest::addColumn<bool>("kept");
+        const int automatic = int(Passes::automatic), one = int(Passes::one), two = int(Passes::two);
+        QTest::newRow("fits at once") << "ok-a" << automatic << "S" << "0" << "compressed" << true;
+        QTest::newRow("over, then two passes fit") << "big-a" << automatic << "S" << "012" << "compressed in two passes" << true;
+        QTest::newRow("never fits: the smallest is kept") << "huge-a" << automatic << "O" << "0121212"
+                                                          << "for a target of 50 KB: the smallest this encoder could make" << true;
+        QTest::newRow("heading over: stopped early") << "heading-a" << automatic << "S" << "012" << "compressed in two passes" << true;
+        QTest::newRow("one pass: over is a warning") << "big-a" << one << "S" << "0" << "compressed, over its target by" << true;
+        QTest::newRow("two passes from the start") << "ok-a" << two << "S" << "12" << "compressed in two passes" << true;
+        QTest::newRow("unplayable") << "junk-a" << automatic << "U" << "0" << "the output is not a playable video; its output was removed" << false;
+        QTest::newRow("disk full") << "full-a" << automatic << "U" << "0" << "not a playable video; the disk may be full; its output" << false;
+        QTest::newRow("shorter than its input") << "short-a" << automatic << "U" << "0" << "the output is 1 s long, the input 2 s" << false;
+        QTest::newRow("stalled") << "stall-a" << automatic << "T" << "0" << "the transcoder stopped making progress" << false;
+    }
+    void encodes()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, passes);
+        QFETCH(QString, outcome);
+        QFETCH(QString, runs);
+        QFETCH(QString, reason);
+        QFETCH(bool, kept);
+        const TestSupport::FakeTools tools{QString(fakeCreator)};
+        const TestSupport::ScopedEnvironment stall("VELTRANE_STALL_TIMEOUT_S", QString("1"));
+        const TestSupport::DiagnosticCapture quiet;
+        QTemporaryDir out;
+        BatchJob job(batchOf({ name }, out.path()), { Passes(passes), TranscoderRun::Output::discard });
+        QStringList retries;
+        connect(&job, &BatchJob::attemptStarted, this, [&](qsizetype, int attempt, const QString &why) {
+            retries << QString::number(attempt) + ' ' + why;
+        });
+        QSignalSpy finished(&job, &BatchJob::finished);
+        const QDeadlineTimer deadline(8000); // the early stop does not wait for the 10 s run
+        job.start();
+        QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 30000);
+        QVERIFY(!deadline.hasExpired());
+
+        const RowResult result = job.results().value(0);
+        QCOMPARE(letters(job.results()), outcome);
+        QVERIFY2(result.description().contains(reason), qPrintable(result.description()));
+        QString passesRun;
+        for (const QString &run : tools.runs())
+            passesRun += run.section(' ', 2, 2);
+        QCOMPARE(passesRun, runs);
+        QCOMPARE(result.attempts, runs.count('0') + runs.count('2'));
+        QCOMPARE(retries.size(), result.attempts - 1);
+        QCOMPARE(QDir(out.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                 kept ? QStringList { name + ".mp4" } : QStringList());
+        QCOMPARE(result.size, kept ? QFileInfo(out.filePath(name + ".mp4")).size() : 0);
+        if (name == "huge-a") { // each correction scales the last bitrate by target / size x 0.98
+            const double big = double(QFileInfo(m_clips.filePath("big.mp4")).size());
+            const double third = 100 * target / big * 0.98, fourth = third * target / big * 0.98;
+            QCOMPARE(tools.runs().last().section(' ', 3), TextFormat::decimalText(fourth) + 'k');
+            QCOMPARE(tools.runs().at(3).section(' ', 3), TextFormat::decimalText(third) + 'k');
+            QCOMPARE(result.size, qint64(big));
+        }
+        QVERIFY(allGone(tools.runs()));
+    }
+
+    // A job let go of in the middle of a run stops its transcoder at once,
+    // waits for it, and nothing it started calls anyone afterwards.
+    void destroyedMidRun()
+    {
+        const TestSupport::FakeTools tools{QString(fakeCreator)};
+        const TestSupport::DiagnosticCapture quiet;
+        auto listener = std::make_unique<QObject>();
+        int calls = 0;
+        auto job = std::make_unique<BatchJob>(batchOf({ "slow-a", "ok-b" }, tools.path()),
+                                              EncodeOptions { Passes::automatic, TranscoderRun::Output::discard });
+        connect(job.get(), &BatchJob::progress, listener.get(), [&] { ++calls; });
+        connect(job.get(), &BatchJob::rowFinished, listener.get(), [&] { ++calls; });
+        connect(job.get(), &BatchJob::finished, listener.get(), [&] { ++calls; });
+        job->start();
+        QTRY_VERIFY_WITH_TIMEOUT(tools.runs().size() == 1, 10000);
+        QElapsedTimer clock;
+        clock.start();
+        job.reset();
+        QVERIFY2(clock.elapsed() < 2000, "letting go waited for the slow run");
+        QVERIFY(allGone(tools.runs()));
+        const int before = calls;
+        QTest::qWait(300);
+        QCOMPARE(calls, before);
+        QCOMPARE(tools.runs().size(), 1); // the next row never started
+    }
+};
+
+QTEST_GUILESS_MAIN(TestBatchJob)
+#include "TestBatchJob.moc"

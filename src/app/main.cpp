@@ -1,11 +1,19 @@
 #include "app/AppDelegate.h"
+#include "app/SingleInstance.h"
+#include "app/WindowGeometry.h"
+
+#include "BuildConfig.h"
+#include "util/FolderContents.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QMainWindow>
 #include <QSocketNotifier>
 
 #include <csignal>
+#include <cstdio>
+#include <optional>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -39,32 +47,89 @@ void stopOnTerminationSignals(AppDelegate &delegate)
         sigaction(signal, &action, nullptr);
 }
 
+void describeOptions(QCommandLineParser &parser)
+{
+    parser.setApplicationDescription(QStringLiteral("Make video files smaller."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Videos to add to the list."), QStringLiteral("[FILE...]"));
+}
+
+// --help and --version are answered before the window system is reached, so
+// they work without a display.
+std::optional<int> answerWithoutDisplay(int &argc, char *argv[])
+{
+    const QCoreApplication app(argc, argv);
+    QCommandLineParser parser;
+    describeOptions(parser);
+    // Qt's own options are still in the list here: read as words, "-reverse"
+    // is not taken for -v. Anything else, mistakes included, is for the full
+    // parse further on.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.parse(QCoreApplication::arguments());
+    if (parser.isSet(QStringLiteral("help"))) {
+        std::fputs(qPrintable(parser.helpText()), stdout);
+        return 0;
+    }
+    if (parser.isSet(QStringLiteral("version"))) {
+        std::printf("%s %s\n", qPrintable(QCoreApplication::applicationName()), qPrintable(QCoreApplication::applicationVersion()));
+        return 0;
+    }
+    return std::nullopt;
+}
+
+void bringForward(QWidget *window)
+{
+    window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
 }
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Veltrane"));
-    QApplication::setDesktopFileName(QStringLiteral("veltrane"));
+    QApplication::setOrganizationName(QStringLiteral("Veltrane"));
+    QApplication::setApplicationVersion(QString::fromLatin1(BuildConfig::version));
+    QApplication::setDesktopFileName(QString::fromLatin1(BuildConfig::applicationId));
+    if (const auto status = answerWithoutDisplay(argc, argv))
+        return *status;
 
+    QApplication app(argc, argv);
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Make video files smaller."));
-    parser.addHelpOption();
-    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Videos to add to the list."), QStringLiteral("[FILE...]"));
+    describeOptions(parser);
     parser.process(app);
+    // Relative names are this start's, whichever window takes them.
+    QStringList paths;
+    for (const QString &path : parser.positionalArguments())
+        paths.append(QFileInfo(path).absoluteFilePath());
+
+    SingleInstance instance(QDBusConnection::sessionBus());
+    if (instance.handOff(paths))
+        return 0;
 
     AppDelegate delegate;
     QApplication::setQuitOnLastWindowClosed(delegate.applicationShouldTerminateAfterLastWindowClosed());
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, &AppDelegate::applicationWillTerminate);
     QObject::connect(&delegate, &AppDelegate::quitRequested, &app, &QCoreApplication::exit, Qt::QueuedConnection);
     stopOnTerminationSignals(delegate);
+    WindowGeometry::remember(delegate.window);
     delegate.window->show();
     delegate.applicationDidFinishLaunching();
 
-    // Files named on the command line (also how "Open with" arrives) go
-    // through the same pass as the open panel, once the window is up.
-    if (!parser.positionalArguments().isEmpty())
-        delegate.analyzeAndAddFilesLater(parser.positionalArguments());
+    // Files named on the command line (also how "Open with" arrives) or by a
+    // later start go through the same pass as the open panel, once the window
+    // is up; folders bring what is inside them.
+    const auto addFiles = [&delegate](const QStringList &files) {
+        delegate.analyzeAndAddFilesLater(FolderContents::withFolderContents(files));
+    };
+    if (!paths.isEmpty())
+        addFiles(paths);
+    QObject::connect(&instance, &SingleInstance::filesOpened, &delegate, addFiles);
+    QObject::connect(&instance, &SingleInstance::activated, &delegate, [&delegate] { bringForward(delegate.window); });
+    instance.serve();
 
     return app.exec();
 }

@@ -1,0 +1,282 @@
+#include "BuildConfig.h"
+#include "TestSupport.h"
+#include "WindowTestSupport.h"
+
+#include "app/DropTargets.h"
+#include "app/SingleInstance.h"
+#include "app/WindowGeometry.h"
+
+#include <QAccessible>
+#include <QDBusConnectionInterface>
+#include <QDBusInterface>
+#include <QtTest>
+
+using namespace TestSupport;
+using namespace WindowTest;
+
+namespace {
+
+const QString applicationId = QString::fromLatin1(BuildConfig::applicationId);
+
+QString veltrane() { return QCoreApplication::applicationDirPath() + "/veltrane"; }
+
+// The files the thumbnail runs of one process were given, in order, relative to folder.
+QStringList thumbnailed(const FakeTools &tools, qint64 pid, const QString &folder)
+{
+    QStringList inputs;
+    for (const QString &run : tools.runs()) {
+        if (run.section(' ', 0, 0).toLongLong() == pid)
+            inputs << QDir(folder).relativeFilePath(run.section(' ', 1));
+    }
+    return inputs;
+}
+
+// A holder of the application ID that is not a running window: it takes Open
+// and never answers.
+class SilentHolder : public QObject, protected QDBusContext
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Application")
+
+public slots:
+    void Open(const QStringList &, const QVariantMap &) { setDelayedReply(true); }
+};
+
+}
+
+// Starts of the real application on a session bus of the test's own, and the
+// window as a keyboard, a screen reader and the window manager see it.
+class TestDesktop : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir m_media, m_config;
+    DiagnosticCapture m_quiet;
+    ScopedEnvironment m_settings { "XDG_CONFIG_HOME", m_config.path() };
+    // A transcoder that writes no thumbnail, and logs its parent's id and input.
+    FakeTools m_tools { QStringLiteral("for a; do [ \"$p\" = -i ] && echo \"$PPID $a\" >> \"$RUNS\"; p=$a; done") };
+    const QString m_clip = "clip #1, 50% ü.mp4"; // a name that has to survive being a URI
+    const QStringList m_listed { m_clip, "videos/a 10.mkv", "videos/a 2.mp4", "videos/b.mp4", "videos/sub/c.mp4" };
+
+    QString media(const QString &name) const { return m_media.filePath(name); }
+    QStringList thumbnailed(qint64 pid) const { return ::thumbnailed(m_tools, pid, m_media.path()); }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(makeVideo(media(m_clip)));
+        QVERIFY(QDir(m_media.path()).mkpath("videos/sub") && QDir(m_media.path()).mkpath("videos/.cache"));
+        for (const char *name : { "b.mp4", "a 10.mkv", "a 2.mp4", ".hidden.mp4", ".cache/d.mp4", "sub/c.mp4" })
+            QVERIFY(QFile::copy(media(m_clip), media("videos/") + name));
+        for (const char *name : { "videos/notes.txt", "videos/sub/empty.mp4" })
+            QVERIFY(QFile(media(name)).open(QIODevice::WriteOnly));
+        QVERIFY2(QDBusConnection::sessionBus().isConnected(), "wants a session bus of its own: dbus-run-session");
+    }
+
+    // A folder dropped beside a file: its videos in path order, hidden ones left out, the others named.
+    void droppedFolder()
+    {
+        const auto d = launch();
+        QMimeData mime;
+        mime.setUrls(fileUrls({ media("videos"), media(m_clip) }));
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        DropTargets::performDrop(&drop); // what both views do with a drop
+        QVERIFY(drop.isAccepted());
+        QTRY_COMPARE(rowNames(*d), (QStringList { "a 10.mkv", "a 2.mp4", "b.mp4", "c.mp4", m_clip }));
+        QCOMPARE(visibleAlerts(*d).value(0)->informativeText().section('\n', 0, 0), "notes.txt, empty.mp4");
+    }
+
+    // A second start hands its files, relative to its own folder, to the running window and ends; a third with
+    // none just brings the window forward. The window's size and place are saved when it quits.
+    void secondStart()
+    {
+        QProcess first, second, third;
+        first.start(veltrane(), {});
+        QTRY_VERIFY_WITH_TIMEOUT(QDBusConnection::sessionBus().interface()->isServiceRegistered(applicationId), 20000);
+        QDBusInterface application(applicationId, SingleInstance::objectPath(), "org.freedesktop.Application");
+        QVERIFY(application.call("Activate", QVariantMap()).type() == QDBusMessage::ReplyMessage); // its loop runs
+
+        second.setWorkingDirectory(m_media.path());
+        second.start(veltrane(), { m_clip, "videos" });
+        QVERIFY(second.waitForFinished(10000) && second.exitCode() == 0);
+        QTRY_COMPARE_WITH_TIMEOUT(thumbnailed(first.processId()), m_listed, 20000);
+        QByteArray output;
+        QTRY_VERIFY((output += first.readAllStandardOutput()).contains("nonWorkableFiles : notes.txt, empty.mp4"));
+        third.start(veltrane(), {});
+        QVERIFY(third.waitForFinished(10000) && third.exitCode() == 0);
+        QCOMPARE(application.call("ActivateAction", "compress", QVariantList(), QVariantMap()).errorName(),
+                 QDBusError::errorString(QDBusError::InvalidArgs));
+        first.terminate(); // quits as the Quit command does
+        QVERIFY(first.waitForFinished(10000));
+        QVERIFY(QSettings(m_config.filePath("Veltrane/Veltrane.conf"), QSettings::IniFormat).contains("mainWindow/geometry"));
+    }
+
+    // What arrives while the window is being built waits for it; what is not a local file is left out.
+    void requestsWaitForTheWindow()
+    {
+        SingleInstance instance(QDBusConnection::sessionBus());
+        QVERIFY(!instance.handOff({})); // it holds the name now
+        QSignalSpy opened(&instance, &SingleInstance::filesOpened), activated(&instance, &SingleInstance::activated);
+        QDBusConnection client = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "client");
+        const auto release = qScopeGuard([] { QDBusConnection::disconnectFromBus("client"); });
+        QDBusMessage call = QDBusMessage::createMethodCall(applicationId, SingleInstance::objectPath(), "org.freedesktop.Application", "Open");
+        call << QStringList { "https://example.org/a.mp4", "file:///videos/b.mp4" } << QVariantMap();
+        const QDBusPendingCall answer = client.asyncCall(call);
+        QTRY_VERIFY(answer.isFinished());
+        QVERIFY(!answer.isError() && opened.isEmpty() && activated.isEmpty());
+        instance.serve();
+        QCOMPARE(opened, QList<QVariantList> { { QStringList { "/videos/b.mp4" } } });
+        QCOMPARE(activated.count(), 1);
+    }
+
+    void startsOnItsOwn_data()
+    {
+        QTest::addColumn<QString>("bus");    // for the start, empty: the test's
+        QTest::addColumn<QString>("holder"); // of the application ID: "silent" or "none" (the name alone)
+        QTest::newRow("no session bus") << "unix:path=/nonexistent" << QString();
+        QTest::newRow("the holder never answers") << QString() << "silent";
+        QTest::newRow("the holder is something else") << QString() << "none";
+    }
+
+    // The start opens its own window, at the latest once the wait for an answer is over.
+    void startsOnItsOwn()
+    {
+        QFETCH(QString, bus);
+        QFETCH(QString, holder);
+        QDBusConnection connection = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "holder");
+        const auto release = qScopeGuard([] { QDBusConnection::disconnectFromBus("holder"); });
+        SilentHolder silent;
+        if (!holder.isEmpty()) {
+            QVERIFY(holder != "silent" || connection.registerObject(SingleInstance::objectPath(), &silent, QDBusConnection::ExportAllSlots));
+            QVERIFY(connection.registerService(applicationId));
+        }
+        QProcess start;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        if (!bus.isEmpty())
+            environment.insert("DBUS_SESSION_BUS_ADDRESS", bus);
+        start.setProcessEnvironment(environment);
+        start.start(veltrane(), { media(m_clip) });
+        QTRY_COMPARE_WITH_TIMEOUT(thumbnailed(start.processId()), m_listed.mid(0, 1), 20000);
+        start.terminate();
+        QVERIFY(start.waitForFinished(10000));
+    }
+
+    void withoutDisplay_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("answer"); // its first line
+        QTest::newRow("--help") << QStringList { "--help" } << "Usage: " + veltrane() + " [options] [FILE...]";
+        QTest::newRow("-h among Qt's options") << QStringList { "-platform", "xcb", "-h" } << "Usage: " + veltrane() + " [options] [FILE...]";
+        QTest::newRow("--version") << QStringList { "--version" } << QString("Veltrane ") + BuildConfig::version;
+    }
+
+    void withoutDisplay()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, answer);
+        QProcess app;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char *name : { "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM" })
+            environment.remove(name);
+        app.setProcessEnvironment(environment);
+        app.start(veltrane(), arguments);
+        QVERIFY(app.waitForFinished(10000));
+        QCOMPARE(app.exitCode(), 0);
+        QCOMPARE(QString(app.readAllStandardOutput()).section('\n', 0, 0), answer);
+    }
+
+    // What a screen reader reads: every control and value has a name, and a value's label says what it is.
+    void accessibleNames()
+    {
+        const auto d = launch();
+        for (QWidget *top : { static_cast<QWidget *>(d->window), static_cast<QWidget *>(d->progressWindow) }) {
+            for (QWidget *widget : top->findChildren<QWidget *>()) {
+                const bool fromInterfaceFile = !widget->objectName().isEmpty() && !widget->objectName().startsWith("qt_");
+                if (!fromInterfaceFile || !(qobject_cast<QAbstractSlider *>(widget) || qobject_cast<QAbstractItemView *>(widget)
+                                            || qobject_cast<QProgressBar *>(widget) || qobject_cast<QLabel *>(widget)
+                                            || qobject_cast<QAbstractButton *>(widget)))
+                    continue;
+                const QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(widget);
+                QVERIFY2(accessible && !accessible->text(QAccessible::Name).isEmpty(), qPrintable(widget->objectName()));
+                const auto *label = qobject_cast<QLabel *>(widget);
+                QVERIFY2(!label || !label->text().contains(QRegularExpression("[0-9]")) || !accessible->text(QAccessible::Description).isEmpty(),
+                         qPrintable(widget->objectName()));
+            }
+        }
+    }
+
+    // Tab visits the controls in reading order; the sheet's Cancel takes the focus when it shows.
+    void tabOrder()
+    {
+        const auto d = launch();
+        d->window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(d->window));
+        d->fileListView->setFocus();
+        QStringList visited;
+        do {
+            visited << QApplication::focusWidget()->objectName();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        } while (QApplication::focusWidget() != d->fileListView && visited.size() < 10);
+        QCOMPARE(visited, (QStringList { "fileListView", "fileSizeSlider", "outputResolutionSlider", "compressButton" }));
+
+        d->progressCancel->setHidden(false);
+        d->progressWindow->open();
+        QTRY_COMPARE(QApplication::focusWidget(), d->progressCancel);
+        QSignalSpy cancel(d->progressCancel, &QPushButton::clicked);
+        QTest::keyClick(d->progressCancel, Qt::Key_Space);
+        QCOMPARE(cancel.count(), 1);
+        d->progressWindow->hide();
+    }
+
+    void keyboard_data()
+    {
+        QTest::addColumn<QKeySequence>("keys");
+        QTest::addColumn<QString>("action");
+        const std::pair<const char *, const char *> rows[] = {
+            { "Ctrl+O", "actionOpen" },     { "Alt+F, S", "actionSave" }, { "Del", "actionRemove" },
+            { "Alt+E, R", "actionRemove" }, { "Alt+H, H", "actionHelp" }, { "Alt+F, Q", "actionQuit" },
+        };
+        for (const auto &[keys, action] : rows)
+            QTest::newRow(keys) << QKeySequence(keys) << action;
+    }
+
+    // Every command in the menus, by shortcut and by mnemonic.
+    void keyboard()
+    {
+        QFETCH(QKeySequence, keys);
+        QFETCH(QString, action);
+        const auto d = launch();
+        QStringList triggered;
+        for (QAction *each : d->window->findChildren<QAction *>()) {
+            disconnect(each, &QAction::triggered, nullptr, nullptr); // nothing opens, nothing quits
+            connect(each, &QAction::triggered, this, [&triggered, each] { triggered << each->objectName(); });
+        }
+        d->window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(d->window));
+        d->fileListView->setFocus();
+        for (int i = 0; i < keys.count(); ++i) {
+            QWidget *target = QApplication::activePopupWidget() ? QApplication::activePopupWidget() : QApplication::focusWidget();
+            QTest::keyClick(target, keys[i].key(), keys[i].keyboardModifiers());
+        }
+        QTRY_COMPARE(triggered, QStringList { action });
+    }
+
+    // The next window comes back where the last one was closed.
+    void windowGeometry()
+    {
+        const QRect placed(60, 70, 800, 560);
+        {
+            QMainWindow window;
+            WindowGeometry::remember(&window);
+            window.setGeometry(placed);
+            window.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&window));
+            window.close();
+        }
+        QMainWindow window;
+        WindowGeometry::remember(&window);
+        QCOMPARE(window.geometry(), placed);
+    }
+};
+
+QTEST_MAIN(TestDesktop)
+#include "TestDesktop.moc"

@@ -105,7 +105,7 @@ private slots:
         QVERIFY(third.waitForFinished(10000) && third.exitCode() == 0);
         QCOMPARE(application.call("ActivateAction", "compress", QVariantList(), QVariantMap()).errorName(),
                  QDBusError::errorString(QDBusError::InvalidArgs));
-        first.terminate(); // quits as the Quit command does
+        first.terminate(); // SIGTERM quits, saving the window on the way
         QVERIFY(first.waitForFinished(10000));
         QVERIFY(QSettings(m_config.filePath("Veltrane/Veltrane.conf"), QSettings::IniFormat).contains("mainWindow/geometry"));
     }

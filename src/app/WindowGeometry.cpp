@@ -1,5 +1,6 @@
 #include "app/WindowGeometry.h"
 
+#include <QCoreApplication>
 #include <QEvent>
 #include <QSettings>
 #include <QWidget>
@@ -10,6 +11,8 @@ namespace {
 
 const QString key = QStringLiteral("mainWindow/geometry");
 
+void save(const QWidget *window) { QSettings().setValue(key, window->saveGeometry()); }
+
 class SaveOnClose : public QObject
 {
 public:
@@ -19,7 +22,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
         if (event->type() == QEvent::Close)
-            QSettings().setValue(key, static_cast<QWidget *>(watched)->saveGeometry());
+            save(static_cast<QWidget *>(watched));
         return false;
     }
 };
@@ -32,6 +35,8 @@ void remember(QWidget *window)
     // back onto one that is there.
     window->restoreGeometry(QSettings().value(key).toByteArray());
     window->installEventFilter(new SaveOnClose(window));
+    // A signal quits without closing the window first.
+    QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, window, [window] { save(window); });
 }
 
 }

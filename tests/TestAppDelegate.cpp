@@ -5,6 +5,7 @@
 #include "app/DropTargets.h"
 #include "app/Thumbnail.h"
 #include "filelist/RowRecord.h"
+#include "probe/FileProbe.h"
 #include "util/NotificationCenter.h"
 #include "util/TextFormat.h"
 
@@ -130,8 +131,9 @@ private slots:
                 kinds << value.key() + ':' + value->typeName();
             QCOMPARE(kinds.join(' '), "coverArt:QImage duration:double fileName:QString filePath:QString fileSize:qlonglong "
                                       "fileSizeHuman:QString hasAudioTrack:bool hasAudioTrackWhichHasMoreThanTwoChannels:bool "
-                                      "resolution:QString tracksInfo:QVariantList validMedia:QString "
-                                      "videoHeight:qlonglong videoWidth:qlonglong");
+                                      "resolution:QString tracksInfo:QVariantList validMedia:QString videoFieldOrder:QString "
+                                      "videoHeight:qlonglong videoMatrix:QString videoPrimaries:QString videoTransfer:QString "
+                                      "videoWidth:qlonglong");
             const bool large = row["fileName"] == "large.mkv";
             QCOMPARE(row["resolution"].toString() + " " + row["hasAudioTrack"].toString(), large ? "480x360 true" : "160x120 false");
             QVERIFY(row["validMedia"] == "YES" && row["coverArt"].value<QImage>() != Thumbnail::placeholder());
@@ -140,6 +142,10 @@ private slots:
         const QModelIndex tracks = d->fileListArrayController->index(1, FileListModel::tracksColumn);
         QCOMPARE(tracks.data().toString(), "H264 480x360 · VORBIS stereo");
         QCOMPARE(tracks.data(Qt::ToolTipRole).toString(), media("large.mkv") + "\nH264 480x360\nVORBIS stereo");
+        // A video in HLG, made of fields, says so.
+        const FileProbe hlg(media("small.mp4"), R"({"streams":[{"codec_type":"video","codec_name":"hevc","width":8,"height":6,
+            "color_transfer":"arib-std-b67","field_order":"tt"}],"format":{}})");
+        QCOMPARE(FileListModel::trackSummary(RowRecord::make(hlg)[RowKeys::tracksInfo].toList()), "HEVC 8x6 HDR interlaced");
 
         const qint64 small = QFileInfo(media("small.mp4")).size(), large = QFileInfo(media("large.mkv")).size();
         QCOMPARE(labels(*d), expectedLabels(small, 55, "100%"));

@@ -31,9 +31,10 @@ expect() { # line, offered words
 
 expect 'veltrane-cli ' 'compress help probe'
 expect 'veltrane-cli --' '--help --version'
-expect 'veltrane-cli compress --t' '--target-size'
+expect 'veltrane-cli compress --ta' '--target-size'
 expect 'veltrane-cli compress --json --re' '--resolution'
 expect 'veltrane-cli compress --passes ' '1 2 auto'
+expect 'veltrane-cli compress --tone-map ' 'auto off'
 expect 'veltrane-cli compress --output ' 'folder'
 expect 'veltrane-cli compress --size 50 ' '-dash.mp4 clip.mp4 folder'
 expect 'veltrane-cli compress clip.mp4 -- -' '-dash.mp4'

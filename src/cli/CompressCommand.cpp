@@ -47,6 +47,7 @@ struct CompressOptions
     double resolutionPercent = 100;
     QString folder;
     Passes passes = Passes::automatic;
+    TranscoderCommand::SourceFilters filters;
     bool force = false;
     bool dryRun = false;
     bool json = false;
@@ -99,11 +100,13 @@ OrExit<CompressOptions> parseOptions(const QStringList &arguments, QTextStream &
     const QCommandLineOption resolution(QStringLiteral("resolution"), QStringLiteral("Output width and height as a percentage (1-100) of each file's own. Default 100."), QStringLiteral("PERCENT"));
     const QCommandLineOption output(QStringLiteral("output"), QStringLiteral("Folder to create for the compressed files. Default \"Compressed Files\" in the current folder."), QStringLiteral("FOLDER"));
     const QCommandLineOption passes(QStringLiteral("passes"), QStringLiteral("auto (default): a second encode in two passes when an output is over its target; 1: the planned run alone; 2: two passes from the start."), QStringLiteral("auto|1|2"));
+    const QCommandLineOption toneMap(QStringLiteral("tone-map"), QStringLiteral("auto (default): HDR video (PQ or HLG) becomes BT.709 SDR; off: as it is."), QStringLiteral("auto|off"));
+    const QCommandLineOption deinterlace(QStringLiteral("deinterlace"), QStringLiteral("auto (default): interlaced video is deinterlaced; off: as it is."), QStringLiteral("auto|off"));
     const QCommandLineOption force(QStringLiteral("force"), QStringLiteral("Replace the output folder if it exists (never one that holds an input)."));
     const QCommandLineOption dryRun(QStringLiteral("dry-run"), QStringLiteral("Print the transcoder argument lists as JSON and run nothing."));
     const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("Progress (standard error) and summary (standard output) as JSON."));
     const QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Write diagnostic lines to standard error."));
-    parser.addOptions({ size, targetSize, resolution, output, passes, force, dryRun, json, verbose });
+    parser.addOptions({ size, targetSize, resolution, output, passes, toneMap, deinterlace, force, dryRun, json, verbose });
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Videos to compress."), QStringLiteral("FILE..."));
 
     if (!parser.parse(QStringList { QStringLiteral("veltrane-cli compress") } + arguments))
@@ -149,6 +152,19 @@ OrExit<CompressOptions> parseOptions(const QStringList &arguments, QTextStream &
     if (parser.isSet(passes) && !passesByName.contains(parser.value(passes)))
         return usage(err, QStringLiteral("--passes must be auto, 1 or 2, not '%1'").arg(parser.value(passes)));
     options.passes = passesByName.value(parser.value(passes), Passes::automatic);
+    // An auto|off option: true for auto, nothing for anything else.
+    const auto automatic = [&parser](const QCommandLineOption &option) -> std::optional<bool> {
+        const QString value = parser.isSet(option) ? parser.value(option) : QStringLiteral("auto");
+        if (value != QLatin1String("auto") && value != QLatin1String("off"))
+            return std::nullopt;
+        return value == QLatin1String("auto");
+    };
+    const std::optional<bool> toneMapping = automatic(toneMap), deinterlacing = automatic(deinterlace);
+    if (!toneMapping)
+        return usage(err, QStringLiteral("--tone-map must be auto or off, not '%1'").arg(parser.value(toneMap)));
+    if (!deinterlacing)
+        return usage(err, QStringLiteral("--deinterlace must be auto or off, not '%1'").arg(parser.value(deinterlace)));
+    options.filters = { *toneMapping, *deinterlacing };
     options.force = parser.isSet(force);
     options.dryRun = parser.isSet(dryRun);
     options.json = parser.isSet(json);
@@ -198,7 +214,7 @@ OrExit<Batch> plan(const CompressOptions &options, const Inputs &inputs, QTextSt
             return usage(err, QStringLiteral("--target-size %1 is below 1% of the smallest file (%2 bytes)")
                                        .arg(options.targetSizeText).arg(reference));
     }
-    return Batch::plan(inputs.rows, options.folder, options.target, options.resolutionPercent);
+    return Batch::plan(inputs.rows, options.folder, options.target, options.resolutionPercent, options.filters);
 }
 
 // What would run first for every row.

@@ -6,7 +6,7 @@
 
 
 Batch Batch::plan(const QList<QVariantMap> &rows, const QString &outputFolder, Planning::Target target,
-                  double resolutionPercent)
+                  double resolutionPercent, TranscoderCommand::SourceFilters filters)
 {
     const qint64 reference = Planning::referenceFileSize(rows);
     Batch batch;
@@ -17,7 +17,7 @@ Batch Batch::plan(const QList<QVariantMap> &rows, const QString &outputFolder, P
     for (qsizetype i = 0; i < rows.size(); ++i) {
         batch.argumentLists.append(TranscoderCommand::transcoderArguments(batch.inputs.at(i), batch.outputs.at(i),
                                                                           rows.at(i), target.bytes(reference),
-                                                                          resolutionPercent));
+                                                                          resolutionPercent, filters));
         batch.durations.append(rows.at(i).value(RowKeys::duration).toDouble());
         batch.targetSizes.append(target.wholeBytes(reference));
     }

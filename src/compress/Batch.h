@@ -1,6 +1,7 @@
 #pragma once
 
 #include "compress/Planning.h"
+#include "compress/TranscoderCommand.h"
 
 #include <QList>
 #include <QString>
@@ -21,7 +22,7 @@ struct Batch
 
     // Every row of the list, aimed at one target, scaled by the resolution slider.
     static Batch plan(const QList<QVariantMap> &rows, const QString &outputFolder, Planning::Target target,
-                      double resolutionPercent);
+                      double resolutionPercent, TranscoderCommand::SourceFilters filters = {});
 
     // All argument lists as one line: [["-i", "/in/a.mov", ...], [...]].
     static QString argumentListsText(const QList<QStringList> &argumentLists);

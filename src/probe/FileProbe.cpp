@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <cmath>
 #include <filesystem>
@@ -229,8 +230,37 @@ void FileProbe::applyVideoUpdate(const JSON &stream)
         takeDimensions(stream, stream["width"].optionalInteger(), stream["height"].optionalInteger());
 }
 
+bool FileProbe::isHDRTransfer(const QString &transfer)
+{
+    return transfer == QLatin1String("smpte2084") || transfer == QLatin1String("arib-std-b67");
+}
+
+bool FileProbe::isInterlacedFieldOrder(const QString &fieldOrder)
+{
+    static const QStringList interlaced { QStringLiteral("tt"), QStringLiteral("bb"), QStringLiteral("tb"), QStringLiteral("bt") };
+    return interlaced.contains(fieldOrder);
+}
+
+int FileProbe::bitDepthOf(const JSON &stream)
+{
+    if (const qint64 bits = stream["bits_per_raw_sample"].integerValue(); bits > 0)
+        return int(bits);
+    // "yuv420p10le": the depth is in the pixel format's name; none there is 8.
+    static const QRegularExpression depth(QStringLiteral("p(9|10|12|14|16)(le|be)?$"));
+    const QString format = stream["pix_fmt"].stringValue();
+    if (format.isEmpty())
+        return 0;
+    const auto match = depth.match(format);
+    return match.hasMatch() ? match.captured(1).toInt() : 8;
+}
+
 void FileProbe::takeDimensions(const JSON &stream, std::optional<qint64> width, std::optional<qint64> height)
 {
+    videoTransfer = stream["color_transfer"].stringValue();
+    videoPrimaries = stream["color_primaries"].stringValue();
+    videoMatrix = stream["color_space"].stringValue();
+    videoFieldOrder = stream["field_order"].stringValue();
+    videoBitDepth = bitDepthOf(stream);
     hasVideoTrack = true;
     videoWidth = width;
     videoHeight = height;

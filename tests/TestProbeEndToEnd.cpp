@@ -67,7 +67,8 @@ private slots:
         for (const QJsonValue &result : results)
             QCOMPARE(result.toObject().keys(), (QStringList { "bitRate", "duration", "fileFullPath", "fileFullURL", "fileSize", "fileSizeHuman",
                 "hasAudioTrack", "hasAudioTrackWhichHasMoreThanTwoChannels", "hasErrors", "hasSubtitleTrack", "hasVideoTrack", "isEncrypted",
-                "isValidMediaFile", "metadata", "numberOfStreams", "tracksInfo", "videoHeight", "videoRatio", "videoWidth" }));
+                "isHDR", "isInterlaced", "isValidMediaFile", "metadata", "numberOfStreams", "probeProblem", "tracksInfo", "videoBitDepth",
+                "videoFieldOrder", "videoHeight", "videoMatrix", "videoPrimaries", "videoRatio", "videoTransfer", "videoWidth" }));
         const QJsonValue video = results[0];
         const QString path = QDir::current().absoluteFilePath(oddName), url = video["fileFullURL"].toString();
         QCOMPARE(video["fileFullPath"].toString(), path);

@@ -77,11 +77,7 @@ QString notFoundText(const QString &role, const char *name)
 
 std::chrono::milliseconds waitBound()
 {
-    bool ok = false;
-    const int fromEnvironment = qEnvironmentVariableIntValue("VELTRANE_TOOL_TIMEOUT_MS", &ok);
-    if (ok && fromEnvironment > 0)
-        return std::chrono::milliseconds(fromEnvironment);
-    return std::chrono::seconds(60);
+    return limitFromEnvironment<std::chrono::milliseconds>("VELTRANE_TOOL_TIMEOUT_MS", std::chrono::seconds(60));
 }
 
 void configure(QProcess &process, const QString &program, const QStringList &arguments, Stream output, Stream error)

@@ -26,6 +26,16 @@ std::optional<QString> resourcePath(const QString &name);
 // "the <role> (<name>) was not found in <folders>", for the user.
 QString notFoundText(const QString &role, const char *name);
 
+// A limit a test may set shorter through an environment variable: a positive
+// whole number of Duration's units, or else the fallback.
+template<typename Duration>
+Duration limitFromEnvironment(const char *variable, Duration fallback)
+{
+    bool ok = false;
+    const int value = qEnvironmentVariableIntValue(variable, &ok);
+    return ok && value > 0 ? Duration(value) : fallback;
+}
+
 // How long a probe or thumbnail run may take before it is stopped: 60 s,
 // or VELTRANE_TOOL_TIMEOUT_MS where a test needs it shorter.
 std::chrono::milliseconds waitBound();

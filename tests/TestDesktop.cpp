@@ -3,6 +3,7 @@
 #include "WindowTestSupport.h"
 
 #include "app/DropTargets.h"
+#include "app/SavePanel.h"
 #include "app/SingleInstance.h"
 #include "app/WindowGeometry.h"
 
@@ -44,12 +45,14 @@ public slots:
 
 }
 
-// Starts of the real application on a session bus of the test's own, and the
-// window as a keyboard, a screen reader and the window manager see it.
+// Starts of the real application on a session bus of the test's own; the
+// window as a keyboard, a screen reader and the window manager see it; its
+// save panel.
 class TestDesktop : public QObject
 {
     Q_OBJECT
     QTemporaryDir m_media, m_config;
+    ScopedEnvironment m_tinyVariable { "TINY", m_config.filePath("tiny.mp4") }; // what the pretending transcoder writes
     DiagnosticCapture m_quiet;
     ScopedEnvironment m_settings { "XDG_CONFIG_HOME", m_config.path() };
     // A transcoder that writes no thumbnail, and logs its parent's id and input.
@@ -63,7 +66,7 @@ class TestDesktop : public QObject
 private slots:
     void initTestCase()
     {
-        QVERIFY(makeVideo(media(m_clip)));
+        QVERIFY(makeVideo(media(m_clip)) && makeTinyClip(m_config.filePath("tiny.mp4")));
         QVERIFY(QDir(m_media.path()).mkpath("videos/sub") && QDir(m_media.path()).mkpath("videos/.cache"));
         for (const char *name : { "b.mp4", "a 10.mkv", "a 2.mp4", ".hidden.mp4", ".cache/d.mp4", "sub/c.mp4" })
             QVERIFY(QFile::copy(media(m_clip), media("videos/") + name));
@@ -258,6 +261,91 @@ private slots:
             QTest::keyClick(target, keys[i].key(), keys[i].keyboardModifiers());
         }
         QTRY_COMPARE(triggered, QStringList { action });
+    }
+
+    void savePanel_data()
+    {
+        QTest::addColumn<QString>("existing"); // at media/Compressed Files: folder, file, or nothing
+        QTest::addColumn<QString>("name");     // typed, then Enter; empty: the one proposed, or with select the folder
+        QTest::addColumn<bool>("select");      // selected in the list, then Save
+        QTest::addColumn<QString>("answer");   // to the question whether to replace; empty: none asked
+        QTest::addColumn<QString>("alert");    // after; "compressed": the batch's success; empty: the panel stays
+        QTest::newRow("proposed name of a folder") << "folder" << QString() << false << "Replace" << "compressed";
+        QTest::newRow("selected folder") << "folder" << QString() << true << "Replace" << "compressed";
+        QTest::newRow("replace cancelled") << "folder" << QString() << false << "Cancel" << QString();
+        QTest::newRow("folder holding an input") << "nothing" << "videos" << false << "Replace"
+                                                 << "Veltrane can't replace a folder that holds files from the list: | " + media("videos") + " | OK";
+        QTest::newRow("a file") << "file" << QString() << false << QString()
+                                << "Veltrane can only replace a folder, not a file: | " + media("Compressed Files") + " | OK";
+        QTest::newRow("a new name") << "nothing" << QString() << false << QString() << "compressed";
+        QTest::newRow("up with ..") << "folder" << ".." << false << QString() << QString();
+    }
+
+    // The name of a folder that exists asks whether to replace it instead of going into it; the answer Replace
+    // runs the replacement, which refuses a folder that holds a listed input. A second Save of the proposed
+    // name replaces the first one's folder, it does not write into it.
+    void savePanel()
+    {
+        QFETCH(QString, existing);
+        QFETCH(QString, name);
+        QFETCH(bool, select);
+        QFETCH(QString, answer);
+        QFETCH(QString, alert);
+        const QString folder = media("Compressed Files");
+        const auto remove = qScopeGuard([&] { QDir(folder).removeRecursively(), QFile::remove(folder); });
+        if (existing == "folder")
+            QVERIFY(QDir().mkpath(folder + "/earlier") && QFile(folder + "/earlier.mp4").open(QIODevice::WriteOnly));
+        if (existing == "file")
+            QVERIFY(QFile(folder).open(QIODevice::WriteOnly));
+        const auto d = launch();
+        d->analyzeAndAddFiles(fileUrls({ media(m_clip), media("videos/b.mp4") }));
+        const FakeTools tools(pretend + "cp \"$TINY\" \"$out\"");
+        QSignalSpy finished(d.get(), &AppDelegate::batchFinished);
+
+        d->window->findChild<QAction *>("actionSave")->trigger();
+        auto *panel = qobject_cast<SavePanel *>(visiblePanel(*d));
+        QVERIFY(panel);
+        auto *nameEdit = panel->findChild<QLineEdit *>("fileNameEdit");
+        QCOMPARE(panel->labelText(QFileDialog::FileName) + " " + nameEdit->text(), "Create folded named: Compressed Files");
+        if (!name.isEmpty())
+            nameEdit->setText(name);
+        if (select) {
+            const auto *list = panel->findChild<QListView *>("listView");
+            const auto *model = qobject_cast<const QFileSystemModel *>(list->model());
+            QTRY_VERIFY(model->index(folder).isValid());
+            list->selectionModel()->select(model->index(folder), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        }
+        QPushButton *save = panel->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Save);
+        QCOMPARE(save->text(), "&Save"); // not Qt's Open, for what is not opened
+        if (select)
+            save->click();
+        else
+            QTest::keyClick(nameEdit, Qt::Key_Return);
+
+        auto *question = panel->findChild<QMessageBox *>();
+        QCOMPARE(question && question->isVisible(), !answer.isEmpty());
+        if (question) {
+            const QString asked = QFileInfo(name.isEmpty() ? folder : media(name)).fileName();
+            QCOMPARE(question->text(), "A folder named “" + asked + "” already exists. Do you want to replace it?");
+            for (QAbstractButton *button : question->buttons())
+                if (button->text() == answer)
+                    button->click();
+        }
+        if (alert.isEmpty()) {
+            QTest::qWait(100);
+            QVERIFY(panel->isVisible() && alerts(*d).isEmpty() && finished.isEmpty());
+            QCOMPARE(panel->directory().absolutePath(), name == ".." ? QFileInfo(m_media.path()).absolutePath() : m_media.path());
+            QVERIFY(existing != "folder" || QFileInfo::exists(folder + "/earlier.mp4"));
+            panel->reject();
+            return;
+        }
+        if (alert == "compressed") {
+            QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 20000);
+            QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), (QStringList { "b.mp4", m_clip }));
+            alert = "File(s) compressed sucessfully:\n" + folder + " | Questions?: " + BuildConfig::supportEmail + " | OK, Show in Finder";
+        }
+        QTRY_COMPARE(alerts(*d), alert);
+        QVERIFY(!visiblePanel(*d) && QFileInfo::exists(media("videos/b.mp4")));
     }
 
     // The next window comes back where the last one was closed.

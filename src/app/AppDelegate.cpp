@@ -4,6 +4,7 @@
 #include "app/Completion.h"
 #include "app/FileListModel.h"
 #include "app/Resources.h"
+#include "app/SavePanel.h"
 #include "app/Thumbnail.h"
 #include "compress/Planning.h"
 #include "filelist/Intake.h"
@@ -336,10 +337,8 @@ void AppDelegate::askForOutputFolder()
 {
     if (isBatchRunning())
         return;
-    auto *panel = new QFileDialog(window);
+    auto *panel = new SavePanel(window);
     panel->setAttribute(Qt::WA_DeleteOnClose);
-    panel->setAcceptMode(QFileDialog::AcceptSave);
-    panel->setFileMode(QFileDialog::AnyFile);
     panel->setWindowModality(Qt::WindowModal);
     panel->setLabelText(QFileDialog::FileName, QStringLiteral("Create folded named:"));
     // Propose the new folder beside the first listed video.

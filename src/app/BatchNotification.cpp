@@ -59,10 +59,6 @@ BatchNotification::BatchNotification(QWidget *window)
     : QObject(window)
     , m_window(window)
 {
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    bus.connect(service, path, service, QStringLiteral("ActionInvoked"), this, SLOT(actionInvoked(uint, QString)));
-    bus.connect(service, path, service, QStringLiteral("ActivationToken"), this, SLOT(activationToken(uint, QString)));
-    bus.connect(service, path, service, QStringLiteral("NotificationClosed"), this, SLOT(notificationClosed(uint, uint)));
 }
 
 bool BatchNotification::isWindowActive() const
@@ -76,6 +72,14 @@ bool BatchNotification::isWindowActive() const
 
 void BatchNotification::batchEnded(const QString &folder, const QList<RowResult> &results)
 {
+    // Only now, and from any sender: naming the server would make Qt ask the
+    // bus for its owner while the window waits. The ids tell ours apart.
+    if (!std::exchange(m_listening, true)) {
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        bus.connect({}, path, service, QStringLiteral("ActionInvoked"), this, SLOT(actionInvoked(uint, QString)));
+        bus.connect({}, path, service, QStringLiteral("ActivationToken"), this, SLOT(activationToken(uint, QString)));
+        bus.connect({}, path, service, QStringLiteral("NotificationClosed"), this, SLOT(notificationClosed(uint, uint)));
+    }
     const QString summary = summaryText(results);
     if (m_bodyMarkup) {
         notify(summary, folder);

@@ -41,6 +41,7 @@ private:
     void notify(const QString &summary, const QString &body);
 
     QWidget *m_window;
+    bool m_listening = false; // to the server's signals
     // Whether the server reads markup in the body, once it has said.
     std::optional<bool> m_bodyMarkup;
     uint m_id = 0; // the notification on show, 0 when none

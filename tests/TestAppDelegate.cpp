@@ -19,19 +19,6 @@ namespace {
 
 const QString address = QString::fromUtf8(BuildConfig::supportEmail);
 
-// The visible alerts, a line each: message | informative text | buttons.
-QString alerts(const AppDelegate &d)
-{
-    QStringList shown;
-    for (const QMessageBox *box : visibleAlerts(d)) {
-        QStringList buttons;
-        for (const QAbstractButton *button : box->buttons())
-            buttons << button->text();
-        shown << box->text() + " | " + box->informativeText() + " | " + buttons.join(", ");
-    }
-    return shown.join('\n');
-}
-
 // The four size labels, then the resolution label.
 QStringList labels(const AppDelegate &d)
 {
@@ -56,12 +43,6 @@ bool dropOn(QWidget *view, const QList<QUrl> &urls)
     QApplication::sendEvent(view, &drop);
     return enter.isAccepted() && enter.dropAction() == Qt::CopyAction && drop.isAccepted();
 }
-
-// A transcoder that only pretends: thumbnail runs write nothing; a compression run (arguments starting with "-i")
-// logs its process id to $RUNS and goes on as the rest of the script says, its output path in $out. It
-// compresses by copying $TINY, a clip of 1 s that is smaller than any target here.
-const QString pretend = "[ \"$1\" = \"-i\" ] || exit 0\nfor out; do :; done\necho $$ >> \"$RUNS\"\n";
-const QString compresses = "for t in 25 50 75; do echo time=00:00:00.$t >&2; sleep 0.2; done; cp \"$TINY\" \"$out\"";
 
 }
 
@@ -91,7 +72,7 @@ private slots:
     void initTestCase()
     {
         QVERIFY(makeVideo(media("small.mp4"), 160, 120, 1.0, 0) && makeVideo(media("large.mkv"), 480, 360, 1.0));
-        QVERIFY(makeClip(m_tiny.filePath("tiny.mp4"), { "-f", "lavfi", "-i", "color=s=32x32:r=25:d=1", "-pix_fmt", "yuv420p" }));
+        QVERIFY(makeTinyClip(m_tiny.filePath("tiny.mp4")));
         for (const char *name : { "notes.txt", "empty.mp4" })
             QVERIFY(QFile(media(name)).open(QIODevice::WriteOnly));
         QVERIFY(QDir(m_media.path()).mkdir("folder"));
@@ -218,8 +199,8 @@ private slots:
         QVERIFY(app.waitForFinished(10000));
     }
 
-    // One window through the save panel, a refused folder, a batch that compresses, one with a failing run,
-    // then a cancel and a quit in the middle of a run.
+    // One window through the save panel: a batch that compresses, one with a failing run, then a cancel and a
+    // quit in the middle of a run.
     void compressFlow()
     {
         QTemporaryDir out;
@@ -233,18 +214,9 @@ private slots:
             for (QMessageBox *alert : visibleAlerts(*d))
                 alert->buttons().first()->click();
             d->window->findChild<QPushButton *>("compressButton")->click();
-            emit visiblePanel(*d)->fileSelected(path); // as a desktop's panel does once it has asked to replace
+            emit visiblePanel(*d)->fileSelected(path); // as the panel does once it has asked to replace
             visiblePanel(*d)->reject();
         };
-
-        d->window->findChild<QAction *>("actionSave")->trigger();
-        QFileDialog *panel = visiblePanel(*d);
-        QCOMPARE(panel->labelText(QFileDialog::FileName) + " " + QFileInfo(panel->selectedFiles().value(0)).fileName(),
-                 "Create folded named: Compressed Files");
-        panel->reject();
-        compressInto(m_media.path());
-        QTRY_COMPARE(alerts(*d), "Veltrane can't replace a folder that holds files from the list: | " + m_media.path() + " | OK");
-        QVERIFY(!d->isBatchRunning() && QFileInfo(media("small.mp4")).isFile());
 
         compressInto(folder);
         QTRY_VERIFY(d->progressWindow->isVisible() && !d->progressCancel->isHidden()

@@ -3,6 +3,7 @@
 #include "WindowTestSupport.h"
 
 #include "app/DropTargets.h"
+#include "app/SavePanel.h"
 #include "app/SingleInstance.h"
 #include "app/WindowGeometry.h"
 
@@ -42,14 +43,78 @@ public slots:
     void Open(const QStringList &, const QVariantMap &) { setDelayedReply(true); }
 };
 
+// A notification server that records what it is asked; a silent one never answers.
+class NotificationServer : public QObject, protected QDBusContext
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+
+public:
+    QString kind; // markup, plain or silent
+    QList<QVariantList> notified; // the arguments of each Notify
+
+public slots:
+    QStringList GetCapabilities()
+    {
+        setDelayedReply(kind == "silent");
+        return kind == "markup" ? QStringList { "actions", "body", "body-markup" } : QStringList { "actions", "body" };
+    }
+    uint Notify(const QString &appName, uint replacesId, const QString &icon, const QString &summary, const QString &body,
+                const QStringList &actions, const QVariantMap &hints, int timeout)
+    {
+        notified.append({ appName, replacesId, icon, summary, body, actions, hints, timeout });
+        return 41 + notified.size();
+    }
+
+signals:
+    void ActionInvoked(uint id, const QString &action);
+    void ActivationToken(uint id, const QString &token);
+};
+
+// A dock: the LauncherEntry updates it sees, as "visible percent" or "hidden", and whose entry they were for.
+class Dock : public QObject
+{
+    Q_OBJECT
+
+public:
+    QStringList updates;
+    QSet<QString> entries;
+
+public slots:
+    void Update(const QString &entry, const QVariantMap &properties)
+    {
+        entries << entry;
+        updates << (properties.value("progress-visible").toBool()
+                        ? QString("visible %1").arg(qRound(properties.value("progress").toDouble() * 100))
+                        : QString("hidden"));
+    }
+};
+
+// What a dock saw of one piece of work: shown first, then only ever growing, each value once, and hidden at the end.
+void checkBar(const QStringList &updates, bool progressBetween)
+{
+    QVERIFY2(updates.size() >= 2 && updates.first().startsWith("visible") && updates.last() == "hidden", qPrintable(updates.join(", ")));
+    int last = -1;
+    bool between = false;
+    for (const QString &update : updates.mid(0, updates.size() - 1)) {
+        const int percent = update.section(' ', 1).toInt();
+        QVERIFY2(update.startsWith("visible") && percent > last && percent <= 100, qPrintable(updates.join(", ")));
+        between |= percent > 0 && percent < 100;
+        last = percent;
+    }
+    QVERIFY2(between || !progressBetween, qPrintable(updates.join(", ")));
 }
 
-// Starts of the real application on a session bus of the test's own, and the
-// window as a keyboard, a screen reader and the window manager see it.
+}
+
+// Starts of the real application on a session bus of the test's own; the
+// window as a keyboard, a screen reader and the window manager see it, and as
+// the desktop's notification server and dock see it; its save panel.
 class TestDesktop : public QObject
 {
     Q_OBJECT
     QTemporaryDir m_media, m_config;
+    ScopedEnvironment m_tinyVariable { "TINY", m_config.filePath("tiny.mp4") }; // what the pretending transcoder writes
     DiagnosticCapture m_quiet;
     ScopedEnvironment m_settings { "XDG_CONFIG_HOME", m_config.path() };
     // A transcoder that writes no thumbnail, and logs its parent's id and input.
@@ -63,7 +128,7 @@ class TestDesktop : public QObject
 private slots:
     void initTestCase()
     {
-        QVERIFY(makeVideo(media(m_clip)));
+        QVERIFY(makeVideo(media(m_clip)) && makeTinyClip(m_config.filePath("tiny.mp4")));
         QVERIFY(QDir(m_media.path()).mkpath("videos/sub") && QDir(m_media.path()).mkpath("videos/.cache"));
         for (const char *name : { "b.mp4", "a 10.mkv", "a 2.mp4", ".hidden.mp4", ".cache/d.mp4", "sub/c.mp4" })
             QVERIFY(QFile::copy(media(m_clip), media("videos/") + name));
@@ -258,6 +323,180 @@ private slots:
             QTest::keyClick(target, keys[i].key(), keys[i].keyboardModifiers());
         }
         QTRY_COMPARE(triggered, QStringList { action });
+    }
+
+    void batchOnTheDesktop_data()
+    {
+        QTest::addColumn<QString>("server"); // of notifications: markup, plain, silent, or none
+        QTest::addColumn<bool>("watched");   // the window has the keyboard as the batch ends
+        QTest::addColumn<QString>("creator"); // what the pretending transcoder does; "cancel": runs until cancelled
+        QTest::addColumn<QString>("summary"); // of the notification; empty: none
+        const QString failsB = "case \"$2\" in */b.mp4) exit 1;; esac\n" + compresses;
+        QTest::newRow("unwatched") << "markup" << false << compresses << "2 files compressed";
+        QTest::newRow("unwatched, one fails, no markup") << "plain" << false << failsB << "1 file compressed, 1 failed";
+        QTest::newRow("watched") << "markup" << true << compresses << QString();
+        QTest::newRow("cancelled") << "markup" << false << "cancel" << QString();
+        QTest::newRow("no notification server") << "none" << false << compresses << QString();
+        QTest::newRow("the server never answers") << "silent" << false << compresses << QString();
+    }
+
+    // The dock's bar through a pass and a batch; the notification of a batch that ends while the window is not
+    // looked at, naming its folder, and clicking it brings the window back. A cancel, a watched window or a
+    // missing or mute server send nothing, and nothing waits for the server.
+    void batchOnTheDesktop()
+    {
+        QFETCH(QString, server);
+        QFETCH(bool, watched);
+        QFETCH(QString, creator);
+        QFETCH(QString, summary);
+        const QTemporaryDir out;
+        const QString folder = out.filePath("Clips & <more>");
+        NotificationServer notifications;
+        notifications.kind = server;
+        Dock dock;
+        QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "desktop");
+        const auto release = qScopeGuard([] { QDBusConnection::disconnectFromBus("desktop"); });
+        QVERIFY(bus.connect({}, {}, "com.canonical.Unity.LauncherEntry", "Update", &dock, SLOT(Update(QString, QVariantMap))));
+        if (server != "none") {
+            QVERIFY(bus.registerObject("/org/freedesktop/Notifications", &notifications,
+                                       QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals));
+            QVERIFY(bus.registerService("org.freedesktop.Notifications"));
+        }
+
+        const auto d = launch();
+        d->analyzeAndAddFiles(fileUrls({ media(m_clip), media("videos/b.mp4") }));
+        QTRY_VERIFY(dock.updates.endsWith("hidden"));
+        checkBar(std::exchange(dock.updates, {}), true);
+
+        const FakeTools tools(pretend + (creator == "cancel" ? "while :; do echo time=00:00:00.50 >&2; sleep 0.1; done" : creator));
+        QSignalSpy finished(d.get(), &AppDelegate::batchFinished);
+        d->prepareOutputFolder(folder);
+        QWidget elsewhere;
+        QWidget *active = watched ? static_cast<QWidget *>(d->window) : &elsewhere;
+        active->show();
+        active->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(active));
+        if (creator == "cancel") {
+            QTRY_COMPARE(tools.runs().size(), 1);
+            d->progressCancel->click();
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 20000);
+        QVERIFY(visibleAlerts(*d).size() == (creator == "cancel" ? 0 : 1));
+        QTRY_VERIFY(dock.updates.endsWith("hidden"));
+        checkBar(dock.updates, creator != "cancel");
+        QCOMPARE(dock.entries, QSet<QString> { "application://" + applicationId + ".desktop" });
+
+        // A call on the window's connection, which the server sees after any the window made before it.
+        if (server == "markup" || server == "plain") {
+            const QDBusPendingCall ping = QDBusConnection::sessionBus().asyncCall(QDBusMessage::createMethodCall(
+                "org.freedesktop.Notifications", "/org/freedesktop/Notifications", "org.freedesktop.Notifications", "GetCapabilities"));
+            QTRY_VERIFY(ping.isFinished());
+        }
+        if (summary.isEmpty()) {
+            QVERIFY(notifications.notified.isEmpty());
+            return;
+        }
+        QCOMPARE(notifications.notified.size(), 1);
+        const QVariantList notified = notifications.notified.first();
+        QCOMPARE(notified.mid(1, 5), (QVariantList { 0u, applicationId, summary, server == "markup" ? folder.toHtmlEscaped() : folder,
+                                                     QStringList { "default", "Show" } }));
+        QCOMPARE(notified[6].toMap().value("desktop-entry"), applicationId);
+
+        // Clicking another program's notification does nothing; clicking this one brings the window back, with the
+        // token the server gave for it.
+        const ScopedEnvironment token("XDG_ACTIVATION_TOKEN", std::nullopt);
+        emit notifications.ActionInvoked(7, "default");
+        QTest::qWait(200);
+        QVERIFY(!d->window->isActiveWindow());
+        emit notifications.ActivationToken(42, "token-1");
+        emit notifications.ActionInvoked(42, "default");
+        QTRY_VERIFY(d->window->isActiveWindow());
+        QCOMPARE(qgetenv("XDG_ACTIVATION_TOKEN"), "token-1");
+    }
+
+    void savePanel_data()
+    {
+        QTest::addColumn<QString>("existing"); // at media/Compressed Files: folder, file, or nothing
+        QTest::addColumn<QString>("name");     // typed, then Enter; empty: the one proposed, or with select the folder
+        QTest::addColumn<bool>("select");      // selected in the list, then Save
+        QTest::addColumn<QString>("answer");   // to the question whether to replace; empty: none asked
+        QTest::addColumn<QString>("alert");    // after; "compressed": the batch's success; empty: the panel stays
+        QTest::newRow("proposed name of a folder") << "folder" << QString() << false << "Replace" << "compressed";
+        QTest::newRow("selected folder") << "folder" << QString() << true << "Replace" << "compressed";
+        QTest::newRow("replace cancelled") << "folder" << QString() << false << "Cancel" << QString();
+        QTest::newRow("folder holding an input") << "nothing" << "videos" << false << "Replace"
+                                                 << "Veltrane can't replace a folder that holds files from the list: | " + media("videos") + " | OK";
+        QTest::newRow("a file") << "file" << QString() << false << QString()
+                                << "Veltrane can only replace a folder, not a file: | " + media("Compressed Files") + " | OK";
+        QTest::newRow("a new name") << "nothing" << QString() << false << QString() << "compressed";
+        QTest::newRow("up with ..") << "folder" << ".." << false << QString() << QString();
+    }
+
+    // The name of a folder that exists asks whether to replace it instead of going into it; the answer Replace
+    // runs the replacement, which refuses a folder that holds a listed input. A second Save of the proposed
+    // name replaces the first one's folder, it does not write into it.
+    void savePanel()
+    {
+        QFETCH(QString, existing);
+        QFETCH(QString, name);
+        QFETCH(bool, select);
+        QFETCH(QString, answer);
+        QFETCH(QString, alert);
+        const QString folder = media("Compressed Files");
+        const auto remove = qScopeGuard([&] { QDir(folder).removeRecursively(), QFile::remove(folder); });
+        if (existing == "folder")
+            QVERIFY(QDir().mkpath(folder + "/earlier") && QFile(folder + "/earlier.mp4").open(QIODevice::WriteOnly));
+        if (existing == "file")
+            QVERIFY(QFile(folder).open(QIODevice::WriteOnly));
+        const auto d = launch();
+        d->analyzeAndAddFiles(fileUrls({ media(m_clip), media("videos/b.mp4") }));
+        const FakeTools tools(pretend + "cp \"$TINY\" \"$out\"");
+        QSignalSpy finished(d.get(), &AppDelegate::batchFinished);
+
+        d->window->findChild<QAction *>("actionSave")->trigger();
+        auto *panel = qobject_cast<SavePanel *>(visiblePanel(*d));
+        QVERIFY(panel);
+        auto *nameEdit = panel->findChild<QLineEdit *>("fileNameEdit");
+        QCOMPARE(panel->labelText(QFileDialog::FileName) + " " + nameEdit->text(), "Create folded named: Compressed Files");
+        if (!name.isEmpty())
+            nameEdit->setText(name);
+        if (select) {
+            const auto *list = panel->findChild<QListView *>("listView");
+            const auto *model = qobject_cast<const QFileSystemModel *>(list->model());
+            QTRY_VERIFY(model->index(folder).isValid());
+            list->selectionModel()->select(model->index(folder), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        }
+        QPushButton *save = panel->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Save);
+        QCOMPARE(save->text(), "&Save"); // not Qt's Open, for what is not opened
+        if (select)
+            save->click();
+        else
+            QTest::keyClick(nameEdit, Qt::Key_Return);
+
+        auto *question = panel->findChild<QMessageBox *>();
+        QCOMPARE(question && question->isVisible(), !answer.isEmpty());
+        if (question) {
+            const QString asked = QFileInfo(name.isEmpty() ? folder : media(name)).fileName();
+            QCOMPARE(question->text(), "A folder named “" + asked + "” already exists. Do you want to replace it?");
+            for (QAbstractButton *button : question->buttons())
+                if (button->text() == answer)
+                    button->click();
+        }
+        if (alert.isEmpty()) {
+            QTest::qWait(100);
+            QVERIFY(panel->isVisible() && alerts(*d).isEmpty() && finished.isEmpty());
+            QCOMPARE(panel->directory().absolutePath(), name == ".." ? QFileInfo(m_media.path()).absolutePath() : m_media.path());
+            QVERIFY(existing != "folder" || QFileInfo::exists(folder + "/earlier.mp4"));
+            panel->reject();
+            return;
+        }
+        if (alert == "compressed") {
+            QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 20000);
+            QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), (QStringList { "b.mp4", m_clip }));
+            alert = "File(s) compressed sucessfully:\n" + folder + " | Questions?: " + BuildConfig::supportEmail + " | OK, Show in Finder";
+        }
+        QTRY_COMPARE(alerts(*d), alert);
+        QVERIFY(!visiblePanel(*d) && QFileInfo::exists(media("videos/b.mp4")));
     }
 
     // The next window comes back where the last one was closed.

@@ -1,9 +1,12 @@
 #include "app/AppDelegate.h"
 
 #include "BuildConfig.h"
+#include "app/BatchNotification.h"
 #include "app/Completion.h"
 #include "app/FileListModel.h"
 #include "app/Resources.h"
+#include "app/SavePanel.h"
+#include "app/TaskbarProgress.h"
 #include "app/Thumbnail.h"
 #include "compress/Planning.h"
 #include "filelist/Intake.h"
@@ -116,6 +119,10 @@ AppDelegate::AppDelegate(QObject *parent)
     connect(fileSizeSlider, &QSlider::valueChanged, this, &AppDelegate::fileSizeSliderChanged);
     connect(outputResolutionSlider, &QSlider::valueChanged, this, &AppDelegate::outputResolutionSliderChanged);
     window->installEventFilter(this);
+
+    m_taskbar = new TaskbarProgress(this);
+    m_notification = new BatchNotification(window);
+    connect(m_notification, &BatchNotification::activated, this, [this] { applicationShouldHandleReopen(false); });
 }
 
 AppDelegate::~AppDelegate() { applicationWillTerminate(); }
@@ -132,6 +139,7 @@ bool AppDelegate::applicationShouldHandleReopen(bool hasVisibleWindows)
     if (hasVisibleWindows) {
         window->raise();
     } else {
+        window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
         window->show();
         window->raise();
         window->activateWindow();
@@ -336,10 +344,8 @@ void AppDelegate::askForOutputFolder()
 {
     if (isBatchRunning())
         return;
-    auto *panel = new QFileDialog(window);
+    auto *panel = new SavePanel(window);
     panel->setAttribute(Qt::WA_DeleteOnClose);
-    panel->setAcceptMode(QFileDialog::AcceptSave);
-    panel->setFileMode(QFileDialog::AnyFile);
     panel->setWindowModality(Qt::WindowModal);
     panel->setLabelText(QFileDialog::FileName, QStringLiteral("Create folded named:"));
     // Propose the new folder beside the first listed video.
@@ -405,7 +411,11 @@ void AppDelegate::startBatch(const Batch &batch)
     m_job = std::make_unique<BatchJob>(batch);
     connect(m_job.get(), &BatchJob::progress, this, [this](double percent) { setProgress(percent); });
     connect(m_job.get(), &BatchJob::finished, this, [this](const QList<RowResult> &results) {
+        // Asked before the sheet goes, which may hand the focus on.
+        const bool unwatched = !m_notification->isWindowActive();
         hideProgressSheet();
+        if (unwatched && !isProcessCancelledByUser())
+            m_notification->batchEnded(m_job->batch().outputFolder, results);
         finishBatch(m_job->batch(), results);
     });
     setBatchControlsEnabled(false);
@@ -487,6 +497,7 @@ void AppDelegate::setProgress(double percent)
 {
     // The bar counts hundredths of a percent; progress past the end stays full.
     progressBar->setValue(int(std::clamp(percent, 0.0, 100.0) * 100 + 0.5));
+    m_taskbar->setProgress(percent);
 }
 
 // The sheet stands over the window's work: the window takes no input while
@@ -504,6 +515,7 @@ void AppDelegate::openSheet()
 void AppDelegate::endSheet()
 {
     progressWindow->hide();
+    m_taskbar->clear();
     for (QWidget *part : window->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
         if (!part->isWindow())
             part->setEnabled(true);

@@ -14,6 +14,7 @@
 
 #include <optional>
 
+class BatchNotification;
 class FileListModel;
 class FileProbe;
 class QDialog;
@@ -24,6 +25,7 @@ class QProgressBar;
 class QPushButton;
 class QSlider;
 class QTableView;
+class TaskbarProgress;
 namespace Ui {
 class MainWindow;
 class ProgressSheet;
@@ -40,6 +42,9 @@ public:
     ~AppDelegate() override;
 
     void applicationDidFinishLaunching();
+    // Without visible windows, or when the window is asked for (another
+    // start, a click on the notification), it comes forward, unminimized,
+    // with the keyboard; otherwise it is only raised.
     bool applicationShouldHandleReopen(bool hasVisibleWindows);
     bool applicationShouldTerminateAfterLastWindowClosed() const { return true; }
     void applicationWillTerminate();
@@ -139,4 +144,7 @@ private:
     // The running batch's folder.
     std::optional<OutputFolder> m_outputFolder;
     QPointer<QMessageBox> m_stopQuestion;
+    // The desktop's view of the work: the taskbar entry's bar, and a notification for a batch that ends unwatched.
+    TaskbarProgress *m_taskbar = nullptr;
+    BatchNotification *m_notification = nullptr;
 };

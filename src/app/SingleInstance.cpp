@@ -31,14 +31,6 @@ QVariantMap platformDataOfThisStart()
     return data;
 }
 
-// Qt's Wayland backend activates a window with the token found here.
-void useActivationToken(const QVariantMap &platformData)
-{
-    const QString token = platformData.value(QStringLiteral("activation-token")).toString();
-    if (!token.isEmpty())
-        qputenv("XDG_ACTIVATION_TOKEN", token.toUtf8());
-}
-
 }
 
 SingleInstance::SingleInstance(const QDBusConnection &bus, QObject *parent)
@@ -53,6 +45,13 @@ SingleInstance::~SingleInstance()
         return;
     m_bus.unregisterObject(objectPath());
     m_bus.unregisterService(applicationId());
+}
+
+void SingleInstance::useActivationToken(const QString &token)
+{
+    // Qt's Wayland backend activates a window with the token found here.
+    if (!token.isEmpty())
+        qputenv("XDG_ACTIVATION_TOKEN", token.toUtf8());
 }
 
 QString SingleInstance::objectPath()
@@ -114,7 +113,7 @@ void SingleInstance::passOn()
 
 void SingleInstance::Activate(const QVariantMap &platformData)
 {
-    useActivationToken(platformData);
+    useActivationToken(platformData.value(QStringLiteral("activation-token")).toString());
     m_pendingActivation = true;
     passOn();
 }

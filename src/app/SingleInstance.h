@@ -24,6 +24,9 @@ public:
     // The object path the interface lives at, from the application ID.
     static QString objectPath();
 
+    // The desktop's token that lets the next window activation take the focus.
+    static void useActivationToken(const QString &token);
+
     // Claims the application ID, or hands paths (absolute) to the start that
     // holds it. True when they were handed over and this start is done.
     bool handOff(const QStringList &paths);

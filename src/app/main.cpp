@@ -78,14 +78,6 @@ std::optional<int> answerWithoutDisplay(int &argc, char *argv[])
     return std::nullopt;
 }
 
-void bringForward(QWidget *window)
-{
-    window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
-    window->show();
-    window->raise();
-    window->activateWindow();
-}
-
 }
 
 int main(int argc, char *argv[])
@@ -128,7 +120,7 @@ int main(int argc, char *argv[])
     if (!paths.isEmpty())
         addFiles(paths);
     QObject::connect(&instance, &SingleInstance::filesOpened, &delegate, addFiles);
-    QObject::connect(&instance, &SingleInstance::activated, &delegate, [&delegate] { bringForward(delegate.window); });
+    QObject::connect(&instance, &SingleInstance::activated, &delegate, [&delegate] { delegate.applicationShouldHandleReopen(false); });
     instance.serve();
 
     return app.exec();

@@ -143,7 +143,17 @@ private slots:
         QProcess app;
         app.start(QCoreApplication::applicationDirPath() + "/veltrane", {});
         QVERIFY(app.waitForStarted());
-        QTest::qWait(500); // its handlers are in place once the window is up
+        // Once it catches SIGTERM, as the kernel tells (SigCgt is a hexadecimal mask, bit n - 1 for signal n).
+        const auto catchesTerm = [&app] {
+            QFile status(QString("/proc/%1/status").arg(app.processId()));
+            if (!status.open(QIODevice::ReadOnly))
+                return false;
+            for (const QByteArray &line : status.readAll().split('\n'))
+                if (line.startsWith("SigCgt:"))
+                    return (line.mid(7).trimmed().toULongLong(nullptr, 16) >> (SIGTERM - 1) & 1) != 0;
+            return false;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(catchesTerm(), 10000);
         ::kill(pid_t(app.processId()), SIGTERM);
         QVERIFY(app.waitForFinished(5000));
         QCOMPARE(app.exitCode(), 143);

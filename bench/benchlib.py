@@ -114,14 +114,22 @@ def print_machine(label="machine"):
 
 # ---- clips --------------------------------------------------------------------
 
-def make_clip(path, width, height, seconds, audio, rate=25, video_kbps=None):
-    """A clip the encoder has to work on: a moving test pattern under fresh
-    noise every frame. audio: None, "stereo" or "5.1". Written fast
-    (ultrafast) at a bitrate the target sizes are then taken from."""
+PICTURES = {
+    # a moving test pattern under fresh noise every frame
+    "pattern": "testsrc2=size={w}x{h}:rate={r}:duration={s},noise=alls=20:allf=t",
+    # a zoom into a fractal: detail that keeps changing
+    "mandelbrot": "mandelbrot=size={w}x{h}:rate={r},trim=duration={s}",
+}
+
+
+def make_clip(path, width, height, seconds, audio, rate=25, video_kbps=None, picture="pattern"):
+    """A clip the encoder has to work on (picture: a key of PICTURES). audio:
+    None, "stereo" or "5.1". Written fast (ultrafast) at a bitrate the target
+    sizes are then taken from."""
     video_kbps = video_kbps or max(1000, width * height * rate // 6000)
     command = [tool("creator"), "-v", "error", "-nostdin", "-y",
                "-f", "lavfi",
-               "-i", f"testsrc2=size={width}x{height}:rate={rate}:duration={seconds},noise=alls=20:allf=t"]
+               "-i", PICTURES[picture].format(w=width, h=height, r=rate, s=seconds)]
     if audio:
         layout = "5.1" if audio == "5.1" else "stereo"
         command += ["-f", "lavfi",

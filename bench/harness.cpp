@@ -25,6 +25,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -386,7 +387,7 @@ int responsivenessMode(const Options &options)
         const auto creator = Tools::resourcePath(QString::fromLatin1(Tools::creator));
         if (!creator)
             return 1;
-        OutputFolder::prepare(options.output);
+        QDir().mkdir(options.output);
         const QList<QStringList> lists =
             Batch::plan(delegate.fileListArrayController->rows(), options.output,
                         Planning::Target::ofSmallest(delegate.fileSizeSlider->value()),

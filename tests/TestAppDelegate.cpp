@@ -5,6 +5,7 @@
 #include "app/DropTargets.h"
 #include "app/Thumbnail.h"
 #include "filelist/RowRecord.h"
+#include "probe/FileProbe.h"
 #include "util/NotificationCenter.h"
 #include "util/TextFormat.h"
 
@@ -17,19 +18,6 @@ using namespace WindowTest;
 namespace {
 
 const QString address = QString::fromUtf8(BuildConfig::supportEmail);
-
-// The visible alerts, a line each: message | informative text | buttons.
-QString alerts(const AppDelegate &d)
-{
-    QStringList shown;
-    for (const QMessageBox *box : visibleAlerts(d)) {
-        QStringList buttons;
-        for (const QAbstractButton *button : box->buttons())
-            buttons << button->text();
-        shown << box->text() + " | " + box->informativeText() + " | " + buttons.join(", ");
-    }
-    return shown.join('\n');
-}
 
 // The four size labels, then the resolution label.
 QStringList labels(const AppDelegate &d)
@@ -55,12 +43,6 @@ bool dropOn(QWidget *view, const QList<QUrl> &urls)
     QApplication::sendEvent(view, &drop);
     return enter.isAccepted() && enter.dropAction() == Qt::CopyAction && drop.isAccepted();
 }
-
-// A transcoder that only pretends: thumbnail runs write nothing; a compression run (arguments starting with "-i")
-// logs its process id to $RUNS and goes on as the rest of the script says, its output path in $out. It
-// compresses by copying $TINY, a clip of 1 s that is smaller than any target here.
-const QString pretend = "[ \"$1\" = \"-i\" ] || exit 0\nfor out; do :; done\necho $$ >> \"$RUNS\"\n";
-const QString compresses = "for t in 25 50 75; do echo time=00:00:00.$t >&2; sleep 0.2; done; cp \"$TINY\" \"$out\"";
 
 }
 
@@ -90,7 +72,7 @@ private slots:
     void initTestCase()
     {
         QVERIFY(makeVideo(media("small.mp4"), 160, 120, 1.0, 0) && makeVideo(media("large.mkv"), 480, 360, 1.0));
-        QVERIFY(makeClip(m_tiny.filePath("tiny.mp4"), { "-f", "lavfi", "-i", "color=s=32x32:r=25:d=1", "-pix_fmt", "yuv420p" }));
+        QVERIFY(makeTinyClip(m_tiny.filePath("tiny.mp4")));
         for (const char *name : { "notes.txt", "empty.mp4" })
             QVERIFY(QFile(media(name)).open(QIODevice::WriteOnly));
         QVERIFY(QDir(m_media.path()).mkdir("folder"));
@@ -130,8 +112,9 @@ private slots:
                 kinds << value.key() + ':' + value->typeName();
             QCOMPARE(kinds.join(' '), "coverArt:QImage duration:double fileName:QString filePath:QString fileSize:qlonglong "
                                       "fileSizeHuman:QString hasAudioTrack:bool hasAudioTrackWhichHasMoreThanTwoChannels:bool "
-                                      "resolution:QString tracksInfo:QVariantList validMedia:QString "
-                                      "videoHeight:qlonglong videoWidth:qlonglong");
+                                      "resolution:QString tracksInfo:QVariantList validMedia:QString videoFieldOrder:QString "
+                                      "videoHeight:qlonglong videoMatrix:QString videoPrimaries:QString videoTransfer:QString "
+                                      "videoWidth:qlonglong");
             const bool large = row["fileName"] == "large.mkv";
             QCOMPARE(row["resolution"].toString() + " " + row["hasAudioTrack"].toString(), large ? "480x360 true" : "160x120 false");
             QVERIFY(row["validMedia"] == "YES" && row["coverArt"].value<QImage>() != Thumbnail::placeholder());
@@ -140,6 +123,10 @@ private slots:
         const QModelIndex tracks = d->fileListArrayController->index(1, FileListModel::tracksColumn);
         QCOMPARE(tracks.data().toString(), "H264 480x360 · VORBIS stereo");
         QCOMPARE(tracks.data(Qt::ToolTipRole).toString(), media("large.mkv") + "\nH264 480x360\nVORBIS stereo");
+        // A video in HLG, made of fields, says so.
+        const FileProbe hlg(media("small.mp4"), R"({"streams":[{"codec_type":"video","codec_name":"hevc","width":8,"height":6,
+            "color_transfer":"arib-std-b67","field_order":"tt"}],"format":{}})");
+        QCOMPARE(FileListModel::trackSummary(RowRecord::make(hlg)[RowKeys::tracksInfo].toList()), "HEVC 8x6 HDR interlaced");
 
         const qint64 small = QFileInfo(media("small.mp4")).size(), large = QFileInfo(media("large.mkv")).size();
         QCOMPARE(labels(*d), expectedLabels(small, 55, "100%"));
@@ -192,8 +179,8 @@ private slots:
         QVERIFY(!visiblePanel(*d));
     }
 
-    // One window through the save panel, a refused folder, a batch that compresses, one with a failing run,
-    // then a cancel and a quit in the middle of a run.
+    // One window through the save panel: a batch that compresses, one with a failing run, then a cancel and a
+    // quit in the middle of a run.
     void compressFlow()
     {
         QTemporaryDir out;
@@ -207,18 +194,9 @@ private slots:
             for (QMessageBox *alert : visibleAlerts(*d))
                 alert->buttons().first()->click();
             d->window->findChild<QPushButton *>("compressButton")->click();
-            emit visiblePanel(*d)->fileSelected(path); // as a desktop's panel does once it has asked to replace
+            emit visiblePanel(*d)->fileSelected(path); // as the panel does once it has asked to replace
             visiblePanel(*d)->reject();
         };
-
-        d->window->findChild<QAction *>("actionSave")->trigger();
-        QFileDialog *panel = visiblePanel(*d);
-        QCOMPARE(panel->labelText(QFileDialog::FileName) + " " + QFileInfo(panel->selectedFiles().value(0)).fileName(),
-                 "Create folded named: Compressed Files");
-        panel->reject();
-        compressInto(m_media.path());
-        QTRY_COMPARE(alerts(*d), "Veltrane can't replace a folder that holds files from the list: | " + m_media.path() + " | OK");
-        QVERIFY(!d->isBatchRunning() && QFileInfo(media("small.mp4")).isFile());
 
         compressInto(folder);
         QTRY_VERIFY(d->progressWindow->isVisible() && !d->progressCancel->isHidden()
@@ -252,18 +230,41 @@ private slots:
         QVERIFY(d->progressCancel->isVisible() && d->progressTitle->text() == "Compressing Videos...");
         QTest::mouseClick(d->progressCancel, Qt::LeftButton);
         QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 3, 5000);
-        QVERIFY(!processExists(tools->runs()[0].toLongLong()) && !QFileInfo::exists(folder) && alerts(*d).isEmpty());
+        // The folder it replaced is back as it was; nothing is left beside it.
+        const auto untouched = [&] {
+            return QDir(folder).entryList(QDir::Files) == QStringList { "small.mp4" }
+                && QDir(out.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot) == QStringList { "Compressed Files" };
+        };
+        QVERIFY(!processExists(tools->runs()[0].toLongLong()) && untouched() && alerts(*d).isEmpty());
         QTRY_COMPARE(rowNames(*d).size(), 3); // the dropped file's pass waited for the batch
 
+        // A close request asks first: Continue goes on, Stop stops the batch and quits; so does a signal.
+        QSignalSpy quits(d.get(), &AppDelegate::quitRequested);
+        const auto answer = [&](const QString &button) {
+            d->window->close();
+            QTRY_COMPARE(alerts(*d), "Stop compressing and quit? |  | Continue, Stop");
+            for (QAbstractButton *b : visibleAlerts(*d).first()->buttons())
+                if (b->text() == button)
+                    b->click();
+        };
         compressInto(folder);
         QTRY_COMPARE(tools->runs().size(), 2);
+        answer("Continue");
+        QTest::qWait(200);
+        QVERIFY(d->isBatchRunning() && processExists(tools->runs()[1].toLongLong()) && d->window->isVisible() && quits.isEmpty());
         QElapsedTimer clock;
         clock.start();
-        d->applicationWillTerminate(); // what aboutToQuit runs
-        QVERIFY(clock.elapsed() < 5000 && !processExists(tools->runs()[1].toLongLong()) && !QFileInfo::exists(folder));
+        answer("Stop");
+        QVERIFY(clock.elapsed() < 5000 && !processExists(tools->runs()[1].toLongLong()) && untouched());
+        QCOMPARE(quits, (QList<QVariantList> { { 0 } }));
+        compressInto(folder);
+        QTRY_COMPARE(tools->runs().size(), 3);
+        d->terminateForSignal(SIGTERM);
+        QVERIFY(!processExists(tools->runs()[2].toLongLong()) && untouched());
+        QCOMPARE(quits.last(), QVariantList { 143 });
         QTest::qWait(200);
-        QVERIFY(alerts(*d).isEmpty() && !d->progressWindow->isVisible());
-        QCOMPARE(tools->runs().size(), 2); // neither batch went on to its next file
+        QVERIFY(alerts(*d).isEmpty() && !d->progressWindow->isVisible() && !d->isBatchRunning());
+        QCOMPARE(tools->runs().size(), 3); // no batch went on to its next file
     }
 };
 

@@ -96,10 +96,12 @@ private slots:
     // named; every file fails when the folder can't be made (under a file).
     void cli()
     {
-        const FakeTools tools(QString("case \"$1 $2\" in \"-i \"*vanishing.mp4) rm \"$2\" ;; esac\nexec '%1' \"$@\"").arg(realTool(Tools::creator)));
+        const FakeTools tools(QString("echo run >> \"$RUNS\"\ncase \"$1 $2\" in \"-i \"*vanishing.mp4) rm \"$2\" ;; esac\nexec '%1' \"$@\"").arg(realTool(Tools::creator)));
         const QString vanishing = tools.path() + "/vanishing.mp4", folder = tools.path() + "/out";
         const CliRun run = runCli(QStringList { "compress", "--verbose", "--output", folder } + m_inputs);
         QVERIFY2(run.status == Cli::failure && !run.err.contains("took longer") && !run.out.contains("FAILED"), qPrintable(describe(run)));
+        for (const QString &line : run.out.split('\n', Qt::SkipEmptyParts)) // a line feed in a name stays escaped
+            QVERIFY2(line.startsWith('/'), qPrintable(line));
         for (const auto &[name, refusal] : corpus)
             QVERIFY2(refusal.isEmpty() ? QFileInfo(folder + '/' + QFileInfo(name).completeBaseName() + ".mp4").size() > 0
                                        : run.err.contains("refused " + input(name) + ": " + refusal),
@@ -108,8 +110,11 @@ private slots:
         QVERIFY(QFile::copy(input("good.mp4"), vanishing));
         const CliRun gone = runCli({ "compress", "--output", tools.path() + "/gone", vanishing, input("good.mp4") });
         QVERIFY2(gone.status == Cli::failure && gone.out.startsWith("FAILED " + vanishing + ": ") && gone.out.count("FAILED") == 1, qPrintable(describe(gone)));
+        // A folder that cannot be made (under a file) says why, and nothing is run.
+        const int launches = tools.runs().size();
         const CliRun blocked = runCli({ "compress", "--output", input("text.mp4") + "/out", input("good.mp4") });
-        QVERIFY2(blocked.status == Cli::failure && blocked.out.startsWith("FAILED " + input("good.mp4") + ": "), qPrintable(describe(blocked)));
+        QVERIFY2(blocked.status == Cli::failure && blocked.out.isEmpty() && blocked.err.contains(": Not a directory"), qPrintable(describe(blocked)));
+        QCOMPARE(tools.runs().size(), launches);
     }
 };
 

@@ -117,6 +117,60 @@ private slots:
         QCOMPARE(QDir("replaced").entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), (QStringList { "stereo.mp4", "surround.mp4" }));
     }
 
+    // Sources as phones and camcorders make them: HLG and PQ (10-bit, BT.2020) come out as 8-bit BT.709
+    // with a mid-grey that stays mid-grey; interlaced MPEG-2 comes out progressive; an ordinary clip
+    // passes untouched.
+    void hdrAndInterlaced()
+    {
+        const QString grey = "color=c=0x616161:s=320x240:r=25:d=1"; // 38 % signal: HDR's 18 % grey
+        const auto hdr = [&](const QString &transfer) {
+            return QStringList { "-f", "lavfi", "-i", grey, "-pix_fmt", "yuv420p10le", "-c:v", "libx265", "-x265-params",
+                                 "log-level=error:colorprim=bt2020:transfer=" + transfer + ":colormatrix=bt2020nc",
+                                 "-color_primaries", "bt2020", "-color_trc", transfer, "-colorspace", "bt2020nc" };
+        };
+        QVERIFY(TestSupport::makeClip("hlg.mkv", hdr("arib-std-b67")) && TestSupport::makeClip("pq.mkv", hdr("smpte2084")));
+        QVERIFY(TestSupport::makeClip("fields.mpg", { "-f", "lavfi", "-i", "testsrc2=s=320x240:r=25:d=1", "-c:v", "mpeg2video",
+                                                      "-flags", "+ilme+ildct", "-top", "1", "-b:v", "2M" }));
+        const QStringList names { "hlg", "pq", "fields", "clip" };
+        const QStringList inputs { "hlg.mkv", "pq.mkv", "fields.mpg", "videos/2019/clip.mp4" };
+        const QJsonArray probes = QJsonDocument::fromJson(runCli(QStringList { "probe" } + inputs).out.toUtf8()).array();
+        QStringList seen;
+        for (const QJsonValue &probe : probes)
+            seen << QString("%1 %2 %3 %4").arg(probe["videoTransfer"].toString(), probe["videoFieldOrder"].toString())
+                        .arg(probe["isHDR"].toBool() ? "HDR" : "SDR", probe["isInterlaced"].toBool() ? "interlaced" : "progressive");
+        QCOMPARE(seen, (QStringList { "arib-std-b67 progressive HDR progressive", "smpte2084 progressive HDR progressive",
+                                      " tt SDR interlaced", " progressive SDR progressive" }));
+        QCOMPARE(probes[0]["videoBitDepth"].toInt(), 10);
+
+        // The grey clips are tiny: sizes are not what this is about.
+        const CliRun run = runCli(QStringList { "compress", "--passes", "1", "--size", "100", "--output", "sources" } + inputs);
+        QVERIFY2(run.status == Cli::success, qPrintable(describe(run)));
+        const auto tool = [](const QStringList &arguments) {
+            QProcess ffmpeg;
+            ffmpeg.setProcessChannelMode(QProcess::MergedChannels);
+            ffmpeg.start(TestSupport::realTool(Tools::creator), QStringList { "-nostdin", "-v", "info" } + arguments);
+            ffmpeg.waitForFinished(60000);
+            return QString::fromUtf8(ffmpeg.readAll());
+        };
+        for (const QString &name : names.mid(0, 2)) {
+            const QJsonValue out = QJsonDocument::fromJson(runCli({ "probe", "sources/" + name + ".mp4" }).out.toUtf8())[0];
+            QCOMPARE(out["videoTransfer"].toString() + ' ' + out["videoPrimaries"].toString() + ' ' + out["videoMatrix"].toString()
+                         + ' ' + QString::number(out["videoBitDepth"].toInt()),
+                     QString("bt709 bt709 bt709 8"));
+            // Not washed out: BT.709's mid-grey is a luma near 106 (16-235).
+            const QString stats = tool({ "-i", "sources/" + name + ".mp4", "-vf", "signalstats,metadata=print:key=lavfi.signalstats.YAVG:file=-",
+                                         "-f", "null", "-" });
+            QRegularExpressionMatch luma = QRegularExpression("YAVG=([0-9.]+)").match(stats);
+            QVERIFY2(luma.hasMatch() && qAbs(luma.captured(1).toDouble() - 106) < 12, qPrintable(name + ": " + luma.captured(1)));
+        }
+        // Frames, not fields: the field detector, which finds fields in every frame of the input, finds few here.
+        const QString fields = tool({ "-i", "sources/fields.mp4", "-vf", "idet", "-f", "null", "-" });
+        const QRegularExpressionMatch found = QRegularExpression("Multi frame detection: TFF: *(\\d+) BFF: *(\\d+) Progressive: *(\\d+)").match(fields);
+        QVERIFY2(found.hasMatch() && (found.captured(1).toInt() + found.captured(2).toInt()) * 3 < found.captured(3).toInt(),
+                 qPrintable(found.captured(0)));
+        QCOMPARE(QDir("sources").entryList(QDir::Files).size(), 4);
+    }
+
     // Ctrl-C, sent mid-run by the fake transcoder, stops at once and removes the folder.
     void interrupted()
     {

@@ -108,6 +108,30 @@ private slots:
             QCOMPARE(values.join('|'), metadata);
     }
 
+    // What tone mapping and deinterlacing go by, from the chosen video stream.
+    void colourAndScan_data()
+    {
+        QTest::addColumn<QByteArray>("stream");
+        QTest::addColumn<QString>("expected"); // transfer primaries matrix field-order depth HDR interlaced
+        QTest::newRow("HLG, depth in the pixel format") << video("hevc", 8, 6, R"("color_transfer":"arib-std-b67","color_primaries":"bt2020",
+            "color_space":"bt2020nc","field_order":"progressive","pix_fmt":"yuv420p10le")") << "arib-std-b67 bt2020 bt2020nc progressive 10 HDR -";
+        QTest::newRow("PQ, depth as raw bits") << video("hevc", 8, 6, R"("color_transfer":"smpte2084","bits_per_raw_sample":"12","pix_fmt":"yuv420p")")
+                                               << "smpte2084    12 HDR -";
+        QTest::newRow("interlaced, bottom first") << video("mpeg2video", 8, 6, R"("field_order":"bb","pix_fmt":"yuv420p")") << "   bb 8 - interlaced";
+        QTest::newRow("nothing said") << video("h264", 8, 6) << "    0 - -";
+    }
+    void colourAndScan()
+    {
+        QFETCH(QByteArray, stream);
+        QFETCH(QString, expected);
+        const FileProbe probe(QCoreApplication::applicationFilePath(), report(stream));
+        const QVariantMap track = probe.tracksInfo.value(0);
+        QCOMPARE(QStringList({ probe.videoTransfer, probe.videoPrimaries, probe.videoMatrix, probe.videoFieldOrder,
+                               QString::number(probe.videoBitDepth), track.value("trackHDR").toBool() ? "HDR" : "-",
+                               track.value("trackInterlaced").toBool() ? "interlaced" : "-" }).join(' '),
+                 expected);
+    }
+
     void probeRuns_data()
     {
         QTest::addColumn<bool>("pipe");

@@ -14,8 +14,24 @@ QVariantMap row(double duration, bool audio, QSize size = { 1920, 1080 }, bool s
 {
     return { { RowKeys::filePath, path }, { RowKeys::fileSize, fileSize }, { RowKeys::duration, duration },
              { RowKeys::hasAudioTrack, audio }, { RowKeys::hasAudioTrackWhichHasMoreThanTwoChannels, surround },
-             { RowKeys::videoWidth, qint64(size.width()) }, { RowKeys::videoHeight, qint64(size.height()) } };
+             { RowKeys::videoWidth, qint64(size.width()) }, { RowKeys::videoHeight, qint64(size.height()) },
+             { RowKeys::videoTransfer, "bt709" }, { RowKeys::videoPrimaries, "bt709" }, { RowKeys::videoMatrix, "bt709" },
+             { RowKeys::videoFieldOrder, "progressive" } };
 }
+
+// The same row with its colour and scan as a probe reports them.
+QVariantMap source(QVariantMap row, const QString &transfer, const QString &primaries, const QString &matrix, const QString &fieldOrder)
+{
+    row[RowKeys::videoTransfer] = transfer;
+    row[RowKeys::videoPrimaries] = primaries;
+    row[RowKeys::videoMatrix] = matrix;
+    row[RowKeys::videoFieldOrder] = fieldOrder;
+    return row;
+}
+
+const QString toneMapped = "zscale=tin=%1:pin=%2:min=%3:t=linear:npl=203,format=gbrpf32le,zscale=p=bt709,"
+                           "tonemap=tonemap=mobius:desat=0,zscale=t=bt709:m=bt709:r=tv,format=yuv420p";
+const QString bt709Tags = "-color_primaries bt709 -color_trc bt709 -colorspace bt709";
 
 QStringList shown(const Planning::SizeLabels &labels) { return { labels.target, labels.left, labels.middle, labels.right }; }
 
@@ -54,6 +70,19 @@ private slots:
         QTest::newRow("75% of 1366x768, stale 5.1 flag") << row(600, false, { 1366, 768 }, true) << 55.0 << 75.0
                                                          << "-b:v 728.0k -vf scale=1024:576,setsar=1:1";
         QTest::newRow("99.6% of 1920x1080") << row(600, false) << 55.0 << 99.6 << "-b:v 728.0k -vf scale=1912:1076,setsar=1:1";
+        // HDR is tone-mapped, fields are made frames, both before the scaling, in one chain; the output is tagged BT.709.
+        const QVariantMap hlg = source(row(600, false), "arib-std-b67", "bt2020", "bt2020nc", "progressive");
+        QTest::newRow("HLG") << hlg << 55.0 << 100.0
+                             << "-b:v 728.0k -vf " + toneMapped.arg("arib-std-b67", "bt2020", "bt2020nc") + ' ' + bt709Tags;
+        QTest::newRow("PQ, primaries unknown, interlaced, 50%")
+            << source(row(600, false), "smpte2084", "unknown", "", "bb") << 55.0 << 50.0
+            << "-b:v 728.0k -vf bwdif=mode=send_frame," + toneMapped.arg("smpte2084", "bt2020", "bt2020nc") + ",scale=960:540,setsar=1:1 "
+                   + bt709Tags;
+        QTest::newRow("interlaced SDR") << source(row(600, false), "bt709", "bt709", "bt709", "tt") << 55.0 << 100.0
+                                        << "-b:v 728.0k -vf bwdif=mode=send_frame";
+        QTest::newRow("a name that is no colour name") << source(hlg, "arib-std-b67", "bt2020,drawtext=x", "bt2020nc", "progressive")
+                                                       << 55.0 << 100.0
+                                                       << "-b:v 728.0k -vf " + toneMapped.arg("arib-std-b67", "bt2020", "bt2020nc") + ' ' + bt709Tags;
     }
 
     void arguments()
@@ -66,6 +95,11 @@ private slots:
                                  "-pix_fmt", "yuv420p", "-avoid_negative_ts", "1" };
         QCOMPARE(TranscoderCommand::transcoderArguments("/in/a.mov", "/out/a.mp4", row, Planning::Target::ofSmallest(size).bytes(100'000'000), resolution),
                  (head + middle.split(' ') + QStringList { "-y", "/out/a.mp4" }));
+        // Turned off, both leave the list as for any progressive SDR row.
+        QCOMPARE(TranscoderCommand::transcoderArguments("/in/a.mov", "/out/a.mp4", row, Planning::Target::ofSmallest(size).bytes(100'000'000),
+                                                        resolution, { false, false }),
+                 TranscoderCommand::transcoderArguments("/in/a.mov", "/out/a.mp4", source(row, "bt709", "bt709", "bt709", "progressive"),
+                                                        Planning::Target::ofSmallest(size).bytes(100'000'000), resolution));
     }
 
     // The passes of a two-pass encode carry the planned list; the first leaves audio out.
@@ -94,6 +128,10 @@ private slots:
                                              << QStringList { "clip (2).mp4", "clip.mp4", "clip (3).mp4" };
         QTest::newRow("percent signs are text") << QStringList { "/a/50%1 off.mov", "/b/50%1 off.mov" }
                                                 << QStringList { "50%1 off.mp4", "50%1 off (2).mp4" };
+        // A name the file system would refuse is shortened on a character boundary, and stays unique.
+        const QString longStem = QString(250, 'a') + QString::fromUtf8("éé");
+        QTest::newRow("too long for a name") << QStringList { "/a/" + longStem + ".mov", "/b/" + longStem + ".mkv" }
+                                             << QStringList { QString(250, 'a') + ".mp4", QString(247, 'a') + " (2).mp4" };
     }
 
     void outputNames()
@@ -121,34 +159,6 @@ private slots:
         QCOMPARE(inBytes.targetSizes, batch.targetSizes);
         QCOMPARE(Batch::argumentListsText({ { "-i", "say \"hi\".mov" }, { "back\\slash", "two\nlines" } }),
                  QStringLiteral("[[\"-i\", \"say \\\"hi\\\".mov\"], [\"back\\\\slash\", \"two\\nlines\"]]"));
-    }
-
-    // Replacing the chosen folder must never take a listed input with it.
-    void listedInputInside()
-    {
-        QTemporaryDir dir;
-        const QString root = dir.path() + '/';
-        QVERIFY(QDir().mkpath(root + "a/b") && QFile(root + "a/b/v.mp4").open(QIODevice::WriteOnly));
-        QVERIFY(QFile::link(root + "a/b/v.mp4", root + "link.mp4") && QFile::link(root + "a/b", root + "linkdir"));
-        const auto holds = [&root](const QString &chosen, const QString &input) {
-            return OutputFolder::listedInputInside(root + chosen, { root + input }).has_value();
-        };
-        QVERIFY(holds("a", "a/b/v.mp4"));
-        QVERIFY(!holds("a/b", "a/bc.mp4")); // a common prefix is not a parent
-        QVERIFY(holds("a/b", "link.mp4"));
-        QVERIFY(holds("linkdir", "a/b/v.mp4"));
-    }
-
-    void prepare()
-    {
-        QTemporaryDir dir;
-        const QString folder = dir.filePath("Compressed Files");
-        QVERIFY(QDir().mkpath(folder + "/old"));
-        QVERIFY(OutputFolder::prepare(folder));
-        QVERIFY(QDir(folder).isEmpty());
-        const TestSupport::DiagnosticCapture capture;
-        QVERIFY(!OutputFolder::prepare(dir.filePath("missing/parent"))); // parents are not made
-        QVERIFY(capture.lines().value(0).startsWith("An error took place: "));
     }
 };
 

@@ -67,7 +67,8 @@ private slots:
         for (const QJsonValue &result : results)
             QCOMPARE(result.toObject().keys(), (QStringList { "bitRate", "duration", "fileFullPath", "fileFullURL", "fileSize", "fileSizeHuman",
                 "hasAudioTrack", "hasAudioTrackWhichHasMoreThanTwoChannels", "hasErrors", "hasSubtitleTrack", "hasVideoTrack", "isEncrypted",
-                "isValidMediaFile", "metadata", "numberOfStreams", "tracksInfo", "videoHeight", "videoRatio", "videoWidth" }));
+                "isHDR", "isInterlaced", "isValidMediaFile", "metadata", "numberOfStreams", "probeProblem", "tracksInfo", "videoBitDepth",
+                "videoFieldOrder", "videoHeight", "videoMatrix", "videoPrimaries", "videoRatio", "videoTransfer", "videoWidth" }));
         const QJsonValue video = results[0];
         const QString path = QDir::current().absoluteFilePath(oddName), url = video["fileFullURL"].toString();
         QCOMPARE(video["fileFullPath"].toString(), path);
@@ -75,7 +76,7 @@ private slots:
         QCOMPARE(QUrl(url).toLocalFile(), path);
         QVERIFY(video["isValidMediaFile"].toBool() && video["videoWidth"] == 160 && video["fileSize"].toInteger() == QFileInfo(path).size());
         // Track rows carry the stream as reported, nested members too.
-        QVERIFY(video["tracksInfo"][1].toObject().size() == 9 && video["tracksInfo"][1]["trackDictionary"]["disposition"].isObject());
+        QVERIFY(video["tracksInfo"][1].toObject().size() == 11 && video["tracksInfo"][1]["trackDictionary"]["disposition"].isObject());
         QCOMPARE(video["metadata"][11].toObject().keys(), (QStringList { "key", "value" }));
         QVERIFY(results[1]["videoWidth"].isNull() && results[1]["videoRatio"].isNull());
         QCOMPARE(results[1]["fileSizeHuman"].toString(), QStringLiteral("Unknown File Size"));

@@ -2,6 +2,8 @@
 
 // Helpers for the tests that drive the main window offscreen.
 
+#include "TestSupport.h"
+
 #include "app/AppDelegate.h"
 #include "app/FileListModel.h"
 
@@ -46,6 +48,30 @@ inline QStringList rowNames(const AppDelegate &delegate)
     for (const QVariantMap &row : delegate.fileListArrayController->rows())
         names.append(row.value(QStringLiteral("fileName")).toString());
     return names;
+}
+
+// The visible alerts, a line each: message | informative text | buttons.
+inline QString alerts(const AppDelegate &d)
+{
+    QStringList shown;
+    for (const QMessageBox *box : visibleAlerts(d)) {
+        QStringList buttons;
+        for (const QAbstractButton *button : box->buttons())
+            buttons << button->text();
+        shown << box->text() + " | " + box->informativeText() + " | " + buttons.join(", ");
+    }
+    return shown.join('\n');
+}
+
+// A transcoder that only pretends: thumbnail runs write nothing; a compression run (arguments starting with "-i")
+// logs its process id to $RUNS and goes on as the rest of the script says, its output path in $out. It
+// compresses by copying $TINY, a clip of 1 s that is smaller than any target here (makeTinyClip).
+inline const QString pretend = "[ \"$1\" = \"-i\" ] || exit 0\nfor out; do :; done\necho $$ >> \"$RUNS\"\n";
+inline const QString compresses = "for t in 25 50 75; do echo time=00:00:00.$t >&2; sleep 0.2; done; cp \"$TINY\" \"$out\"";
+
+inline bool makeTinyClip(const QString &path)
+{
+    return TestSupport::makeClip(path, { "-f", "lavfi", "-i", "color=s=32x32:r=25:d=1", "-pix_fmt", "yuv420p" });
 }
 
 // True while a process with this id exists (a reaped child is gone).

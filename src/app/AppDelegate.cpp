@@ -1,14 +1,18 @@
 #include "app/AppDelegate.h"
 
 #include "BuildConfig.h"
+#include "app/BatchNotification.h"
 #include "app/Completion.h"
 #include "app/FileListModel.h"
 #include "app/Resources.h"
+#include "app/SavePanel.h"
+#include "app/TaskbarProgress.h"
 #include "app/Thumbnail.h"
 #include "compress/Planning.h"
 #include "filelist/Intake.h"
 #include "filelist/RowRecord.h"
 #include "probe/FileProbe.h"
+#include "tools/Tools.h"
 #include "ui_MainWindow.h"
 #include "ui_ProgressSheet.h"
 #include "util/Diagnostics.h"
@@ -84,7 +88,7 @@ AppDelegate::AppDelegate(QObject *parent)
 
     progressWindow = new SheetDialog(window);
     m_sheetUi->setupUi(progressWindow);
-    progressWindow->setWindowModality(Qt::WindowModal);
+    progressWindow->setWindowModality(Qt::NonModal);
     // No close button in its title bar either.
     progressWindow->setWindowFlags(Qt::Sheet | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     progressTitle = m_sheetUi->progressTitle;
@@ -115,6 +119,11 @@ AppDelegate::AppDelegate(QObject *parent)
     connect(m_ui->actionQuit, &QAction::triggered, qApp, &QApplication::quit, Qt::QueuedConnection);
     connect(fileSizeSlider, &QSlider::valueChanged, this, &AppDelegate::fileSizeSliderChanged);
     connect(outputResolutionSlider, &QSlider::valueChanged, this, &AppDelegate::outputResolutionSliderChanged);
+    window->installEventFilter(this);
+
+    m_taskbar = new TaskbarProgress(this);
+    m_notification = new BatchNotification(window);
+    connect(m_notification, &BatchNotification::activated, this, [this] { applicationShouldHandleReopen(false); });
 }
 
 AppDelegate::~AppDelegate() { applicationWillTerminate(); }
@@ -131,6 +140,7 @@ bool AppDelegate::applicationShouldHandleReopen(bool hasVisibleWindows)
     if (hasVisibleWindows) {
         window->raise();
     } else {
+        window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
         window->show();
         window->raise();
         window->activateWindow();
@@ -146,11 +156,52 @@ void AppDelegate::applicationWillTerminate()
     // unfinished folder after this. Letting go of the job stops its
     // transcoder (terminate, then kill) and waits for it; its end is never
     // reported.
-    const QString folder = m_job->batch().outputFolder;
     m_job.reset();
     hideProgressSheet();
     setBatchControlsEnabled(true);
-    OutputFolder::remove(folder);
+    if (m_outputFolder)
+        m_outputFolder->abandon();
+    m_outputFolder.reset();
+}
+
+void AppDelegate::terminateForSignal(int signal) { stopAndQuit(128 + signal); }
+
+void AppDelegate::stopAndQuit(int status)
+{
+    applicationWillTerminate();
+    emit quitRequested(status);
+}
+
+bool AppDelegate::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == window && event->type() == QEvent::Close && isBatchRunning()) {
+        event->ignore();
+        askToStopAndQuit();
+        return true;
+    }
+    // Once the quit has gone through and told the loops to end, the pass
+    // stops its tools and drops the files it has not listed.
+    if (watched == qApp && event->type() == QEvent::Quit && m_analyzing)
+        endSheet();
+    return QObject::eventFilter(watched, event);
+}
+
+void AppDelegate::askToStopAndQuit()
+{
+    if (m_stopQuestion) {
+        m_stopQuestion->raise();
+        return;
+    }
+    m_stopQuestion = new QMessageBox(QMessageBox::Question, QStringLiteral("Veltrane"), QStringLiteral("Stop compressing and quit?"),
+                                     QMessageBox::NoButton, window);
+    m_stopQuestion->setAttribute(Qt::WA_DeleteOnClose);
+    QPushButton *stop = m_stopQuestion->addButton(QStringLiteral("Stop"), QMessageBox::DestructiveRole);
+    m_stopQuestion->setDefaultButton(m_stopQuestion->addButton(QStringLiteral("Continue"), QMessageBox::RejectRole));
+    connect(m_stopQuestion, &QMessageBox::buttonClicked, this, [this, stop](QAbstractButton *button) {
+        if (button == stop)
+            stopAndQuit(0);
+    });
+    m_stopQuestion->open();
 }
 
 void AppDelegate::resetControls()
@@ -245,15 +296,6 @@ void AppDelegate::analyzeAndAddFiles(const QList<QUrl> &urls)
     runPendingIntake();
 }
 
-bool AppDelegate::eventFilter(QObject *watched, QEvent *event)
-{
-    // Once the quit has gone through and told the loops to end, the pass
-    // stops its tools and drops the files it has not listed.
-    if (event->type() == QEvent::Quit && watched == qApp && m_analyzing)
-        endSheet();
-    return QObject::eventFilter(watched, event);
-}
-
 void AppDelegate::runPendingIntake()
 {
     if (!m_pendingIntake.isEmpty())
@@ -317,10 +359,8 @@ void AppDelegate::askForOutputFolder()
 {
     if (isBatchRunning())
         return;
-    auto *panel = new QFileDialog(window);
+    auto *panel = new SavePanel(window);
     panel->setAttribute(Qt::WA_DeleteOnClose);
-    panel->setAcceptMode(QFileDialog::AcceptSave);
-    panel->setFileMode(QFileDialog::AnyFile);
     panel->setWindowModality(Qt::WindowModal);
     panel->setLabelText(QFileDialog::FileName, QStringLiteral("Create folded named:"));
     // Propose the new folder beside the first listed video.
@@ -338,14 +378,37 @@ void AppDelegate::prepareOutputFolder(const QString &path)
 {
     if (isBatchRunning())
         return;
+    // Nothing is made when nothing could be compressed.
+    if (!Tools::resourcePath(QString::fromLatin1(Tools::creator))) {
+        showAlert(QStringLiteral("Veltrane can't compress:"), Tools::notFoundText(QStringLiteral("transcoder"), Tools::creator),
+                  { Completion::okButton });
+        return;
+    }
     QStringList inputs;
     for (const QVariantMap &row : fileListArrayController->rows())
         inputs.append(row.value(RowKeys::filePath).toString());
-    if (OutputFolder::listedInputInside(path, inputs)) {
-        showAlert(OutputFolder::holdsInputMessageText, path, { Completion::okButton });
+    // The panel has asked before replacing anything.
+    auto made = OutputFolder::create(path, true, inputs);
+    if (const auto *refusal = std::get_if<OutputFolder::Refusal>(&made)) {
+        switch (refusal->kind) {
+        case OutputFolder::Refusal::holdsInput:
+            showAlert(OutputFolder::holdsInputMessageText, path, { Completion::okButton });
+            break;
+        case OutputFolder::Refusal::notAFolder:
+            showAlert(QStringLiteral("Veltrane can only replace a folder, not a file:"), path, { Completion::okButton });
+            break;
+        case OutputFolder::Refusal::exists:
+            showAlert(QStringLiteral("Veltrane can't create the folder:"), path + QStringLiteral(": it already exists"),
+                      { Completion::okButton });
+            break;
+        case OutputFolder::Refusal::cannotCreate:
+            showAlert(QStringLiteral("Veltrane can't create the folder:"), path + QStringLiteral(": ") + refusal->detail,
+                      { Completion::okButton });
+            break;
+        }
         return;
     }
-    OutputFolder::prepare(path);
+    m_outputFolder.emplace(std::move(std::get<OutputFolder>(made)));
     planBatch(path);
 }
 
@@ -363,7 +426,11 @@ void AppDelegate::startBatch(const Batch &batch)
     m_job = std::make_unique<BatchJob>(batch);
     connect(m_job.get(), &BatchJob::progress, this, [this](double percent) { setProgress(percent); });
     connect(m_job.get(), &BatchJob::finished, this, [this](const QList<RowResult> &results) {
+        // Asked before the sheet goes, which may hand the focus on.
+        const bool unwatched = !m_notification->isWindowActive();
         hideProgressSheet();
+        if (unwatched && !isProcessCancelledByUser())
+            m_notification->batchEnded(m_job->batch().outputFolder, results);
         finishBatch(m_job->batch(), results);
     });
     setBatchControlsEnabled(false);
@@ -376,7 +443,7 @@ void AppDelegate::showCompressionSheet()
     setProgress(0);
     progressTitle->setText(QStringLiteral("Compressing Videos..."));
     progressCancel->setHidden(false);
-    progressWindow->open();
+    openSheet();
 }
 
 void AppDelegate::hideProgressSheet()
@@ -397,15 +464,21 @@ void AppDelegate::finishBatch(const Batch &batch, const QList<RowResult> &result
 {
     setBatchControlsEnabled(true);
     const QString folder = batch.outputFolder;
+    std::optional<OutputFolder> written = std::exchange(m_outputFolder, std::nullopt);
     if (isProcessCancelledByUser()) {
-        OutputFolder::remove(folder);
+        if (written)
+            written->abandon();
         emit batchFinished();
         runPendingIntake();
         return;
     }
+    if (written)
+        written->finish(std::any_of(results.cbegin(), results.cend(), [](const RowResult &r) { return r.size > 0; }));
     const Completion::Alert text = Completion::completionAlert(batch, results);
     const QList<QUrl> entries = Completion::outputEntries(folder);
-    QMessageBox *alert = showAlert(text.message, text.informative, { Completion::okButton, Completion::showButton });
+    // Not modal: a close request or a signal must still reach the window.
+    QMessageBox *alert = showAlert(text.message, text.informative, { Completion::okButton, Completion::showButton },
+                                   Modality::none);
     if (text.failed) {
         alert->setIcon(QMessageBox::Warning);
         alert->setDetailedText(text.details);
@@ -432,28 +505,52 @@ void AppDelegate::showAnalyzingSheet()
 {
     setProgress(0);
     progressTitle->setText(QStringLiteral("Analyzing Videos..."));
-    progressWindow->open();
+    openSheet();
 }
 
 void AppDelegate::setProgress(double percent)
 {
     // The bar counts hundredths of a percent; progress past the end stays full.
     progressBar->setValue(int(std::clamp(percent, 0.0, 100.0) * 100 + 0.5));
+    m_taskbar->setProgress(percent);
 }
 
-void AppDelegate::endSheet() { progressWindow->hide(); }
+// The sheet stands over the window's work: the window takes no input while
+// it is up. It is not modal, since a modal one would swallow the window's
+// close requests.
+void AppDelegate::openSheet()
+{
+    for (QWidget *part : window->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+        if (part != progressWindow && !part->isWindow())
+            part->setEnabled(false);
+    progressWindow->show();
+    progressWindow->raise();
+}
 
-QMessageBox *AppDelegate::showAlert(const QString &message, const QString &informative, const QStringList &buttons)
+void AppDelegate::endSheet()
+{
+    progressWindow->hide();
+    m_taskbar->clear();
+    for (QWidget *part : window->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+        if (!part->isWindow())
+            part->setEnabled(true);
+}
+
+QMessageBox *AppDelegate::showAlert(const QString &message, const QString &informative, const QStringList &buttons,
+                                    Modality modality)
 {
     auto *alert = new QMessageBox(window);
     alert->setAttribute(Qt::WA_DeleteOnClose);
-    alert->setWindowModality(Qt::WindowModal);
+    alert->setWindowModality(modality == Modality::sheet ? Qt::WindowModal : Qt::NonModal);
     alert->setIcon(QMessageBox::Information);
     alert->setText(message);
     alert->setInformativeText(informative);
     for (const QString &title : buttons)
         alert->addButton(title, buttons.indexOf(title) == 0 ? QMessageBox::AcceptRole : QMessageBox::ActionRole);
-    alert->open();
+    if (modality == Modality::sheet)
+        alert->open();
+    else
+        alert->show();
     return alert;
 }
 

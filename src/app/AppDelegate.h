@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QStringList>
 #include <QUrl>
 #include <QVariantMap>
@@ -9,7 +10,11 @@
 #include <memory>
 
 #include "compress/BatchJob.h"
+#include "compress/OutputFolder.h"
 
+#include <optional>
+
+class BatchNotification;
 class FileListModel;
 class FileProbe;
 class QDialog;
@@ -21,6 +26,7 @@ class QProgressBar;
 class QPushButton;
 class QSlider;
 class QTableView;
+class TaskbarProgress;
 namespace Ui {
 class MainWindow;
 class ProgressSheet;
@@ -37,9 +43,16 @@ public:
     ~AppDelegate() override;
 
     void applicationDidFinishLaunching();
+    // Without visible windows, or when the window is asked for (another
+    // start, a click on the notification), it comes forward, unminimized,
+    // with the keyboard; otherwise it is only raised.
     bool applicationShouldHandleReopen(bool hasVisibleWindows);
     bool applicationShouldTerminateAfterLastWindowClosed() const { return true; }
     void applicationWillTerminate();
+    // SIGTERM, SIGINT or SIGHUP: a running batch is stopped and its folder
+    // removed (a replaced one put back), then the application quits with
+    // 128 + the signal.
+    void terminateForSignal(int signal);
 
     void resetControls();
     void analyzeAndAddFiles(const QList<QUrl> &urls);
@@ -95,14 +108,18 @@ public slots:
     void cancelBTNInsideProgressWindowClicked();
     void helpBTNClickedWithSender();
 
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
 signals:
     // An intake pass has ended (the refusal alert, if any, is up).
     void intakeFinished();
     // A batch has ended: its alert is up, or its folder was removed after a cancel.
     void batchFinished();
+    // The application should quit now with this status (main() connects it).
+    void quitRequested(int status);
+
+protected:
+    // A close request to the window during a batch asks first; a quit during
+    // an intake pass goes through its sheet.
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void showOpenPanel();
@@ -112,7 +129,13 @@ private:
     void setProgress(double percent);
     void endSheet();
     void setBatchControlsEnabled(bool enabled);
-    QMessageBox *showAlert(const QString &message, const QString &informative, const QStringList &buttons);
+    void openSheet();
+    // Stops a running batch, removes its folder (putting back a replaced one), and asks to quit.
+    void stopAndQuit(int status);
+    void askToStopAndQuit();
+    enum class Modality { sheet, none };
+    QMessageBox *showAlert(const QString &message, const QString &informative, const QStringList &buttons,
+                           Modality modality = Modality::sheet);
 
     std::unique_ptr<Ui::MainWindow> m_ui;
     std::unique_ptr<Ui::ProgressSheet> m_sheetUi;
@@ -121,4 +144,10 @@ private:
     QStringList m_pendingIntake;
     // The last batch: running, or finished and kept until the next one starts.
     std::unique_ptr<BatchJob> m_job;
+    // The running batch's folder.
+    std::optional<OutputFolder> m_outputFolder;
+    QPointer<QMessageBox> m_stopQuestion;
+    // The desktop's view of the work: the taskbar entry's bar, and a notification for a batch that ends unwatched.
+    TaskbarProgress *m_taskbar = nullptr;
+    BatchNotification *m_notification = nullptr;
 };

@@ -1,5 +1,6 @@
 #include "app/DropTargets.h"
 
+#include "util/FolderContents.h"
 #include "util/NotificationCenter.h"
 
 #include <QFileInfo>
@@ -19,12 +20,12 @@ std::optional<QStringList> droppedFilePaths(const QMimeData *mime)
             continue;
         anyLocal = true;
         const QFileInfo info(url.toLocalFile());
-        if (info.exists() && !info.isDir())
+        if (info.exists())
             paths.append(info.absoluteFilePath());
     }
     if (!anyLocal)
         return std::nullopt;
-    return paths;
+    return FolderContents::withFolderContents(paths);
 }
 
 void acceptDrag(QDropEvent *event)

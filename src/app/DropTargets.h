@@ -12,8 +12,9 @@ class QMimeData;
 
 namespace DropTargets {
 
-// The paths a drop carries that exist and are not folders, in drag order;
-// nothing when the drop carries no local files at all.
+// The paths a drop carries that exist, in drag order, each folder replaced by
+// the regular files inside it; nothing when the drop carries no local files
+// at all.
 std::optional<QStringList> droppedFilePaths(const QMimeData *mime);
 
 // Offers the copy action to every drag.

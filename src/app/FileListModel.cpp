@@ -93,9 +93,15 @@ QString FileListModel::trackSummary(const QVariantList &tracksInfo)
         const QString type = track.value(TrackKeys::trackType).toString();
         const QString codec = track.value(TrackKeys::trackCodec).toString().toUpper();
         const QString detail = track.value(TrackKeys::trackSpecialInfo).toString();
-        if (type == TrackTypes::video || type == TrackTypes::audio)
-            parts.append(detail.isEmpty() ? codec : codec + QLatin1Char(' ') + detail);
-        else if (type == TrackTypes::subtitle)
+        if (type == TrackTypes::video || type == TrackTypes::audio) {
+            QStringList words { codec, detail };
+            if (track.value(TrackKeys::trackHDR).toBool())
+                words << tr("HDR");
+            if (track.value(TrackKeys::trackInterlaced).toBool())
+                words << tr("interlaced");
+            words.removeAll(QString());
+            parts.append(words.join(QLatin1Char(' ')));
+        } else if (type == TrackTypes::subtitle)
             parts.append(detail.isEmpty() ? tr("subtitles") : tr("subtitles (%1)").arg(detail));
         else if (type == TrackTypes::poster)
             parts.append(tr("cover picture"));

@@ -15,7 +15,8 @@
 // it in-process.
 namespace Cli {
 
-enum ExitStatus { success = 0, failure = 1, usageError = 2, cancelled = 130 };
+// 128 + the signal for a batch stopped by one: hang-up, Ctrl-C, termination.
+enum ExitStatus { success = 0, failure = 1, usageError = 2, hungUp = 129, cancelled = 130, terminated = 143 };
 
 // errIsTerminal: err is a terminal, where progress is drawn as one redrawn line.
 int run(const QStringList &arguments, QTextStream &out, QTextStream &err, bool errIsTerminal = false);

@@ -2,11 +2,13 @@
 
 #include "compress/Batch.h"
 #include "compress/BatchJob.h"
+#include "compress/OutputFolder.h"
 #include "compress/RowEncoder.h"
 #include "compress/Planning.h"
 #include "filelist/Intake.h"
 #include "filelist/RowRecord.h"
 #include "probe/FileProbe.h"
+#include "tools/Tools.h"
 #include "util/Diagnostics.h"
 #include "util/Paths.h"
 #include "util/TextFormat.h"
@@ -21,6 +23,7 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <csignal>
@@ -44,6 +47,7 @@ struct CompressOptions
     double resolutionPercent = 100;
     QString folder;
     Passes passes = Passes::automatic;
+    TranscoderCommand::SourceFilters filters;
     bool force = false;
     bool dryRun = false;
     bool json = false;
@@ -97,12 +101,14 @@ OrExit<CompressOptions> parseOptions(const QStringList &arguments, QTextStream &
     const QCommandLineOption resolution(QStringLiteral("resolution"), QStringLiteral("Output width and height as a percentage (1-100) of each file's own. Default 100."), QStringLiteral("PERCENT"));
     const QCommandLineOption output(QStringLiteral("output"), QStringLiteral("Folder to create for the compressed files. Default \"Compressed Files\" in the current folder."), QStringLiteral("FOLDER"));
     const QCommandLineOption passes(QStringLiteral("passes"), QStringLiteral("auto (default): a second encode in two passes when an output is over its target; 1: the planned run alone; 2: two passes from the start."), QStringLiteral("auto|1|2"));
+    const QCommandLineOption toneMap(QStringLiteral("tone-map"), QStringLiteral("auto (default): HDR video (PQ or HLG) becomes BT.709 SDR; off: as it is."), QStringLiteral("auto|off"));
+    const QCommandLineOption deinterlace(QStringLiteral("deinterlace"), QStringLiteral("auto (default): interlaced video is deinterlaced; off: as it is."), QStringLiteral("auto|off"));
     const QCommandLineOption force(QStringLiteral("force"), QStringLiteral("Replace the output folder if it exists (never one that holds an input)."));
     const QCommandLineOption dryRun(QStringLiteral("dry-run"), QStringLiteral("Print the transcoder argument lists as JSON and run nothing."));
     const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("Progress (standard error) and summary (standard output) as JSON."));
     const QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Write diagnostic lines to standard error."));
     const QCommandLineOption jobs = jobsOption();
-    parser.addOptions({ size, targetSize, resolution, output, passes, force, dryRun, json, verbose, jobs });
+    parser.addOptions({ size, targetSize, resolution, output, passes, toneMap, deinterlace, force, dryRun, json, verbose, jobs });
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Videos to compress."), QStringLiteral("FILE..."));
 
     if (!parser.parse(QStringList { QStringLiteral("veltrane-cli compress") } + arguments))
@@ -148,6 +154,19 @@ OrExit<CompressOptions> parseOptions(const QStringList &arguments, QTextStream &
     if (parser.isSet(passes) && !passesByName.contains(parser.value(passes)))
         return usage(err, QStringLiteral("--passes must be auto, 1 or 2, not '%1'").arg(parser.value(passes)));
     options.passes = passesByName.value(parser.value(passes), Passes::automatic);
+    // An auto|off option: true for auto, nothing for anything else.
+    const auto automatic = [&parser](const QCommandLineOption &option) -> std::optional<bool> {
+        const QString value = parser.isSet(option) ? parser.value(option) : QStringLiteral("auto");
+        if (value != QLatin1String("auto") && value != QLatin1String("off"))
+            return std::nullopt;
+        return value == QLatin1String("auto");
+    };
+    const std::optional<bool> toneMapping = automatic(toneMap), deinterlacing = automatic(deinterlace);
+    if (!toneMapping)
+        return usage(err, QStringLiteral("--tone-map must be auto or off, not '%1'").arg(parser.value(toneMap)));
+    if (!deinterlacing)
+        return usage(err, QStringLiteral("--deinterlace must be auto or off, not '%1'").arg(parser.value(deinterlace)));
+    options.filters = { *toneMapping, *deinterlacing };
     options.force = parser.isSet(force);
     options.dryRun = parser.isSet(dryRun);
     options.json = parser.isSet(json);
@@ -205,7 +224,7 @@ OrExit<Batch> plan(const CompressOptions &options, const Inputs &inputs, QTextSt
             return usage(err, QStringLiteral("--target-size %1 is below 1% of the smallest file (%2 bytes)")
                                        .arg(options.targetSizeText).arg(reference));
     }
-    return Batch::plan(inputs.rows, options.folder, options.target, options.resolutionPercent);
+    return Batch::plan(inputs.rows, options.folder, options.target, options.resolutionPercent, options.filters);
 }
 
 // What would run first for every row.
@@ -220,58 +239,70 @@ void printArgumentLists(QTextStream &out, const Batch &batch, Passes passes)
 
 // ---- folder ---------------------------------------------------------------------
 
-// Nothing when the folder may be made (or replaced); otherwise the exit status.
-std::optional<int> refuseFolder(const CompressOptions &options, QTextStream &err)
+// The new folder, or the exit status after saying why there is none.
+OrExit<OutputFolder> makeFolder(const CompressOptions &options, QTextStream &err)
 {
     // Every named file counts, refused ones too: replacing the folder would
     // destroy them just the same.
-    if (const auto input = OutputFolder::listedInputInside(options.folder, options.paths)) {
-        err << "veltrane-cli compress: " << options.folder << " holds " << *input << "; it cannot be the output folder\n";
+    auto made = OutputFolder::create(options.folder, options.force, options.paths);
+    if (auto *folder = std::get_if<OutputFolder>(&made))
+        return std::move(*folder);
+    const OutputFolder::Refusal &refusal = std::get<OutputFolder::Refusal>(made);
+    err << "veltrane-cli compress: ";
+    switch (refusal.kind) {
+    case OutputFolder::Refusal::holdsInput:
+        err << oneLine(options.folder) << " holds " << oneLine(refusal.detail) << "; it cannot be the output folder\n";
         return usageError;
-    }
-    if ((QFileInfo::exists(options.folder) || QFileInfo(options.folder).isSymLink()) && !options.force) {
-        err << "veltrane-cli compress: " << options.folder << " already exists; use --force to replace it\n";
+    case OutputFolder::Refusal::exists:
+        err << oneLine(options.folder) << " already exists; use --force to replace it\n";
         return usageError;
+    case OutputFolder::Refusal::notAFolder:
+        err << oneLine(options.folder) << " is a file, not a folder; only a folder is ever replaced\n";
+        return usageError;
+    case OutputFolder::Refusal::cannotCreate:
+        err << "could not create " << oneLine(options.folder) << ": " << refusal.detail << "\n";
+        return failure;
     }
-    return std::nullopt;
+    return failure;
 }
 
 // ---- run ------------------------------------------------------------------------
 
-std::atomic<bool> interrupted { false };
+std::atomic<int> interruptedBy { 0 };
 std::atomic<BatchJob *> interruptedJob { nullptr };
 
-extern "C" void onInterrupt(int)
+extern "C" void onInterrupt(int signal)
 {
-    interrupted.store(true);
+    interruptedBy.store(signal);
     if (BatchJob *job = interruptedJob.load())
         job->cancel();
 }
 
-// Ctrl-C and termination cancel the job, as the window's cancel button does.
+// Ctrl-C, termination and a closed terminal cancel the job, as the window's
+// cancel button does: a half-written file must never be left looking whole.
 class InterruptGuard
 {
 public:
     explicit InterruptGuard(BatchJob &job)
     {
-        interrupted.store(false);
+        interruptedBy.store(0);
         interruptedJob.store(&job);
         struct sigaction action = {};
         action.sa_handler = onInterrupt;
         sigemptyset(&action.sa_mask);
-        sigaction(SIGINT, &action, &m_previousInt);
-        sigaction(SIGTERM, &action, &m_previousTerm);
+        for (size_t k = 0; k < std::size(handled); ++k)
+            sigaction(handled[k], &action, &m_previous[k]);
     }
     ~InterruptGuard()
     {
-        sigaction(SIGINT, &m_previousInt, nullptr);
-        sigaction(SIGTERM, &m_previousTerm, nullptr);
+        for (size_t k = 0; k < std::size(handled); ++k)
+            sigaction(handled[k], &m_previous[k], nullptr);
         interruptedJob.store(nullptr);
     }
 
 private:
-    struct sigaction m_previousInt = {};
-    struct sigaction m_previousTerm = {};
+    static constexpr int handled[] = { SIGINT, SIGTERM, SIGHUP };
+    struct sigaction m_previous[std::size(handled)] = {};
 };
 
 QString clockText(double seconds)
@@ -398,32 +429,37 @@ private:
     QElapsedTimer m_drawn;
 };
 
-// Makes the folder and runs the batch; nothing when it was interrupted (the
-// folder is gone again then).
-std::optional<QList<RowResult>> runBatch(const Batch &batch, const CompressOptions &options, QTextStream &err,
-                                         bool errIsTerminal)
+// Makes the folder and runs the batch: the results, or the exit status.
+OrExit<QList<RowResult>> runBatch(const Batch &batch, const CompressOptions &options, QTextStream &err,
+                                  bool errIsTerminal)
 {
     // Standard output carries results only: the transcoder's own output is dropped.
     BatchJob job(batch, { options.passes, TranscoderRun::Output::discard });
     const ProgressView view(err, job,
                             options.json ? ProgressView::Mode::json
                                          : errIsTerminal ? ProgressView::Mode::bar : ProgressView::Mode::lines);
-    {
-        // From the moment the folder exists, Ctrl-C must lead to its removal.
-        const InterruptGuard guard(job);
-        if (!OutputFolder::prepare(batch.outputFolder))
-            err << "veltrane-cli compress: could not create " << batch.outputFolder << "\n";
+    // From before the folder exists: an interruption must lead to its removal.
+    const InterruptGuard guard(job);
+    OrExit<OutputFolder> made = makeFolder(options, err);
+    if (const int *status = std::get_if<int>(&made))
+        return *status;
+    OutputFolder &folder = std::get<OutputFolder>(made);
+    if (!interruptedBy.load()) {
         QEventLoop loop;
         QObject::connect(&job, &BatchJob::finished, &loop, &QEventLoop::quit);
         job.start();
         loop.exec();
     }
-    if (interrupted.load()) {
-        OutputFolder::remove(batch.outputFolder);
-        err << "veltrane-cli compress: cancelled; removed " << batch.outputFolder << "\n";
-        return std::nullopt;
+    if (const int signal = interruptedBy.load()) {
+        const bool replaced = folder.replaces();
+        folder.abandon();
+        err << "veltrane-cli compress: " << (signal == SIGINT ? "cancelled" : "stopped by a signal") << "; removed "
+            << oneLine(batch.outputFolder) << (replaced ? " and put back the folder it replaced" : "") << "\n";
+        return 128 + signal;
     }
-    return job.results();
+    const QList<RowResult> results = job.results();
+    folder.finish(std::any_of(results.cbegin(), results.cend(), [](const RowResult &r) { return r.size > 0; }));
+    return results;
 }
 
 // ---- report ---------------------------------------------------------------------
@@ -508,13 +544,17 @@ int compress(const QStringList &arguments, QTextStream &out, QTextStream &err, b
         return inputs.refused.isEmpty() ? success : failure;
     }
 
-    if (const auto status = refuseFolder(options, err))
+    // Nothing is made when nothing could be compressed.
+    if (!Tools::resourcePath(QString::fromLatin1(Tools::creator))) {
+        err << "veltrane-cli compress: " << Tools::notFoundText(QStringLiteral("transcoder"), Tools::creator) << "\n";
+        return failure;
+    }
+    const OrExit<QList<RowResult>> ran = runBatch(batch, options, err, errIsTerminal);
+    if (const int *status = std::get_if<int>(&ran))
         return *status;
-    const auto results = runBatch(batch, options, err, errIsTerminal);
-    if (!results)
-        return cancelled;
-    printSummary(out, batch, *results, inputs.refused, options.json);
-    return inputs.refused.isEmpty() && BatchJob::failedInputs(batch, *results).isEmpty() ? success : failure;
+    const QList<RowResult> &results = std::get<QList<RowResult>>(ran);
+    printSummary(out, batch, results, inputs.refused, options.json);
+    return inputs.refused.isEmpty() && BatchJob::failedInputs(batch, results).isEmpty() ? success : failure;
 }
 
 }

@@ -21,8 +21,8 @@ constexpr double secondPassWeight = 1.0;
 // passes it may turn out to need.
 constexpr double retryReserve = 0.5;
 constexpr int twoPassEncodes = 3;
-// A first run is stopped once a fair share of the file is done and its
-// output is plainly heading over the target.
+// A first run is stopped once its output is over the target already, or once
+// a fair share of the file is done and its output is plainly heading there.
 constexpr double earlyShare = 0.25;
 constexpr double earlyMargin = 1.05;
 constexpr qint64 earlyLeastBytes = 64 * 1024;
@@ -85,7 +85,7 @@ RowResult RowEncoder::encode(const QString &creator)
                                                   automatic ? singleWeight + retryReserve : singleWeight, automatic });
         if (first.end == TranscoderRun::End::stoppedEarly) {
             removeFile(output);
-            why = QStringLiteral("heading over target by %1: two passes").arg(overBy(*m_projected, target));
+            why = m_earlyStop;
         } else {
             if (auto failed = failure(first, output))
                 return *failed;
@@ -107,17 +107,20 @@ RowResult RowEncoder::encode(const QString &creator)
             ? output
             : workFolder(m_batch) + QStringLiteral("/row%1-attempt%2.mp4").arg(m_row).arg(m_attempts);
         QDir().mkpath(workFolder(m_batch));
-        const QString firstPass = firstPassPathOf(m_batch, m_row);
-        const TranscoderRun::Result pass1 =
-            run({ TranscoderCommand::passArguments(planned, 1, logPathOf(m_row), firstPass, videoKbps), firstPass, 1,
-                  firstPassWeight, firstPassWeight + secondPassWeight, false });
-        std::optional<RowResult> failed = failure(pass1, firstPass);
-        removeFile(firstPass);
-        if (failed)
-            return *failed;
+        // The first pass's statistics serve every later second pass: only the bitrate changes.
+        if (!videoKbps) {
+            const QString firstPass = firstPassPathOf(m_batch, m_row);
+            const TranscoderRun::Result pass1 =
+                run({ TranscoderCommand::passArguments(planned, 1, logPathOf(m_row), firstPass), firstPass, 1,
+                      firstPassWeight, firstPassWeight + secondPassWeight, false });
+            std::optional<RowResult> failed = failure(pass1, firstPass);
+            removeFile(firstPass);
+            if (failed)
+                return *failed;
+        }
         const TranscoderRun::Result pass2 = run({ TranscoderCommand::passArguments(planned, 2, logPathOf(m_row), path, videoKbps),
                                                   path, 2, secondPassWeight, secondPassWeight, false });
-        if ((failed = failure(pass2, path)))
+        if (auto failed = failure(pass2, path))
             return *failed;
         const qint64 size = QFileInfo(path).size();
         m_candidates.append({ path, size, 2 });
@@ -141,14 +144,20 @@ TranscoderRun::Result RowEncoder::run(const Run &run)
     watch.stopEarly = [&](double seconds) {
         reached = duration > 0 ? std::clamp(seconds / duration, 0.0, 1.0) : 0.0;
         report(m_fraction + share * reached, run.pass);
-        if (!run.mayStopEarly || reached < earlyShare)
+        if (!run.mayStopEarly || reached <= 0)
             return false;
+        // Over the target already, or plainly heading there once a fair share is done.
         const qint64 written = QFileInfo(run.output).size();
         const double projected = double(written) / reached;
-        if (written < earlyLeastBytes || projected <= earlyMargin * target)
-            return false;
-        m_projected = projected;
-        return true;
+        if (double(written) > target) {
+            m_earlyStop = QStringLiteral("over target before it was done: two passes");
+            return true;
+        }
+        if (reached >= earlyShare && written >= earlyLeastBytes && projected > earlyMargin * target) {
+            m_earlyStop = QStringLiteral("heading over target by %1: two passes").arg(overBy(projected, target));
+            return true;
+        }
+        return false;
     };
     const TranscoderRun::Result result =
         TranscoderRun::run(m_creator, run.arguments, run.output, m_output, m_cancelled, m_processId, watch);

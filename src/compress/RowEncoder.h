@@ -90,5 +90,5 @@ private:
     int m_attempts = 0;
     double m_fraction = 0; // of the row's share, runs done
     double m_reported = -1;
-    std::optional<double> m_projected; // bytes the first run was heading for when stopped
+    QString m_earlyStop; // why the first run was stopped early
 };

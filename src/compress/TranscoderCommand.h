@@ -16,9 +16,18 @@ namespace TranscoderCommand {
 // folder may be on a file system that ignores it.
 QStringList outputPaths(const QString &folder, const QStringList &inputPaths);
 
+// What the filter chain does for the sources that need it; both on unless
+// turned off. HDR (PQ or HLG) is tone-mapped to BT.709 SDR, interlaced video
+// deinterlaced; a progressive SDR row gets neither, and its list is as ever.
+struct SourceFilters
+{
+    bool toneMap = true;
+    bool deinterlace = true;
+};
+
 // targetBytes: what the output aims at (Planning::Target::bytes).
 QStringList transcoderArguments(const QString &inputPath, const QString &outputPath, const QVariantMap &row,
-                                double targetBytes, double resolutionPercent);
+                                double targetBytes, double resolutionPercent, SourceFilters filters = {});
 
 // One pass (1 or 2) of a two-pass encode made from a planned list: the same
 // options and filters, "-pass N -passlogfile log" before the output, which

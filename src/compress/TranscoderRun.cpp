@@ -48,11 +48,7 @@ std::optional<double> clockSeconds(const QByteArray &chunk)
 
 std::chrono::milliseconds stallLimit()
 {
-    bool ok = false;
-    const int seconds = qEnvironmentVariableIntValue("VELTRANE_STALL_TIMEOUT_S", &ok);
-    if (ok && seconds > 0)
-        return std::chrono::seconds(seconds);
-    return std::chrono::minutes(5);
+    return Tools::limitFromEnvironment<std::chrono::seconds>("VELTRANE_STALL_TIMEOUT_S", std::chrono::minutes(5));
 }
 
 void MessageTail::append(const QByteArray &bytes)

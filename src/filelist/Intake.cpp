@@ -4,14 +4,22 @@
 #include "util/Diagnostics.h"
 #include "util/Paths.h"
 
+#include <QFileInfo>
+
 #include <cmath>
 
 namespace Intake {
 
 std::optional<QString> refusalReason(const FileProbe &probe, const QString &path)
 {
+    // Bytes that are not UTF-8 in a name read as U+FFFD here, which no file
+    // on disk is then called.
+    if (path.contains(QChar::ReplacementCharacter) && !QFileInfo::exists(path))
+        return QStringLiteral("the name is not valid UTF-8");
     if (Paths::lastExtension(path).toLower() == QLatin1String("vob"))
         return QStringLiteral("VOB files are not supported");
+    if (probe.toolProblem)
+        return probe.toolProblem;
     if (probe.hasErrors)
         return QStringLiteral("the file could not be opened or read as media");
     if (!probe.isValidMediaFile) {

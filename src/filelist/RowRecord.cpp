@@ -26,6 +26,10 @@ QVariantMap make(const FileProbe &probe, const QVariant &coverArt)
         { RowKeys::hasAudioTrackWhichHasMoreThanTwoChannels, probe.hasAudioTrackWhichHasMoreThanTwoChannels },
         { RowKeys::videoWidth, width },
         { RowKeys::videoHeight, height },
+        { RowKeys::videoTransfer, probe.videoTransfer },
+        { RowKeys::videoPrimaries, probe.videoPrimaries },
+        { RowKeys::videoMatrix, probe.videoMatrix },
+        { RowKeys::videoFieldOrder, probe.videoFieldOrder },
     };
 }
 

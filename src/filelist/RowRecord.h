@@ -23,6 +23,11 @@ inline const QString hasAudioTrackWhichHasMoreThanTwoChannels =
     QStringLiteral("hasAudioTrackWhichHasMoreThanTwoChannels");       // bool
 inline const QString videoWidth = QStringLiteral("videoWidth");       // qint64
 inline const QString videoHeight = QStringLiteral("videoHeight");     // qint64
+// The video's colour and scan, as the probe tool names them (empty: not reported).
+inline const QString videoTransfer = QStringLiteral("videoTransfer");     // text "arib-std-b67"
+inline const QString videoPrimaries = QStringLiteral("videoPrimaries");   // text "bt2020"
+inline const QString videoMatrix = QStringLiteral("videoMatrix");         // text "bt2020nc"
+inline const QString videoFieldOrder = QStringLiteral("videoFieldOrder"); // text "tt"
 }
 
 namespace RowRecord {

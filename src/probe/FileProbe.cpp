@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <cmath>
 #include <filesystem>
@@ -101,6 +102,7 @@ FileProbe::FileProbe(const QString &path, const std::atomic<bool> *stop)
     }
     const auto tool = Tools::resourcePath(QString::fromLatin1(Tools::sniffer));
     if (!tool) {
+        toolProblem = Tools::notFoundText(QStringLiteral("probe tool"), Tools::sniffer);
         Diagnostics::line(QStringLiteral("The probe tool \"sniffer\" was not found; cannot examine: ") + path);
         return;
     }
@@ -108,13 +110,14 @@ FileProbe::FileProbe(const QString &path, const std::atomic<bool> *stop)
     if (run.stopped)
         return;
     if (!run.started) {
+        toolProblem = QStringLiteral("the probe tool (sniffer) could not be started");
         Diagnostics::line(QStringLiteral("The probe tool could not be started: ") + *tool);
         return;
     }
     if (run.timedOut) {
-        Diagnostics::line(QStringLiteral("The probe tool took longer than %1 s and was stopped: ")
-                              .arg(std::chrono::duration_cast<std::chrono::seconds>(Tools::waitBound()).count())
-                          + path);
+        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(Tools::waitBound()).count();
+        toolProblem = QStringLiteral("the probe tool did not answer within %1 s").arg(seconds);
+        Diagnostics::line(QStringLiteral("The probe tool took longer than %1 s and was stopped: ").arg(seconds) + path);
         return;
     }
     deriveFromReport(path, run.output);
@@ -139,6 +142,7 @@ void FileProbe::deriveFromReport(const QString &path, const QByteArray &bytes)
     QJsonParseError parseError;
     const std::optional<JSON> parsed = JSON::parse(bytes, &parseError);
     if (!parsed) {
+        toolProblem = QStringLiteral("the probe tool gave no readable report");
         Diagnostics::line(parseError.errorString());
         return;
     }
@@ -228,8 +232,37 @@ void FileProbe::applyVideoUpdate(const JSON &stream)
         takeDimensions(stream, stream["width"].optionalInteger(), stream["height"].optionalInteger());
 }
 
+bool FileProbe::isHDRTransfer(const QString &transfer)
+{
+    return transfer == QLatin1String("smpte2084") || transfer == QLatin1String("arib-std-b67");
+}
+
+bool FileProbe::isInterlacedFieldOrder(const QString &fieldOrder)
+{
+    static const QStringList interlaced { QStringLiteral("tt"), QStringLiteral("bb"), QStringLiteral("tb"), QStringLiteral("bt") };
+    return interlaced.contains(fieldOrder);
+}
+
+int FileProbe::bitDepthOf(const JSON &stream)
+{
+    if (const qint64 bits = stream["bits_per_raw_sample"].integerValue(); bits > 0)
+        return int(bits);
+    // "yuv420p10le": the depth is in the pixel format's name; none there is 8.
+    static const QRegularExpression depth(QStringLiteral("p(9|10|12|14|16)(le|be)?$"));
+    const QString format = stream["pix_fmt"].stringValue();
+    if (format.isEmpty())
+        return 0;
+    const auto match = depth.match(format);
+    return match.hasMatch() ? match.captured(1).toInt() : 8;
+}
+
 void FileProbe::takeDimensions(const JSON &stream, std::optional<qint64> width, std::optional<qint64> height)
 {
+    videoTransfer = stream["color_transfer"].stringValue();
+    videoPrimaries = stream["color_primaries"].stringValue();
+    videoMatrix = stream["color_space"].stringValue();
+    videoFieldOrder = stream["field_order"].stringValue();
+    videoBitDepth = bitDepthOf(stream);
     hasVideoTrack = true;
     videoWidth = width;
     videoHeight = height;

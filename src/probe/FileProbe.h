@@ -48,6 +48,20 @@ public:
     std::optional<QString> fileSizeHuman;
     std::optional<QString> fileFullPath;
     std::optional<QUrl> fileFullURL;
+    // The chosen video stream's colour and scan, as the tool names them
+    // ("arib-std-b67", "bt2020", "bt2020nc", "tt"); empty when not reported.
+    QString videoTransfer;
+    QString videoPrimaries;
+    QString videoMatrix;
+    QString videoFieldOrder;
+    int videoBitDepth = 0; // 0 when not known
+    // PQ or HLG: a high dynamic range picture.
+    static bool isHDRTransfer(const QString &transfer);
+    // Fields in either order: tt, bb, tb, bt.
+    static bool isInterlacedFieldOrder(const QString &fieldOrder);
+    // Why the probe tool told nothing about the file, when it was the tool
+    // that failed: missing, not started, no answer in time, no readable report.
+    std::optional<QString> toolProblem;
 
     // The file system's size of path in bytes (0 when it cannot be read), and
     // the same as text ("Unknown File Size"); each failure writes its line.
@@ -63,5 +77,6 @@ private:
     void chooseVideoStream(const JSON &stream);
     void applyVideoUpdate(const JSON &stream);
     void takeDimensions(const JSON &stream, std::optional<qint64> width, std::optional<qint64> height);
+    static int bitDepthOf(const JSON &stream);
 };
 

@@ -97,6 +97,9 @@ QVariantMap trackRow(const JSON &report, qint64 index, const FileProbe &probe, c
         { TrackKeys::trackDurationHuman, TextFormat::humanDuration(trackDuration) },
         { TrackKeys::trackLanguage, stream["tags"]["language"].stringValue() },
         { TrackKeys::trackDictionary, stream.optionalDictionary().value_or(QVariantMap()) },
+        { TrackKeys::trackHDR, trackType == TrackTypes::video && FileProbe::isHDRTransfer(stream["color_transfer"].stringValue()) },
+        { TrackKeys::trackInterlaced,
+          trackType == TrackTypes::video && FileProbe::isInterlacedFieldOrder(stream["field_order"].stringValue()) },
     };
 }
 

@@ -20,6 +20,8 @@ inline const QString trackDuration = QStringLiteral("trackDuration");           
 inline const QString trackDurationHuman = QStringLiteral("trackDurationHuman"); // text "HH:MM:SS.cc"
 inline const QString trackLanguage = QStringLiteral("trackLanguage");           // text
 inline const QString trackDictionary = QStringLiteral("trackDictionary");       // the stream's whole report, a map
+inline const QString trackHDR = QStringLiteral("trackHDR");                     // bool: a video track in PQ or HLG
+inline const QString trackInterlaced = QStringLiteral("trackInterlaced");       // bool: a video track made of fields
 }
 
 // The values of TrackKeys::trackType.

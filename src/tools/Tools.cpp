@@ -47,28 +47,40 @@ QProcess::ProcessChannelMode channelMode(Stream output, Stream error)
 
 }
 
-std::optional<QString> resourcePath(const QString &name)
+QStringList resourceFolders()
 {
     const QString fromEnvironment = qEnvironmentVariable("VELTRANE_RESOURCES");
     if (!fromEnvironment.isEmpty())
-        return executableIn(fromEnvironment, name);
+        return { fromEnvironment };
+    QStringList folders;
     if (QCoreApplication::instance()) {
         const QString beside = QCoreApplication::applicationDirPath();
-        if (auto found = executableIn(beside + QStringLiteral("/resources"), name))
-            return found;
-        if (auto found = executableIn(beside + QLatin1Char('/') + QString::fromUtf8(BuildConfig::relativeResourcesDir), name))
-            return found;
+        folders << beside + QStringLiteral("/resources")
+                << QDir::cleanPath(beside + QLatin1Char('/') + QString::fromUtf8(BuildConfig::relativeResourcesDir));
     }
-    return executableIn(QString::fromUtf8(BuildConfig::installedResourcesDir), name);
+    const QString installed = QString::fromUtf8(BuildConfig::installedResourcesDir);
+    if (!folders.contains(installed))
+        folders << installed;
+    return folders;
+}
+
+std::optional<QString> resourcePath(const QString &name)
+{
+    for (const QString &folder : resourceFolders())
+        if (auto found = executableIn(folder, name))
+            return found;
+    return std::nullopt;
+}
+
+QString notFoundText(const QString &role, const char *name)
+{
+    return QStringLiteral("the %1 (%2) was not found in %3")
+        .arg(role, QString::fromLatin1(name), resourceFolders().join(QStringLiteral(" or ")));
 }
 
 std::chrono::milliseconds waitBound()
 {
-    bool ok = false;
-    const int fromEnvironment = qEnvironmentVariableIntValue("VELTRANE_TOOL_TIMEOUT_MS", &ok);
-    if (ok && fromEnvironment > 0)
-        return std::chrono::milliseconds(fromEnvironment);
-    return std::chrono::seconds(60);
+    return limitFromEnvironment<std::chrono::milliseconds>("VELTRANE_TOOL_TIMEOUT_MS", std::chrono::seconds(60));
 }
 
 void configure(QProcess &process, const QString &program, const QStringList &arguments, Stream output, Stream error)

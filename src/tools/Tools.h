@@ -15,10 +15,27 @@ namespace Tools {
 inline constexpr char sniffer[] = "sniffer"; // FFmpeg's ffprobe
 inline constexpr char creator[] = "creator"; // FFmpeg's ffmpeg
 
-// Full path of the resource called name, or nothing. Looked up in the folder
-// named by VELTRANE_RESOURCES (when set, the only one searched), then the
-// "resources" folder beside the executable, then the installed share folder.
+// Where the tools are looked for, in order: the folder named by
+// VELTRANE_RESOURCES (when set, the only one), else the "resources" folder
+// beside the executable, the share folder relative to it, and the installed
+// share folder.
+QStringList resourceFolders();
+
+// Full path of the resource called name, or nothing.
 std::optional<QString> resourcePath(const QString &name);
+
+// "the <role> (<name>) was not found in <folders>", for the user.
+QString notFoundText(const QString &role, const char *name);
+
+// A limit a test may set shorter through an environment variable: a positive
+// whole number of Duration's units, or else the fallback.
+template<typename Duration>
+Duration limitFromEnvironment(const char *variable, Duration fallback)
+{
+    bool ok = false;
+    const int value = qEnvironmentVariableIntValue(variable, &ok);
+    return ok && value > 0 ? Duration(value) : fallback;
+}
 
 // How long a probe or thumbnail run may take before it is stopped: 60 s,
 // or VELTRANE_TOOL_TIMEOUT_MS where a test needs it shorter.

@@ -222,9 +222,11 @@ private slots:
         tools.emplace(pretend + "while :; do echo time=00:00:00.50 >&2; sleep 0.1; done");
         compressInto(folder);
         QTRY_VERIFY(tools->runs().size() == 1 && d->progressWindow->isVisible());
-        // Neither Escape, nor a close request, nor a drop takes the sheet away.
+        // Neither Escape nor a drop takes the sheet away; a close request asks first (Continue is the default).
         QTest::keyClick(d->progressWindow, Qt::Key_Escape);
         d->progressWindow->close();
+        QTRY_COMPARE(alerts(*d), "Stop compressing and quit? |  | Continue, Stop");
+        visibleAlerts(*d).first()->reject();
         NotificationCenter::defaultCenter().post(FilesAddedByDragAndDrop, { { "key", QStringList { media("small.mp4") } } });
         QTest::qWait(200);
         QVERIFY(d->progressCancel->isVisible() && d->progressTitle->text() == "Compressing Videos...");
@@ -249,6 +251,12 @@ private slots:
         };
         compressInto(folder);
         QTRY_COMPARE(tools->runs().size(), 2);
+        // Ctrl+Q asks the same (a quit only goes through inside the application's loop).
+        QTimer::singleShot(0, d->window->findChild<QAction *>("actionQuit"), &QAction::trigger);
+        QTimer::singleShot(300, qApp, [] { QCoreApplication::exit(); });
+        QCoreApplication::exec();
+        QTRY_COMPARE(alerts(*d), "Stop compressing and quit? |  | Continue, Stop");
+        visibleAlerts(*d).first()->reject();
         answer("Continue");
         QTest::qWait(200);
         QVERIFY(d->isBatchRunning() && processExists(tools->runs()[1].toLongLong()) && d->window->isVisible() && quits.isEmpty());

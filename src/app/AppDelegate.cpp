@@ -120,6 +120,7 @@ AppDelegate::AppDelegate(QObject *parent)
     connect(fileSizeSlider, &QSlider::valueChanged, this, &AppDelegate::fileSizeSliderChanged);
     connect(outputResolutionSlider, &QSlider::valueChanged, this, &AppDelegate::outputResolutionSliderChanged);
     window->installEventFilter(this);
+    progressWindow->installEventFilter(this);
 
     m_taskbar = new TaskbarProgress(this);
     m_notification = new BatchNotification(window);
@@ -174,7 +175,9 @@ void AppDelegate::stopAndQuit(int status)
 
 bool AppDelegate::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == window && event->type() == QEvent::Close && isBatchRunning()) {
+    // Quitting asks every window to close, the sheet too: whichever is asked
+    // first, the question comes up.
+    if ((watched == window || watched == progressWindow) && event->type() == QEvent::Close && isBatchRunning()) {
         event->ignore();
         askToStopAndQuit();
         return true;
@@ -188,7 +191,8 @@ bool AppDelegate::eventFilter(QObject *watched, QEvent *event)
 
 void AppDelegate::askToStopAndQuit()
 {
-    if (m_stopQuestion) {
+    // An answered question may wait a while for its deletion.
+    if (m_stopQuestion && m_stopQuestion->isVisible()) {
         m_stopQuestion->raise();
         return;
     }

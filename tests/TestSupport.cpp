@@ -42,47 +42,25 @@ bool makeVideo(const QString &output, int width, int height, double seconds, int
     return makeClip(output, arguments);
 }
 
-QString writeFakeTool(const QString &folder, const QString &name, const QString &body)
+struct DiagnosticCapture::Lines
 {
-    QDir().mkpath(folder);
-    const QString path = QDir(folder).filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return {};
-    file.write("#!/bin/sh\n");
-    file.write(body.toUtf8());
-    file.write("\n");
-    file.close();
-    file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup);
-    return path;
-}
-
-struct DiagnosticCapture::Private
-{
-    mutable QMutex mutex;
+    QMutex mutex;
     QStringList lines;
-    Diagnostics::Sink previous;
 };
 
 DiagnosticCapture::DiagnosticCapture()
-    : d(new Private)
+    : m_lines(std::make_shared<Lines>())
+    , m_sink([lines = m_lines](const QString &line) {
+        QMutexLocker lock(&lines->mutex);
+        lines->lines.append(line);
+    })
 {
-    d->previous = Diagnostics::setSink([d = d](const QString &line) {
-        QMutexLocker lock(&d->mutex);
-        d->lines.append(line);
-    });
-}
-
-DiagnosticCapture::~DiagnosticCapture()
-{
-    Diagnostics::setSink(d->previous);
-    delete d;
 }
 
 QStringList DiagnosticCapture::lines() const
 {
-    QMutexLocker lock(&d->mutex);
-    return d->lines;
+    QMutexLocker lock(&m_lines->mutex);
+    return m_lines->lines;
 }
 
 ScopedEnvironment::ScopedEnvironment(const char *name, const std::optional<QString> &value)
@@ -107,32 +85,34 @@ ScopedEnvironment::~ScopedEnvironment()
 QString probeSummary(const FileProbe &probe, bool withTiming)
 {
     QStringList parts;
-    const auto flag = [&](bool on, const char *name) {
-        if (on)
-            parts << QString::fromLatin1(name);
+    const auto part = [&](bool shown, const QString &text) {
+        if (shown)
+            parts << text;
     };
-    flag(probe.hasErrors, "errors");
-    flag(probe.isValidMediaFile, "valid");
-    flag(probe.isEncrypted, "encrypted");
-    if (probe.numberOfStreams != 0)
-        parts << QStringLiteral("streams=%1").arg(probe.numberOfStreams);
-    flag(probe.hasVideoTrack, "video");
-    flag(probe.hasAudioTrack, "audio");
-    flag(probe.hasSubtitleTrack, "subtitle");
-    flag(probe.hasAudioTrackWhichHasMoreThanTwoChannels, "many");
-    const auto dimension = [](const std::optional<qint64> &v) { return v ? QString::number(*v) : QStringLiteral("?"); };
-    if (probe.videoWidth || probe.videoHeight)
-        parts << dimension(probe.videoWidth) + QLatin1Char('x') + dimension(probe.videoHeight);
-    if (probe.videoRatio)
-        parts << QStringLiteral("ratio=") + QString::number(*probe.videoRatio);
-    if (withTiming && probe.duration != 0.0)
-        parts << QStringLiteral("duration=") + QString::number(probe.duration, 'g', QLocale::FloatingPointShortest);
-    if (withTiming && probe.bitRate != 0)
-        parts << QStringLiteral("bitRate=%1").arg(probe.bitRate);
+    part(probe.hasErrors, QStringLiteral("errors"));
+    part(probe.isValidMediaFile, QStringLiteral("valid"));
+    part(probe.isEncrypted, QStringLiteral("encrypted"));
+    part(probe.numberOfStreams != 0, QStringLiteral("streams=%1").arg(probe.numberOfStreams));
+    part(probe.hasVideoTrack, QStringLiteral("video"));
+    part(probe.hasAudioTrack, QStringLiteral("audio"));
+    part(probe.hasSubtitleTrack, QStringLiteral("subtitle"));
+    part(probe.hasAudioTrackWhichHasMoreThanTwoChannels, QStringLiteral("many"));
+    part(probe.videoWidth || probe.videoHeight, QStringLiteral("%1x%2").arg(probe.videoWidth.value_or(0)).arg(probe.videoHeight.value_or(0)));
+    part(probe.videoRatio.has_value(), QStringLiteral("ratio=") + QString::number(probe.videoRatio.value_or(0)));
+    part(withTiming && probe.duration != 0.0, QStringLiteral("duration=") + QString::number(probe.duration, 'g', QLocale::FloatingPointShortest));
+    part(withTiming && probe.bitRate != 0, QStringLiteral("bitRate=%1").arg(probe.bitRate));
     return parts.join(QLatin1Char(' '));
 }
 
 namespace {
+
+// An executable /bin/sh script called name in folder.
+void writeFakeTool(const QString &folder, const QString &name, const QString &body)
+{
+    QFile file(QDir(folder).filePath(name));
+    if (file.open(QIODevice::WriteOnly) && file.write("#!/bin/sh\n" + body.toUtf8() + "\n") > 0)
+        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
 
 QString withTools(const QString &folder, const std::optional<QString> &creatorBody,
                   const std::optional<QString> &snifferBody)

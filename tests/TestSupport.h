@@ -1,9 +1,12 @@
 #pragma once
 
+#include "util/Diagnostics.h"
+
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <memory>
 #include <optional>
 
 class FileProbe;
@@ -19,23 +22,21 @@ QString realTool(const char *name);
 bool makeClip(const QString &output, const QStringList &arguments);
 
 // A small test clip: lavfi colour bars of the given size and length, H.264 in
-// .mp4 (or what the extension implies), with a stereo tone unless audio is off.
+// .mp4 (or what the extension implies), with a tone of that many channels (1, 2
+// or 6; 0 for none).
 bool makeVideo(const QString &output, int width = 160, int height = 120, double seconds = 1.0, int channels = 2);
-
-// Writes an executable /bin/sh script called name into folder.
-QString writeFakeTool(const QString &folder, const QString &name, const QString &body);
 
 // Collects diagnostic lines for as long as it lives.
 class DiagnosticCapture
 {
 public:
     DiagnosticCapture();
-    ~DiagnosticCapture();
     QStringList lines() const;
 
 private:
-    struct Private;
-    Private *d;
+    struct Lines;
+    const std::shared_ptr<Lines> m_lines; // shared with the sink
+    const Diagnostics::ScopedSink m_sink;
 };
 
 // Sets (or, with nothing, unsets) an environment variable for as long as it lives.
@@ -52,8 +53,8 @@ private:
 
 // A probe in one line, for comparing with a table row: "errors", "valid",
 // "encrypted", "streams=N", "video", "audio", "subtitle", "many" (more than two
-// channels), "WxH ratio=R", then "duration=D bitRate=B" when asked and not 0.
-// Flags that are false and values that are absent are left out.
+// channels), "WxH", "ratio=R", then "duration=D bitRate=B" when asked; flags
+// that are false and values that are absent or 0 are left out.
 QString probeSummary(const FileProbe &probe, bool withTiming = true);
 
 // Fake tools for one test: a folder named by VELTRANE_RESOURCES, where

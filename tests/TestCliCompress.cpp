@@ -1,3 +1,6 @@
+// veltrane-cli compress end to end, in a folder of its own: usage errors, the real transcoder on
+// sources as phones and camcorders make them, and faults injected through fake tools, signals and
+// odd names. Each case checks what the user is told and that nothing of theirs was lost.
 #include "cli/Cli.h"
 #include "tools/Tools.h"
 
@@ -6,31 +9,57 @@
 
 #include <QtTest>
 
+#include <csignal>
+
 using namespace TestSupport;
+
+namespace {
+
+QStringList entries(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+}
+
+bool allProcessesGone(const QStringList &runs)
+{
+    for (const QString &run : runs)
+        if (::kill(pid_t(run.toLongLong()), 0) == 0)
+            return false;
+    return true;
+}
+
+// A transcoder that logs its process id, reports a little progress and then sleeps: a run to interrupt.
+const QString sleeper = "echo $$ >> \"$RUNS\"\necho 'frame= 1 time=00:00:00.10' >&2\nexec sleep 30";
+
+}
 
 class TestCliCompress : public QObject
 {
     Q_OBJECT
 
-    // The current folder, with videos/2019/clip.mp4 (160x120, 1 s, stereo) and notes/todo.txt.
-    QTemporaryDir m_work;
+    QTemporaryDir m_work; // the current folder: clip.mp4 (160x120, 1 s, stereo) and notes/todo.txt
 
 private slots:
     void initTestCase()
     {
         if (!QFileInfo(realTool(Tools::creator)).isExecutable() || !QFileInfo(realTool(Tools::sniffer)).isExecutable())
             QSKIP("ffmpeg / ffprobe are not in the resources folder");
-        QVERIFY(QDir::setCurrent(m_work.path()) && QDir().mkpath("videos/2019") && QDir().mkpath("notes"));
-        QVERIFY(makeVideo("videos/2019/clip.mp4"));
-        QFile notes("notes/todo.txt");
-        QVERIFY(notes.open(QIODevice::WriteOnly) && notes.write("keep me\n") > 0);
+        QVERIFY(QDir::setCurrent(m_work.path()) && makeVideo("clip.mp4") && QDir().mkpath("notes"));
+        QVERIFY(QFile("notes/todo.txt").open(QIODevice::WriteOnly));
+    }
+    void cleanup()
+    {
+        QDir("out").removeRecursively();
+        // Nothing of the user's was touched, and nothing was left behind.
+        QVERIFY(QFileInfo("clip.mp4").size() > 0 && entries("notes") == QStringList { "todo.txt" });
+        QVERIFY2(entries(".").filter(QRegularExpression("^\\.")).isEmpty(), qPrintable(entries(".").join(", ")));
     }
 
     void usageErrors_data()
     {
         QTest::addColumn<QStringList>("arguments"); // after --output out
         QTest::addColumn<QString>("reason");
-        const QString clip = "videos/2019/clip.mp4";
+        const QString clip = "clip.mp4";
         QTest::newRow("size 0") << QStringList { "--size", "0", clip } << "--size must be a number from 1 to 100";
         QTest::newRow("resolution 101") << QStringList { "--resolution", "101", clip } << "--resolution must be a number from 1 to 100";
         QTest::newRow("target size above the smallest file") << QStringList { "--target-size", "1GB", clip } << "larger than the smallest file";
@@ -40,8 +69,8 @@ private slots:
         QTest::newRow("existing folder") << QStringList { "--output", "notes", clip } << "already exists; use --force";
         QTest::newRow("--force on a file") << QStringList { "--force", "--output", "notes/todo.txt", clip } << "is a file, not a folder";
         // Not even with --force, nor for a file that was refused: it is the user's all the same.
-        QTest::newRow("folder above an input") << QStringList { "--force", "--output", "videos", clip }
-                                               << "videos holds " + m_work.filePath(clip) + "; it cannot be the output folder";
+        QTest::newRow("the inputs' folder") << QStringList { "--force", "--output", ".", clip }
+                                            << m_work.path() + " holds " + m_work.filePath(clip) + "; it cannot be the output folder";
         QTest::newRow("folder holding a refused file") << QStringList { "--force", "--output", "notes", clip, "notes/todo.txt" } << "holds";
     }
     void usageErrors()
@@ -50,20 +79,20 @@ private slots:
         QFETCH(QString, reason);
         const CliRun run = runCli(QStringList { "compress", "--output", "out" } + arguments);
         QVERIFY2(run.status == Cli::usageError && run.err.contains(reason) && run.out.isEmpty(), qPrintable(describe(run)));
-        QVERIFY(!QFileInfo::exists("out") && QFile::exists("videos/2019/clip.mp4") && QFile::exists("notes/todo.txt"));
+        QVERIFY(!QFileInfo::exists("out"));
     }
 
-    // A relative name that looks like an option reaches the tools as an absolute path; the same
-    // name twice is numbered; --verbose copies the lists to stderr; --passes 2 plans both passes.
+    // A relative name that looks like an option reaches the tools as an absolute path, the output
+    // lands in "Compressed Files"; --verbose copies the lists to stderr; --passes 2 plans both passes.
     void dryRun()
     {
-        QVERIFY(QFile::copy("videos/2019/clip.mp4", "-clip.mp4") && QFile::copy("videos/2019/clip.mp4", "videos/-clip.mp4"));
-        const CliRun run = runCli({ "compress", "--dry-run", "--verbose", "--", "-clip.mp4", "videos/-clip.mp4" });
+        QVERIFY(QFile::copy("clip.mp4", "-clip.mp4"));
+        const CliRun run = runCli({ "compress", "--dry-run", "--verbose", "--", "-clip.mp4" });
         QVERIFY2(run.status == Cli::success, qPrintable(describe(run)));
         const QJsonArray lists = QJsonDocument::fromJson(run.out.toUtf8()).array();
         QCOMPARE(QJsonDocument::fromJson(run.err.section('\n', 0, 0).toUtf8()).array(), lists);
         QCOMPARE(lists.at(0)[1].toString(), m_work.filePath("-clip.mp4"));
-        QCOMPARE(lists.at(1).toArray().last().toString(), m_work.filePath("Compressed Files/-clip (2).mp4"));
+        QCOMPARE(lists.at(0).toArray().last().toString(), m_work.filePath("Compressed Files/-clip.mp4"));
         QVERIFY(!QFileInfo::exists("Compressed Files"));
         const QJsonArray passes = QJsonDocument::fromJson(runCli({ "compress", "--dry-run", "--passes", "2", "--", "-clip.mp4" }).out.toUtf8()).array();
         QCOMPARE(passes.size(), 2);
@@ -140,6 +169,98 @@ private slots:
                  qPrintable(found.captured(0)));
     }
 
+    // Missing or misbehaving tools, and a folder that cannot be made: the user is told why, and
+    // the transcoder runs only into a folder made for it.
+    void cli_data()
+    {
+        QTest::addColumn<QString>("creator"); // fake's body; empty: none
+        QTest::addColumn<QString>("sniffer"); // fake's body; empty: the real one
+        QTest::addColumn<QString>("output");
+        QTest::addColumn<QString>("message"); // on stdout or stderr; %1 is the current folder
+        QTest::addColumn<bool>("made"); // out/ exists afterwards, empty, and the transcoder ran
+        QTest::newRow("no probe tool") << sleeper << "MISSING" << "out" << "the probe tool (sniffer) was not found in " << false;
+        QTest::newRow("a probe tool that says nothing") << sleeper << "echo Segmentation fault" << "out"
+                                                         << "the probe tool gave no readable report" << false;
+        QTest::newRow("a probe tool that hangs") << sleeper << "exec sleep 30" << "out" << "the probe tool did not answer within 1 s" << false;
+        QTest::newRow("no transcoder") << "" << "" << "out" << "the transcoder (creator) was not found in " << false;
+        QTest::newRow("no parent folder") << sleeper << "" << "missing/out" << "could not create %1/missing/out: No such file or directory" << false;
+        // Its last lines go under the failure, progress lines left out.
+        QTest::newRow("a transcoder that fails") << "echo $$ >> \"$RUNS\"\necho 'frame= 1 time=00:00:00.10' >&2\necho 'Conversion failed!' >&2\nexit 1"
+                                                 << "" << "out" << "%1/clip.mp4: the transcoder reported an error\n    Conversion failed!\n" << true;
+    }
+    void cli()
+    {
+        QFETCH(QString, creator);
+        QFETCH(QString, sniffer);
+        QFETCH(QString, output);
+        QFETCH(QString, message);
+        QFETCH(bool, made);
+        const FakeTools tools(creator.isEmpty() ? std::optional<QString>() : creator, sniffer.isEmpty() ? std::optional<QString>() : sniffer);
+        if (sniffer == "MISSING")
+            QFile::remove(tools.path() + "/sniffer");
+        const ScopedEnvironment bound("VELTRANE_TOOL_TIMEOUT_MS", QString("1000"));
+        const CliRun run = runCli({ "compress", "--output", output, "clip.mp4" });
+        QVERIFY2(run.status == Cli::failure && (run.out + run.err).contains(message.arg(QDir::currentPath())), qPrintable(describe(run)));
+        QCOMPARE(QFileInfo::exists("out") ? entries("out") : QStringList { "-" }, made ? QStringList() : QStringList { "-" });
+        QCOMPARE(tools.runs().size(), made ? 1 : 0);
+    }
+
+    // Ctrl-C, termination and a closed terminal stop the batch, remove what it wrote, put back the
+    // folder it was replacing, and say so with their own status.
+    void cliSignals_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<int>("status");
+        QTest::newRow("SIGINT") << int(SIGINT) << 130;
+        QTest::newRow("SIGTERM") << int(SIGTERM) << 143;
+        QTest::newRow("SIGHUP") << int(SIGHUP) << 129;
+    }
+    void cliSignals()
+    {
+        QFETCH(int, signal);
+        QFETCH(int, status);
+        const FakeTools tools(sleeper);
+        QProcess cli;
+        cli.start(QCoreApplication::applicationDirPath() + "/veltrane-cli", { "compress", "--force", "--output", "notes", "clip.mp4" });
+        QTRY_COMPARE_WITH_TIMEOUT(tools.runs().size(), 1, 10000);
+        ::kill(pid_t(cli.processId()), signal);
+        QVERIFY(cli.waitForFinished(5000));
+        QCOMPARE(cli.exitCode(), status);
+        QVERIFY(QString::fromUtf8(cli.readAllStandardError()).contains("put back the folder it replaced"));
+        QCOMPARE(entries("notes"), QStringList { "todo.txt" });
+        QVERIFY(allProcessesGone(tools.runs()));
+    }
+
+    // The window quits on SIGTERM with the same status, once it catches it (as the kernel tells:
+    // SigCgt is a hexadecimal mask, bit n - 1 for signal n).
+    void windowSignal()
+    {
+        QProcess app;
+        app.start(QCoreApplication::applicationDirPath() + "/veltrane", {});
+        QVERIFY(app.waitForStarted()); // past exec: no handler of this test's is left
+        const auto catchesTerm = [&app] {
+            QFile status(QString("/proc/%1/status").arg(app.processId()));
+            const QByteArray text = status.open(QIODevice::ReadOnly) ? status.readAll() : QByteArray();
+            const qsizetype at = text.indexOf("SigCgt:") + 7;
+            return at >= 7 && (text.mid(at, text.indexOf('\n', at) - at).trimmed().toULongLong(nullptr, 16) >> (SIGTERM - 1) & 1);
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(catchesTerm(), 10000);
+        ::kill(pid_t(app.processId()), SIGTERM);
+        QVERIFY(app.waitForFinished(5000));
+        QCOMPARE(app.exitCode(), 143);
+    }
+
+    // A name whose bytes are not UTF-8 is refused for that reason, not as missing.
+    void nameNotUtf8()
+    {
+        const QString cli = QCoreApplication::applicationDirPath() + "/veltrane-cli";
+        QProcess shell;
+        shell.start("/bin/sh", { "-c", "name=\"$(printf 'bad\\377\\376').mp4\"; cp clip.mp4 \"$name\"; \"$1\" compress --output out \"$name\"; "
+                                       "status=$?; rm \"$name\"; exit $status", "sh", cli });
+        QVERIFY(shell.waitForFinished(30000));
+        QCOMPARE(shell.exitCode(), 1);
+        QVERIFY(QString::fromUtf8(shell.readAllStandardError()).contains(": the name is not valid UTF-8"));
+    }
 private:
     static QJsonValue probeOf(const QString &file) { return QJsonDocument::fromJson(runCli({ "probe", file }).out.toUtf8())[0]; }
 };

@@ -1,4 +1,5 @@
 #include "compress/OutputFolder.h"
+#include "util/PrivateFolder.h"
 
 #include "TestSupport.h"
 
@@ -36,7 +37,7 @@ bool write(const QString &path, const QByteArray &content)
 }
 
 // The folder a batch writes into: never one that holds an input, however it is reached; a replaced
-// folder is only gone once the batch has written something.
+// folder is only gone once the batch has written something. And the private folder beside it.
 class TestOutputFolder : public QObject
 {
     Q_OBJECT
@@ -135,6 +136,29 @@ private slots:
         }
         after.replaceInStrings("OLD", at("old")).sort();
         QCOMPARE(tree(m_root->path()).filter(QRegularExpression("^(?!real)")), after);
+    }
+
+    // A killed process's folder goes; a live one's, a link, anything not
+    // named as ours and our own stay.
+    void privateFolderLeftovers()
+    {
+        QProcess gone;
+        gone.start("true");
+        QVERIFY(gone.waitForFinished());
+        const QString dead = QString::number(gone.processId() ? gone.processId() : 999999);
+        QTemporaryDir root;
+        const QStringList names { "veltrane-" + dead + "-a1B2c3", "veltrane-1-a1B2c3",
+                                  QString("veltrane-%1-a1B2c3").arg(QCoreApplication::applicationPid()),
+                                  "veltrane-" + dead + "-short", "other-" + dead + "-a1B2c3" };
+        for (const QString &name : names)
+            QVERIFY(QDir(root.path()).mkpath(name + "/inside"));
+        QVERIFY(QFile::link(root.filePath(names[1]), root.filePath("veltrane-" + dead + "-link01")));
+        QCOMPARE(PrivateFolder::removeLeftovers(root.path()), 1);
+        QCOMPARE(QDir(root.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System).size(), 5);
+        QVERIFY(!QFileInfo::exists(root.filePath(names[0])));
+
+        // Ours is named so that a later run knows whose it was.
+        QVERIFY(QFileInfo(PrivateFolder::path()).fileName().startsWith(QString("veltrane-%1-").arg(QCoreApplication::applicationPid())));
     }
 };
 

@@ -2,6 +2,7 @@
 #include "compress/Planning.h"
 #include "compress/TranscoderCommand.h"
 #include "filelist/RowRecord.h"
+#include "util/TextFormat.h"
 
 #include "TestSupport.h"
 
@@ -43,17 +44,33 @@ QStringList planned(const QVariantMap &row, double size, double resolution, Tran
 
 }
 
-// What is decided before the transcoder runs: labels, argument lists, output names and folder.
+// What is decided before the transcoder runs: labels, argument lists, output names and folder,
+// and the texts of the numbers in them.
 class TestPlanning : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void labels()
+    // Byte counts go to the user, the size labels among them; decimal texts to the transcoder.
+    void texts()
     {
+        using namespace TextFormat;
         const Planning::SizeLabels labels = Planning::sizeLabels(100'000'000, 30);
-        QCOMPARE((QStringList { labels.target, labels.left, labels.middle, labels.right }), (QStringList { "30 MB", "10 MB", "55 MB", "100 MB" }));
-        QCOMPARE(Planning::resolutionLabel(99.6), QStringLiteral("99%"));
+        const std::pair<QString, QString> cases[] = {
+            { QStringList { labels.target, labels.left, labels.middle, labels.right }.join(", "), "30 MB, 10 MB, 55 MB, 100 MB" },
+            { Planning::resolutionLabel(99.6), "99%" },
+            { decimalText(1e-7), "0.0000001" }, // plain notation, never an exponent
+            { byteCountText(0), "0 bytes" },
+            { byteCountText(1), "1 byte" },
+            { byteCountText(1500), "2 KB" }, // half up
+            { byteCountText(999999), "1 MB" }, // not "1000 KB"
+            { byteCountText(55000000), "55 MB" }, // trailing zero dropped
+            { byteCountText(1234567890), "1.23 GB" },
+            { byteCountText(1005000000), "1.01 GB" }, // half up, exactly
+            { byteCountText(INT64_MAX), "9223372.04 TB" }, // no overflow
+        };
+        for (const auto &[text, expected] : cases)
+            QCOMPARE(text, expected);
     }
 
     // 100,000,000 bytes at 55 % over 600 s give T = 728 kbit/s; over 1187.6 s, T = 368, the last

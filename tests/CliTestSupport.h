@@ -10,15 +10,13 @@
 struct CliRun
 {
     int status = -1;
-    QString out;
-    QString err;
+    QString out, err;
 };
 
 inline CliRun runCli(const QStringList &arguments)
 {
     CliRun run;
-    QTextStream out(&run.out);
-    QTextStream err(&run.err);
+    QTextStream out(&run.out), err(&run.err);
     run.status = Cli::run(arguments, out, err);
     out.flush();
     err.flush();

@@ -121,15 +121,13 @@ private slots:
         events.removeDuplicates(); // the noise may need a corrected bitrate too
         QCOMPARE(events, (QStringList { "rowStarted 0", "rowFinished 0", "rowStarted 1", "attemptStarted 1", "rowFinished 1", "finished -1" }));
         const QJsonArray files = QJsonDocument::fromJson(run.out.toUtf8())["files"].toArray();
-        const QStringList expected { "320x180 stereo, 1 pass", "160x120 stereo, 2 passes" };
+        const QStringList expected { "320x180 1", "160x120 2" }; // and passes
         for (qsizetype i = 0; i < expected.size(); ++i) {
             const double ratio = files[i]["ratio"].toDouble();
-            QVERIFY2(ratio <= 1 && ratio > 0.8, qPrintable(files[i]["input"].toString() + ": " + QString::number(ratio)));
             const QJsonValue probe = probeOf(files[i]["output"].toString());
-            QCOMPARE(QString("%1x%2 %3, %4").arg(probe["videoWidth"].toInt()).arg(probe["videoHeight"].toInt())
-                         .arg(probe["hasAudioTrack"].toBool() && !probe["hasAudioTrackWhichHasMoreThanTwoChannels"].toBool() ? "stereo" : "?",
-                              files[i]["passes"] == 1 ? "1 pass" : "2 passes"),
-                     expected[i]);
+            QVERIFY2(ratio <= 1 && ratio > 0.8 && probe["hasAudioTrack"].toBool() && !probe["hasAudioTrackWhichHasMoreThanTwoChannels"].toBool(),
+                     qPrintable(files[i]["input"].toString() + ": " + QString::number(ratio)));
+            QCOMPARE(QString("%1x%2 %3").arg(probe["videoWidth"].toInt()).arg(probe["videoHeight"].toInt()).arg(files[i]["passes"].toInt()), expected[i]);
         }
         QCOMPARE(QDir("replaced").entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), (QStringList { "stereo.mp4", "surround.mp4" }));
     }
@@ -229,25 +227,6 @@ private slots:
         QVERIFY(QString::fromUtf8(cli.readAllStandardError()).contains("put back the folder it replaced"));
         QCOMPARE(entries("notes"), QStringList { "todo.txt" });
         QVERIFY(allProcessesGone(tools.runs()));
-    }
-
-    // The window quits on SIGTERM with the same status, once it catches it (as the kernel tells:
-    // SigCgt is a hexadecimal mask, bit n - 1 for signal n).
-    void windowSignal()
-    {
-        QProcess app;
-        app.start(QCoreApplication::applicationDirPath() + "/veltrane", {});
-        QVERIFY(app.waitForStarted()); // past exec: no handler of this test's is left
-        const auto catchesTerm = [&app] {
-            QFile status(QString("/proc/%1/status").arg(app.processId()));
-            const QByteArray text = status.open(QIODevice::ReadOnly) ? status.readAll() : QByteArray();
-            const qsizetype at = text.indexOf("SigCgt:") + 7;
-            return at >= 7 && (text.mid(at, text.indexOf('\n', at) - at).trimmed().toULongLong(nullptr, 16) >> (SIGTERM - 1) & 1);
-        };
-        QTRY_VERIFY_WITH_TIMEOUT(catchesTerm(), 10000);
-        ::kill(pid_t(app.processId()), SIGTERM);
-        QVERIFY(app.waitForFinished(5000));
-        QCOMPARE(app.exitCode(), 143);
     }
 
     // A name whose bytes are not UTF-8 is refused for that reason, not as missing.

@@ -10,24 +10,23 @@
 
 namespace {
 
+// A row with its colour and scan as a probe reports them: "transfer primaries matrix field-order".
+QVariantMap source(QVariantMap row, const QString &colour)
+{
+    const QStringList values = colour.split(' ');
+    const QString keys[] = { RowKeys::videoTransfer, RowKeys::videoPrimaries, RowKeys::videoMatrix, RowKeys::videoFieldOrder };
+    for (int k = 0; k < 4; ++k)
+        row[keys[k]] = values.value(k);
+    return row;
+}
+
 QVariantMap row(double duration, bool audio, QSize size = { 1920, 1080 }, bool surround = false,
                 qint64 fileSize = 100'000'000, const QString &path = "/in/a.mov")
 {
-    return { { RowKeys::filePath, path }, { RowKeys::fileSize, fileSize }, { RowKeys::duration, duration },
-             { RowKeys::hasAudioTrack, audio }, { RowKeys::hasAudioTrackWhichHasMoreThanTwoChannels, surround },
-             { RowKeys::videoWidth, qint64(size.width()) }, { RowKeys::videoHeight, qint64(size.height()) },
-             { RowKeys::videoTransfer, "bt709" }, { RowKeys::videoPrimaries, "bt709" }, { RowKeys::videoMatrix, "bt709" },
-             { RowKeys::videoFieldOrder, "progressive" } };
-}
-
-// The same row with its colour and scan as a probe reports them.
-QVariantMap source(QVariantMap row, const QString &transfer, const QString &primaries, const QString &matrix, const QString &fieldOrder)
-{
-    row[RowKeys::videoTransfer] = transfer;
-    row[RowKeys::videoPrimaries] = primaries;
-    row[RowKeys::videoMatrix] = matrix;
-    row[RowKeys::videoFieldOrder] = fieldOrder;
-    return row;
+    return source({ { RowKeys::filePath, path }, { RowKeys::fileSize, fileSize }, { RowKeys::duration, duration },
+                    { RowKeys::hasAudioTrack, audio }, { RowKeys::hasAudioTrackWhichHasMoreThanTwoChannels, surround },
+                    { RowKeys::videoWidth, qint64(size.width()) }, { RowKeys::videoHeight, qint64(size.height()) } },
+                  "bt709 bt709 bt709 progressive");
 }
 
 const QString toneMapped = "zscale=tin=%1:pin=%2:min=%3:t=linear:npl=203,format=gbrpf32le,zscale=p=bt709,"
@@ -88,12 +87,12 @@ private slots:
                                                          << "-b:v 728.0k -vf scale=1024:576,setsar=1:1";
         QTest::newRow("99.6% of 1920x1080") << row(600, false) << 99.6 << "-b:v 728.0k -vf scale=1912:1076,setsar=1:1";
         // HDR is tone-mapped, fields are made frames, both before the scaling, in one chain; the output is tagged BT.709.
-        const QVariantMap hlg = source(row(600, false), "arib-std-b67", "bt2020", "bt2020nc", "progressive");
+        const QVariantMap hlg = source(row(600, false), "arib-std-b67 bt2020 bt2020nc progressive");
         QTest::newRow("HLG") << hlg << 100.0 << "-b:v 728.0k -vf " + toneMapped.arg("arib-std-b67", "bt2020", "bt2020nc") + ' ' + bt709Tags;
-        QTest::newRow("PQ, primaries unknown, interlaced, 50%") << source(row(600, false), "smpte2084", "unknown", "", "bb") << 50.0
+        QTest::newRow("PQ, primaries unknown, interlaced, 50%") << source(row(600, false), "smpte2084 unknown  bb") << 50.0
             << "-b:v 728.0k -vf bwdif=mode=send_frame," + toneMapped.arg("smpte2084", "bt2020", "bt2020nc") + ",scale=960:540,setsar=1:1 " + bt709Tags;
-        QTest::newRow("interlaced SDR") << source(row(600, false), "bt709", "bt709", "bt709", "tt") << 100.0 << "-b:v 728.0k -vf bwdif=mode=send_frame";
-        QTest::newRow("a name that is no colour name") << source(hlg, "arib-std-b67", "bt2020,drawtext=x", "bt2020nc", "progressive") << 100.0
+        QTest::newRow("interlaced SDR") << source(row(600, false), "bt709 bt709 bt709 tt") << 100.0 << "-b:v 728.0k -vf bwdif=mode=send_frame";
+        QTest::newRow("a name that is no colour name") << source(hlg, "arib-std-b67 bt2020,drawtext=x bt2020nc progressive") << 100.0
             << "-b:v 728.0k -vf " + toneMapped.arg("arib-std-b67", "bt2020", "bt2020nc") + ' ' + bt709Tags;
     }
     void arguments()
@@ -104,7 +103,7 @@ private slots:
         QCOMPARE(planned(row, 55, resolution), (head + middle.split(' ') + QStringList { "-y", "/out/a.mp4" }));
         // Turned off, both leave the list as for any progressive SDR row.
         const TranscoderCommand::SourceFilters off { false, false };
-        QCOMPARE(planned(row, 55, resolution, off), planned(source(row, "bt709", "bt709", "bt709", "progressive"), 55, resolution));
+        QCOMPARE(planned(row, 55, resolution, off), planned(source(row, "bt709 bt709 bt709 progressive"), 55, resolution));
     }
 
     // The passes of a two-pass encode carry the planned list; the first leaves audio out.

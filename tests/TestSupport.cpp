@@ -1,13 +1,11 @@
 #include "TestSupport.h"
 
-#include "probe/FileProbe.h"
 #include "tools/Tools.h"
 #include "util/Diagnostics.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QLocale>
 #include <QMutex>
 #include <QProcess>
 
@@ -23,23 +21,17 @@ bool makeClip(const QString &output, const QStringList &arguments)
     QProcess process;
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process.setStandardInputFile(QProcess::nullDevice());
-    process.start(realTool(Tools::creator),
-                  QStringList { QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y") } + arguments
-                      + QStringList { output });
+    process.start(realTool(Tools::creator), QStringList { "-v", "error", "-y" } + arguments + QStringList { output });
     return process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
 
 bool makeVideo(const QString &output, int width, int height, double seconds, int channels)
 {
-    QStringList arguments { QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-                            QStringLiteral("testsrc=size=%1x%2:rate=25:duration=%3").arg(width).arg(height).arg(seconds) };
-    if (channels > 0) {
-        const QString layout = channels == 6 ? QStringLiteral("5.1") : channels == 1 ? QStringLiteral("mono") : QStringLiteral("stereo");
-        arguments << QStringLiteral("-f") << QStringLiteral("lavfi") << QStringLiteral("-i")
-                  << QStringLiteral("sine=frequency=440:duration=%1,aformat=channel_layouts=%2").arg(seconds).arg(layout);
-    }
-    arguments << QStringLiteral("-pix_fmt") << QStringLiteral("yuv420p") << QStringLiteral("-shortest");
-    return makeClip(output, arguments);
+    QStringList arguments { "-f", "lavfi", "-i", QString("testsrc=size=%1x%2:rate=25:duration=%3").arg(width).arg(height).arg(seconds) };
+    if (channels > 0)
+        arguments << "-f" << "lavfi" << "-i" << QString("sine=frequency=440:duration=%1,aformat=channel_layouts=%2")
+                                                    .arg(seconds).arg(channels == 6 ? "5.1" : channels == 1 ? "mono" : "stereo");
+    return makeClip(output, arguments + QStringList { "-pix_fmt", "yuv420p", "-shortest" });
 }
 
 struct DiagnosticCapture::Lines
@@ -82,47 +74,22 @@ ScopedEnvironment::~ScopedEnvironment()
         qunsetenv(m_name.constData());
 }
 
-QString probeSummary(const FileProbe &probe, bool withTiming)
-{
-    QStringList parts;
-    const auto part = [&](bool shown, const QString &text) {
-        if (shown)
-            parts << text;
-    };
-    part(probe.hasErrors, QStringLiteral("errors"));
-    part(probe.isValidMediaFile, QStringLiteral("valid"));
-    part(probe.isEncrypted, QStringLiteral("encrypted"));
-    part(probe.numberOfStreams != 0, QStringLiteral("streams=%1").arg(probe.numberOfStreams));
-    part(probe.hasVideoTrack, QStringLiteral("video"));
-    part(probe.hasAudioTrack, QStringLiteral("audio"));
-    part(probe.hasSubtitleTrack, QStringLiteral("subtitle"));
-    part(probe.hasAudioTrackWhichHasMoreThanTwoChannels, QStringLiteral("many"));
-    part(probe.videoWidth || probe.videoHeight, QStringLiteral("%1x%2").arg(probe.videoWidth.value_or(0)).arg(probe.videoHeight.value_or(0)));
-    part(probe.videoRatio.has_value(), QStringLiteral("ratio=") + QString::number(probe.videoRatio.value_or(0)));
-    part(withTiming && probe.duration != 0.0, QStringLiteral("duration=") + QString::number(probe.duration, 'g', QLocale::FloatingPointShortest));
-    part(withTiming && probe.bitRate != 0, QStringLiteral("bitRate=%1").arg(probe.bitRate));
-    return parts.join(QLatin1Char(' '));
-}
-
 namespace {
 
-// An executable /bin/sh script called name in folder.
-void writeFakeTool(const QString &folder, const QString &name, const QString &body)
+// The folder, with the scripts given for the tools and the real ffprobe for a sniffer not given.
+QString withTools(const QString &folder, const std::optional<QString> &creatorBody, const std::optional<QString> &snifferBody)
 {
-    QFile file(QDir(folder).filePath(name));
-    if (file.open(QIODevice::WriteOnly) && file.write("#!/bin/sh\n" + body.toUtf8() + "\n") > 0)
-        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-}
-
-QString withTools(const QString &folder, const std::optional<QString> &creatorBody,
-                  const std::optional<QString> &snifferBody)
-{
+    const auto write = [&folder](const char *name, const QString &body) {
+        QFile file(QDir(folder).filePath(QString::fromLatin1(name)));
+        if (file.open(QIODevice::WriteOnly) && file.write("#!/bin/sh\n" + body.toUtf8() + "\n") > 0)
+            file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    };
     if (snifferBody)
-        writeFakeTool(folder, QString::fromLatin1(Tools::sniffer), *snifferBody);
+        write(Tools::sniffer, *snifferBody);
     else
         QFile::link(realTool(Tools::sniffer), QDir(folder).filePath(QString::fromLatin1(Tools::sniffer)));
     if (creatorBody)
-        writeFakeTool(folder, QString::fromLatin1(Tools::creator), *creatorBody);
+        write(Tools::creator, *creatorBody);
     return folder;
 }
 
@@ -137,9 +104,7 @@ FakeTools::FakeTools(const std::optional<QString> &creatorBody, const std::optio
 QStringList FakeTools::runs() const
 {
     QFile file(m_folder.filePath(QStringLiteral("runs")));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts) : QStringList();
 }
 
 }

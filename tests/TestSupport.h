@@ -9,8 +9,6 @@
 #include <memory>
 #include <optional>
 
-class FileProbe;
-
 // Shared pieces of the test suite: clips made with the real transcoder,
 // fake tools, captured diagnostic lines, environment overrides.
 namespace TestSupport {
@@ -50,12 +48,6 @@ private:
     QByteArray m_name;
     std::optional<QByteArray> m_previous;
 };
-
-// A probe in one line, for comparing with a table row: "errors", "valid",
-// "encrypted", "streams=N", "video", "audio", "subtitle", "many" (more than two
-// channels), "WxH", "ratio=R", then "duration=D bitRate=B" when asked; flags
-// that are false and values that are absent or 0 are left out.
-QString probeSummary(const FileProbe &probe, bool withTiming = true);
 
 // Fake tools for one test: a folder named by VELTRANE_RESOURCES, where
 // "sniffer" is the given script or else the real ffprobe and "creator" the

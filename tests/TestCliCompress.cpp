@@ -20,14 +20,6 @@ QStringList entries(const QString &folder)
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
 }
 
-bool allProcessesGone(const QStringList &runs)
-{
-    for (const QString &run : runs)
-        if (::kill(pid_t(run.toLongLong()), 0) == 0)
-            return false;
-    return true;
-}
-
 // A transcoder that logs its process id, reports a little progress and then sleeps: a run to interrupt.
 const QString sleeper = "echo $$ >> \"$RUNS\"\necho 'frame= 1 time=00:00:00.10' >&2\nexec sleep 30";
 
@@ -199,12 +191,12 @@ private slots:
         const ScopedEnvironment bound("VELTRANE_TOOL_TIMEOUT_MS", QString("1000"));
         const CliRun run = runCli({ "compress", "--output", output, "clip.mp4" });
         QVERIFY2(run.status == Cli::failure && (run.out + run.err).contains(message.arg(QDir::currentPath())), qPrintable(describe(run)));
-        QCOMPARE(QFileInfo::exists("out") ? entries("out") : QStringList { "-" }, made ? QStringList() : QStringList { "-" });
+        QVERIFY(QFileInfo::exists("out") == made && entries("out").isEmpty());
         QCOMPARE(tools.runs().size(), made ? 1 : 0);
     }
 
     // Ctrl-C, termination and a closed terminal stop the batch, remove what it wrote, put back the
-    // folder it was replacing, and say so with their own status.
+    // folder it was replacing (cleanup() looks inside), and say so with their own status.
     void cliSignals_data()
     {
         QTest::addColumn<int>("signal");
@@ -225,8 +217,7 @@ private slots:
         QVERIFY(cli.waitForFinished(5000));
         QCOMPARE(cli.exitCode(), status);
         QVERIFY(QString::fromUtf8(cli.readAllStandardError()).contains("put back the folder it replaced"));
-        QCOMPARE(entries("notes"), QStringList { "todo.txt" });
-        QVERIFY(allProcessesGone(tools.runs()));
+        QVERIFY(tools.allGone());
     }
 
     // A name whose bytes are not UTF-8 is refused for that reason, not as missing.

@@ -70,7 +70,6 @@ private slots:
         using R = OutputFolder::Refusal;
         QTest::newRow("exists, not to be replaced") << "" << "old" << false << int(R::exists) << "";
         QTest::newRow("a file is never replaced") << "" << "a file" << true << int(R::notAFolder) << "a file";
-        QTest::newRow("holds an input") << "" << "real" << true << int(R::holdsInput) << "real/input.mp4";
         QTest::newRow("a link to the inputs' folder") << "link" << "linked" << true << int(R::holdsInput) << "input.mp4";
         QTest::newRow("a hard link to an input") << "hardlink" << "old" << true << int(R::holdsInput) << "input.mp4";
         QTest::newRow("a bind mount of the inputs' folder") << "bind" << "view" << true << int(R::holdsInput) << "input.mp4";

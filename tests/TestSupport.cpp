@@ -9,6 +9,9 @@
 #include <QMutex>
 #include <QProcess>
 
+#include <cerrno>
+#include <csignal>
+
 namespace TestSupport {
 
 QString realTool(const char *name)
@@ -57,21 +60,14 @@ QStringList DiagnosticCapture::lines() const
 
 ScopedEnvironment::ScopedEnvironment(const char *name, const std::optional<QString> &value)
     : m_name(name)
+    , m_previous(qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt)
 {
-    if (qEnvironmentVariableIsSet(name))
-        m_previous = qgetenv(name);
-    if (value)
-        qputenv(name, value->toUtf8());
-    else
-        qunsetenv(name);
+    value ? qputenv(name, value->toUtf8()) : qunsetenv(name);
 }
 
 ScopedEnvironment::~ScopedEnvironment()
 {
-    if (m_previous)
-        qputenv(m_name.constData(), *m_previous);
-    else
-        qunsetenv(m_name.constData());
+    m_previous ? qputenv(m_name.constData(), *m_previous) : qunsetenv(m_name.constData());
 }
 
 namespace {
@@ -105,6 +101,14 @@ QStringList FakeTools::runs() const
 {
     QFile file(m_folder.filePath(QStringLiteral("runs")));
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts) : QStringList();
+}
+
+bool FakeTools::allGone() const
+{
+    for (const QString &run : runs())
+        if (::kill(pid_t(run.section(QLatin1Char(' '), 0, 0).toLongLong()), 0) == 0 || errno != ESRCH)
+            return false;
+    return true;
 }
 
 }

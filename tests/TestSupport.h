@@ -61,6 +61,8 @@ public:
     QString path() const { return m_folder.path(); }
     // What the scripts logged to "$RUNS", a line each.
     QStringList runs() const;
+    // Whether every process that logged its id first on a line has ended.
+    bool allGone() const;
 
 private:
     QTemporaryDir m_folder;

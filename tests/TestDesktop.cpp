@@ -34,17 +34,6 @@ QStringList thumbnailed(const FakeTools &tools, qint64 pid, const QString &folde
     return inputs;
 }
 
-// A holder of the application ID that is not a running window: it takes Open
-// and never answers.
-class SilentHolder : public QObject, protected QDBusContext
-{
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Application")
-
-public slots:
-    void Open(const QStringList &, const QVariantMap &) { setDelayedReply(true); }
-};
-
 // A notification server that records what it is asked; a silent one never answers.
 class NotificationServer : public QObject, protected QDBusContext
 {
@@ -177,56 +166,6 @@ private slots:
         QVERIFY(QSettings(m_config.filePath("Veltrane/Veltrane.conf"), QSettings::IniFormat).contains("mainWindow/geometry"));
     }
 
-    // What arrives while the window is being built waits for it; what is not a local file is left out.
-    void requestsWaitForTheWindow()
-    {
-        SingleInstance instance(QDBusConnection::sessionBus());
-        QVERIFY(!instance.handOff({})); // it holds the name now
-        QSignalSpy opened(&instance, &SingleInstance::filesOpened), activated(&instance, &SingleInstance::activated);
-        QDBusConnection client = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "client");
-        const auto release = qScopeGuard([] { QDBusConnection::disconnectFromBus("client"); });
-        QDBusMessage call = QDBusMessage::createMethodCall(applicationId, SingleInstance::objectPath(), "org.freedesktop.Application", "Open");
-        call << QStringList { "https://example.org/a.mp4", "file:///videos/b.mp4" } << QVariantMap();
-        const QDBusPendingCall answer = client.asyncCall(call);
-        QTRY_VERIFY(answer.isFinished());
-        QVERIFY(!answer.isError() && opened.isEmpty() && activated.isEmpty());
-        instance.serve();
-        QCOMPARE(opened, QList<QVariantList> { { QStringList { "/videos/b.mp4" } } });
-        QCOMPARE(activated.count(), 1);
-    }
-
-    void startsOnItsOwn_data()
-    {
-        QTest::addColumn<QString>("bus");    // for the start, empty: the test's
-        QTest::addColumn<QString>("holder"); // of the application ID: "silent" or "none" (the name alone)
-        QTest::newRow("no session bus") << "unix:path=/nonexistent" << QString();
-        QTest::newRow("the holder never answers") << QString() << "silent";
-        QTest::newRow("the holder is something else") << QString() << "none";
-    }
-
-    // The start opens its own window, at the latest once the wait for an answer is over.
-    void startsOnItsOwn()
-    {
-        QFETCH(QString, bus);
-        QFETCH(QString, holder);
-        QDBusConnection connection = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "holder");
-        const auto release = qScopeGuard([] { QDBusConnection::disconnectFromBus("holder"); });
-        SilentHolder silent;
-        if (!holder.isEmpty()) {
-            QVERIFY(holder != "silent" || connection.registerObject(SingleInstance::objectPath(), &silent, QDBusConnection::ExportAllSlots));
-            QVERIFY(connection.registerService(applicationId));
-        }
-        QProcess start;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        if (!bus.isEmpty())
-            environment.insert("DBUS_SESSION_BUS_ADDRESS", bus);
-        start.setProcessEnvironment(environment);
-        start.start(veltrane(), { media(m_clip) });
-        QTRY_COMPARE_WITH_TIMEOUT(thumbnailed(start.processId()), m_listed.mid(0, 1), 20000);
-        start.terminate();
-        QVERIFY(start.waitForFinished(10000));
-    }
-
     void withoutDisplay_data()
     {
         QTest::addColumn<QStringList>("arguments");
@@ -269,62 +208,6 @@ private slots:
                          qPrintable(widget->objectName()));
             }
         }
-    }
-
-    // Tab visits the controls in reading order; the sheet's Cancel takes the focus when it shows.
-    void tabOrder()
-    {
-        const auto d = launch();
-        d->window->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(d->window));
-        d->fileListView->setFocus();
-        QStringList visited;
-        do {
-            visited << QApplication::focusWidget()->objectName();
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        } while (QApplication::focusWidget() != d->fileListView && visited.size() < 10);
-        QCOMPARE(visited, (QStringList { "fileListView", "fileSizeSlider", "outputResolutionSlider", "compressButton" }));
-
-        d->progressCancel->setHidden(false);
-        d->progressWindow->open();
-        QTRY_COMPARE(QApplication::focusWidget(), d->progressCancel);
-        QSignalSpy cancel(d->progressCancel, &QPushButton::clicked);
-        QTest::keyClick(d->progressCancel, Qt::Key_Space);
-        QCOMPARE(cancel.count(), 1);
-        d->progressWindow->hide();
-    }
-
-    void keyboard_data()
-    {
-        QTest::addColumn<QKeySequence>("keys");
-        QTest::addColumn<QString>("action");
-        const std::pair<const char *, const char *> rows[] = {
-            { "Ctrl+O", "actionOpen" },     { "Alt+F, S", "actionSave" }, { "Del", "actionRemove" },
-            { "Alt+E, R", "actionRemove" }, { "Alt+H, H", "actionHelp" }, { "Alt+F, Q", "actionQuit" },
-        };
-        for (const auto &[keys, action] : rows)
-            QTest::newRow(keys) << QKeySequence(keys) << action;
-    }
-
-    // Every command in the menus, by shortcut and by mnemonic.
-    void keyboard()
-    {
-        QFETCH(QKeySequence, keys);
-        QFETCH(QString, action);
-        const auto d = launch();
-        QStringList triggered;
-        for (QAction *each : d->window->findChildren<QAction *>()) {
-            disconnect(each, &QAction::triggered, nullptr, nullptr); // nothing opens, nothing quits
-            connect(each, &QAction::triggered, this, [&triggered, each] { triggered << each->objectName(); });
-        }
-        d->window->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(d->window));
-        d->fileListView->setFocus();
-        for (int i = 0; i < keys.count(); ++i) {
-            QWidget *target = QApplication::activePopupWidget() ? QApplication::activePopupWidget() : QApplication::focusWidget();
-            QTest::keyClick(target, keys[i].key(), keys[i].keyboardModifiers());
-        }
-        QTRY_COMPARE(triggered, QStringList { action });
     }
 
     void batchOnTheDesktop_data()

@@ -14,12 +14,14 @@
 
 namespace WindowTest {
 
-// The controller as main() starts it: window shown, launch done.
-inline std::unique_ptr<AppDelegate> launch()
+// The controller as main() starts it: window shown, launch done; then a pass over files, if any.
+inline std::unique_ptr<AppDelegate> launch(const QList<QUrl> &files = {})
 {
     auto delegate = std::make_unique<AppDelegate>();
     delegate->window->show();
     delegate->applicationDidFinishLaunching();
+    if (!files.isEmpty())
+        delegate->analyzeAndAddFiles(files);
     return delegate;
 }
 
@@ -33,6 +35,13 @@ QList<Widget *> visible(const AppDelegate &delegate)
 
 inline QList<QMessageBox *> visibleAlerts(const AppDelegate &delegate) { return visible<QMessageBox>(delegate); }
 inline QFileDialog *visiblePanel(const AppDelegate &delegate) { return visible<QFileDialog>(delegate).value(0); }
+
+inline void click(const QMessageBox *box, const QString &button)
+{
+    for (QAbstractButton *each : box->buttons())
+        if (each->text() == button)
+            each->click();
+}
 
 inline QList<QUrl> fileUrls(const QStringList &paths)
 {
@@ -63,9 +72,9 @@ inline QString alerts(const AppDelegate &d)
     return shown.join('\n');
 }
 
-// A transcoder that only pretends: thumbnail runs write nothing; a compression run (arguments starting with "-i")
-// logs its process id to $RUNS and goes on as the rest of the script says, its output path in $out. It
-// compresses by copying $TINY, a clip of 1 s that is smaller than any target here (makeTinyClip).
+// A transcoder that only pretends: thumbnail runs write nothing; a compression run (arguments starting with "-i") logs
+// its process id to $RUNS and goes on as the rest of the script says, its output in $out. compresses copies $TINY,
+// a clip of 1 s smaller than any target here (makeTinyClip).
 inline const QString pretend = "[ \"$1\" = \"-i\" ] || exit 0\nfor out; do :; done\necho $$ >> \"$RUNS\"\n";
 inline const QString compresses = "for t in 25 50 75; do echo time=00:00:00.$t >&2; sleep 0.2; done; cp \"$TINY\" \"$out\"";
 

@@ -67,6 +67,17 @@ private slots:
             file = QDir(root.path()).relativeFilePath(file);
         QCOMPARE(files, listed);
     }
+
+    // A folder gives way to its files in place; anything else, even a path
+    // that is gone, stays for intake to refuse by name.
+    void namedPaths()
+    {
+        QTemporaryDir root;
+        make(root.path(), {}, { "videos/b.mp4", "videos/a.mp4", "clip.mp4" });
+        const QString at = root.path() + '/';
+        QCOMPARE(FolderContents::withFolderContents({ at + "gone.mp4", at + "videos", at + "clip.mp4" }),
+                 (QStringList { at + "gone.mp4", at + "videos/a.mp4", at + "videos/b.mp4", at + "clip.mp4" }));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestFolderContents)

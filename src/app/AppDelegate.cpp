@@ -383,9 +383,8 @@ void AppDelegate::prepareOutputFolder(const QString &path)
     if (isBatchRunning())
         return;
     // Nothing is made when nothing could be compressed.
-    if (!Tools::resourcePath(QString::fromLatin1(Tools::creator))) {
-        showAlert(QStringLiteral("Veltrane can't compress:"), Tools::notFoundText(QStringLiteral("transcoder"), Tools::creator),
-                  { Completion::okButton });
+    if (const auto missing = Tools::missingTranscoderText()) {
+        showAlert(QStringLiteral("Veltrane can't compress:"), *missing, { Completion::okButton });
         return;
     }
     QStringList inputs;
@@ -477,7 +476,7 @@ void AppDelegate::finishBatch(const Batch &batch, const QList<RowResult> &result
         return;
     }
     if (written)
-        written->finish(std::any_of(results.cbegin(), results.cend(), [](const RowResult &r) { return r.size > 0; }));
+        written->finish(BatchJob::wroteAnyOutput(results));
     const Completion::Alert text = Completion::completionAlert(batch, results);
     const QList<QUrl> entries = Completion::outputEntries(folder);
     // Not modal: a close request or a signal must still reach the window.

@@ -458,7 +458,7 @@ OrExit<QList<RowResult>> runBatch(const Batch &batch, const CompressOptions &opt
         return 128 + signal;
     }
     const QList<RowResult> results = job.results();
-    folder.finish(std::any_of(results.cbegin(), results.cend(), [](const RowResult &r) { return r.size > 0; }));
+    folder.finish(BatchJob::wroteAnyOutput(results));
     return results;
 }
 
@@ -545,8 +545,8 @@ int compress(const QStringList &arguments, QTextStream &out, QTextStream &err, b
     }
 
     // Nothing is made when nothing could be compressed.
-    if (!Tools::resourcePath(QString::fromLatin1(Tools::creator))) {
-        err << "veltrane-cli compress: " << Tools::notFoundText(QStringLiteral("transcoder"), Tools::creator) << "\n";
+    if (const auto missing = Tools::missingTranscoderText()) {
+        err << "veltrane-cli compress: " << *missing << "\n";
         return failure;
     }
     const OrExit<QList<RowResult>> ran = runBatch(batch, options, err, errIsTerminal);

@@ -73,6 +73,11 @@ QStringList BatchJob::failedInputs(const Batch &batch, const QList<RowResult> &r
     return failed;
 }
 
+bool BatchJob::wroteAnyOutput(const QList<RowResult> &results)
+{
+    return std::any_of(results.cbegin(), results.cend(), [](const RowResult &r) { return r.size > 0; });
+}
+
 // ---- the worker ---------------------------------------------------------------
 
 void BatchJob::post(Event event)

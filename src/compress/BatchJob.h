@@ -58,6 +58,8 @@ public:
 
     // The inputs whose rows failed (cancelled rows are not failures).
     static QStringList failedInputs(const Batch &batch, const QList<RowResult> &results);
+    // Whether any row left an output: what decides that a replaced folder may go.
+    static bool wroteAnyOutput(const QList<RowResult> &results);
 
 signals:
     void rowStarted(qsizetype row);

@@ -11,7 +11,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
-#include <set>
+#include <map>
 #include <sys/stat.h>
 #include <utility>
 
@@ -51,8 +51,7 @@ std::optional<QString> OutputFolder::listedInputInside(const QString &path, cons
 {
     const QString folder = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
     const QString canonicalFolder = QFileInfo(path).canonicalFilePath();
-    std::set<std::pair<dev_t, ino_t>> identities;
-    QList<std::pair<std::pair<dev_t, ino_t>, QString>> byIdentity;
+    std::map<std::pair<dev_t, ino_t>, QString> byIdentity; // the first input of each file
     for (const QString &input : inputs) {
         // Both the path as listed and where it really leads: a listed link
         // into the folder would lose its target just the same.
@@ -62,25 +61,22 @@ std::optional<QString> OutputFolder::listedInputInside(const QString &path, cons
             || isSameOrInside(asListed, canonicalFolder) || isSameOrInside(resolved, canonicalFolder))
             return input;
         struct stat info = {};
-        if (::stat(native(input).constData(), &info) == 0) {
-            identities.insert({ info.st_dev, info.st_ino });
-            byIdentity.append({ { info.st_dev, info.st_ino }, input });
-        }
+        if (::stat(native(input).constData(), &info) == 0)
+            byIdentity.try_emplace({ info.st_dev, info.st_ino }, input);
     }
     // The same files may be reached another way: a bind mount, a hard link.
     struct stat top = {};
-    if (identities.empty() || ::stat(native(folder).constData(), &top) != 0 || !S_ISDIR(top.st_mode))
+    if (byIdentity.empty() || ::stat(native(folder).constData(), &top) != 0 || !S_ISDIR(top.st_mode))
         return std::nullopt;
     std::error_code error;
     for (fs::recursive_directory_iterator it(fs::path(native(folder).toStdString()),
                                              fs::directory_options::skip_permission_denied, error), end;
          !error && it != end; it.increment(error)) {
         struct stat info = {};
-        if (::lstat(it->path().c_str(), &info) != 0 || !identities.count({ info.st_dev, info.st_ino }))
+        if (::lstat(it->path().c_str(), &info) != 0)
             continue;
-        for (const auto &[identity, input] : std::as_const(byIdentity))
-            if (identity == std::pair(info.st_dev, info.st_ino))
-                return input;
+        if (const auto found = byIdentity.find({ info.st_dev, info.st_ino }); found != byIdentity.end())
+            return found->second;
     }
     return std::nullopt;
 }

@@ -78,6 +78,13 @@ QString notFoundText(const QString &role, const char *name)
         .arg(role, QString::fromLatin1(name), resourceFolders().join(QStringLiteral(" or ")));
 }
 
+std::optional<QString> missingTranscoderText()
+{
+    if (resourcePath(QString::fromLatin1(creator)))
+        return std::nullopt;
+    return notFoundText(QStringLiteral("transcoder"), creator);
+}
+
 std::chrono::milliseconds waitBound()
 {
     return limitFromEnvironment<std::chrono::milliseconds>("VELTRANE_TOOL_TIMEOUT_MS", std::chrono::seconds(60));

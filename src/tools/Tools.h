@@ -26,6 +26,8 @@ std::optional<QString> resourcePath(const QString &name);
 
 // "the <role> (<name>) was not found in <folders>", for the user.
 QString notFoundText(const QString &role, const char *name);
+// The transcoder's notFoundText when it is missing: then no batch may begin.
+std::optional<QString> missingTranscoderText();
 
 // A limit a test may set shorter through an environment variable: a positive
 // whole number of Duration's units, or else the fallback.

@@ -383,7 +383,7 @@ void AppDelegate::prepareOutputFolder(const QString &path)
     if (isBatchRunning())
         return;
     // Nothing is made when nothing could be compressed.
-    if (const auto missing = Tools::missingTranscoderText()) {
+    if (const auto missing = BatchJob::cannotRunText()) {
         showAlert(QStringLiteral("Veltrane can't compress:"), *missing, { Completion::okButton });
         return;
     }

@@ -545,7 +545,7 @@ int compress(const QStringList &arguments, QTextStream &out, QTextStream &err, b
     }
 
     // Nothing is made when nothing could be compressed.
-    if (const auto missing = Tools::missingTranscoderText()) {
+    if (const auto missing = BatchJob::cannotRunText()) {
         err << "veltrane-cli compress: " << *missing << "\n";
         return failure;
     }

@@ -2,6 +2,7 @@
 
 #include "tools/Tools.h"
 #include "util/Diagnostics.h"
+#include "util/PrivateFolder.h"
 #include "util/TextFormat.h"
 #include "util/Utils.h"
 
@@ -73,6 +74,13 @@ QStringList BatchJob::failedInputs(const Batch &batch, const QList<RowResult> &r
     return failed;
 }
 
+std::optional<QString> BatchJob::cannotRunText()
+{
+    if (auto missing = Tools::missingTranscoderText())
+        return missing;
+    return PrivateFolder::problem();
+}
+
 bool BatchJob::wroteAnyOutput(const QList<RowResult> &results)
 {
     return std::any_of(results.cbegin(), results.cend(), [](const RowResult &r) { return r.size > 0; });
@@ -118,6 +126,8 @@ void BatchJob::deliverEvents()
 void BatchJob::work()
 {
     const auto creator = Tools::resourcePath(QString::fromLatin1(Tools::creator));
+    // Without a working folder a two-pass log would have nowhere safe to go.
+    const std::optional<QString> noWorkingFolder = PrivateFolder::problem();
     const qsizetype n = m_batch.count();
     QList<RowResult> results;
     for (qsizetype i = 0; i < n; ++i) {
@@ -137,7 +147,9 @@ void BatchJob::work()
         // The "Percent : " diagnostic lines.
         listener.chunk = [this, i, n](const QByteArray &chunk) { handleTranscoderOutput(chunk, i, n, m_batch.durations); };
         RowEncoder encoder(m_batch, i, m_options, m_cancelled, m_processId, listener);
-        const RowResult result = creator ? encoder.encode(*creator) : RowResult { RowOutcome::failedToStart };
+        const RowResult result = noWorkingFolder ? RowResult { RowOutcome::failedToStart, 0, *noWorkingFolder }
+            : creator                            ? encoder.encode(*creator)
+                                                 : RowResult { RowOutcome::failedToStart };
         results.append(result);
         reportProgress(double(i + 1) / double(n) * 100, i, result.attempts);
         post({ .kind = Event::rowFinished, .row = i, .result = result });

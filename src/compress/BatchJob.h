@@ -58,6 +58,10 @@ public:
 
     // The inputs whose rows failed (cancelled rows are not failures).
     static QStringList failedInputs(const Batch &batch, const QList<RowResult> &results);
+    // Why no batch can run now, for the user: the transcoder is missing, or
+    // there is no working folder for its pass logs. Nothing when one can.
+    static std::optional<QString> cannotRunText();
+
     // Whether any row left an output: what decides that a replaced folder may go.
     static bool wroteAnyOutput(const QList<RowResult> &results);
 

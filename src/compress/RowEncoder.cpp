@@ -2,6 +2,7 @@
 
 #include "compress/OutputCheck.h"
 #include "compress/TranscoderCommand.h"
+#include "util/Paths.h"
 #include "util/PrivateFolder.h"
 #include "util/TextFormat.h"
 
@@ -45,8 +46,15 @@ QString overBy(double size, double target)
     return QString::number((size / target - 1) * 100, 'f', 1) + QStringLiteral(" %");
 }
 
-bool removeFile(const QString &path) { return QFileInfo(path).isFile() && QFile::remove(path); }
+}
 
+// The one way a row deletes a file: only one inside the batch's folder or the
+// private folder, so an empty or relative path never reaches a delete.
+bool RowEncoder::removeFile(const QString &path) const
+{
+    if (!Paths::isInside(path, m_batch.outputFolder) && !PrivateFolder::holds(path))
+        return false;
+    return QFileInfo(path).isFile() && QFile::remove(path);
 }
 
 RowEncoder::RowEncoder(const Batch &batch, qsizetype row, EncodeOptions options, const std::atomic<bool> &cancelled,
@@ -274,8 +282,11 @@ RowResult RowEncoder::finish(const QString &note)
 
 void RowEncoder::removeWorkFiles() const
 {
-    const QFileInfo log(logPathOf(m_row));
-    for (const QFileInfo &file : log.dir().entryInfoList({ log.fileName() + QLatin1Char('*') }, QDir::Files))
-        QFile::remove(file.filePath());
+    const QString logPath = logPathOf(m_row);
+    const QFileInfo log(logPath);
+    if (PrivateFolder::holds(logPath)) {
+        for (const QFileInfo &file : log.dir().entryInfoList({ log.fileName() + QLatin1Char('*') }, QDir::Files))
+            removeFile(file.filePath());
+    }
     QDir().rmdir(workFolder(m_batch)); // only when empty: another row may still use it
 }

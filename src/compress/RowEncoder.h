@@ -76,6 +76,7 @@ private:
     // The best output so far under the planned name; note ends its reason.
     RowResult finish(const QString &note = {});
     void report(double fraction, int pass);
+    bool removeFile(const QString &path) const;
     void removeWorkFiles() const;
 
     const Batch &m_batch;

@@ -1,5 +1,7 @@
 #include "util/Paths.h"
 
+#include <QDir>
+
 namespace Paths {
 
 namespace {
@@ -32,6 +34,22 @@ QString baseName(const QString &path)
     const QString name = lastComponent(path);
     const qsizetype dot = extensionDot(name);
     return dot < 0 ? name : name.left(dot);
+}
+
+bool isInside(const QString &path, const QString &folder)
+{
+    if (!QDir::isAbsolutePath(path) || !QDir::isAbsolutePath(folder))
+        return false;
+    const QString cleanFolder = QDir::cleanPath(folder);
+    const QString prefix = cleanFolder.endsWith(QLatin1Char('/')) ? cleanFolder : cleanFolder + QLatin1Char('/');
+    const QString cleanPath = QDir::cleanPath(path);
+    return cleanPath != cleanFolder && cleanPath.startsWith(prefix);
+}
+
+bool isSameOrInside(const QString &path, const QString &folder)
+{
+    return QDir::isAbsolutePath(path) && QDir::isAbsolutePath(folder)
+        && (QDir::cleanPath(path) == QDir::cleanPath(folder) || isInside(path, folder));
 }
 
 }

@@ -15,4 +15,12 @@ QString lastExtension(const QString &path);
 // The last component without its last extension.
 QString baseName(const QString &path);
 
+// Whether path lies strictly below folder, both absolute, by their cleaned
+// text (no link is followed). An empty or relative path is inside nothing:
+// what a clean-up may delete is decided here.
+bool isInside(const QString &path, const QString &folder);
+
+// path is folder, or inside it.
+bool isSameOrInside(const QString &path, const QString &folder);
+
 }

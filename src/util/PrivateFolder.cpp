@@ -1,12 +1,16 @@
 #include "util/PrivateFolder.h"
 
+#include "util/Paths.h"
+
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 
 #include <cerrno>
 #include <csignal>
+#include <cstring>
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,8 +19,62 @@ namespace PrivateFolder {
 namespace {
 
 const QString prefix = QStringLiteral("veltrane-");
+const QString fallbackRoot = QStringLiteral("/tmp");
 
 bool processGone(qint64 pid) { return pid > 0 && ::kill(pid_t(pid), 0) != 0 && errno == ESRCH; }
+
+// The folders a working folder may be made in: TMPDIR when it is an absolute
+// path, then /tmp. A relative or empty TMPDIR would put working files (and
+// their clean-up) in whatever folder the process started in.
+QStringList roots()
+{
+    QStringList roots;
+    const QString fromEnvironment = QDir::cleanPath(qEnvironmentVariable("TMPDIR"));
+    if (!fromEnvironment.isEmpty() && QDir::isAbsolutePath(fromEnvironment) && fromEnvironment != QLatin1String("/"))
+        roots << fromEnvironment;
+    if (!roots.contains(fallbackRoot))
+        roots << fallbackRoot;
+    return roots;
+}
+
+struct Folder
+{
+    QString path;
+    QString problem;
+
+    Folder()
+    {
+        const QStringList candidates = roots();
+        int error = 0;
+        for (const QString &root : candidates) {
+            removeLeftovers(root);
+            QByteArray name = QFile::encodeName(
+                QStringLiteral("%1/%2%3-XXXXXX").arg(root, prefix).arg(QCoreApplication::applicationPid()));
+            if (::mkdtemp(name.data())) { // mode 0700
+                path = QFile::decodeName(name);
+                return;
+            }
+            error = errno;
+        }
+        // Named where it was last tried: the fallback, after TMPDIR failed.
+        problem = QStringLiteral("Veltrane can't make its working folder in %1: %2")
+                      .arg(candidates.last(), QString::fromLocal8Bit(std::strerror(error)));
+    }
+
+    ~Folder()
+    {
+        if (!path.isEmpty()) {
+            std::error_code ignored;
+            std::filesystem::remove_all(std::filesystem::path(QFile::encodeName(path).toStdString()), ignored);
+        }
+    }
+};
+
+const Folder &folder()
+{
+    static const Folder made;
+    return made;
+}
 
 }
 
@@ -39,20 +97,21 @@ int removeLeftovers(const QString &root)
     return removed;
 }
 
-QString path()
+QString path() { return folder().path; }
+
+std::optional<QString> problem()
 {
-    static const QTemporaryDir folder = [] {
-        const QString root = QDir::tempPath();
-        removeLeftovers(root);
-        return QTemporaryDir(QStringLiteral("%1/%2%3-XXXXXX").arg(root, prefix).arg(QCoreApplication::applicationPid()));
-    }();
-    return folder.isValid() ? folder.path() : QString();
+    if (folder().path.isEmpty())
+        return folder().problem;
+    return std::nullopt;
 }
 
 QString filePath(const QString &name)
 {
-    const QString folder = path();
-    return folder.isEmpty() ? QString() : folder + QLatin1Char('/') + name;
+    const QString here = path();
+    return here.isEmpty() || name.isEmpty() ? QString() : here + QLatin1Char('/') + name;
 }
+
+bool holds(const QString &candidate) { return Paths::isInside(candidate, path()); }
 
 }

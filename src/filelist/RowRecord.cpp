@@ -30,6 +30,10 @@ QVariantMap make(const FileProbe &probe, const QVariant &coverArt)
         { RowKeys::videoPrimaries, probe.videoPrimaries },
         { RowKeys::videoMatrix, probe.videoMatrix },
         { RowKeys::videoFieldOrder, probe.videoFieldOrder },
+        { RowKeys::videoFrameRate, probe.videoFrameRate },
+        { RowKeys::videoBaseFrameRate, probe.videoBaseFrameRate },
+        { RowKeys::audioTrackCount, probe.audioTrackCount },
+        { RowKeys::subtitleTrackCount, probe.subtitleTrackCount },
     };
 }
 

@@ -28,6 +28,10 @@ inline const QString videoTransfer = QStringLiteral("videoTransfer");     // tex
 inline const QString videoPrimaries = QStringLiteral("videoPrimaries");   // text "bt2020"
 inline const QString videoMatrix = QStringLiteral("videoMatrix");         // text "bt2020nc"
 inline const QString videoFieldOrder = QStringLiteral("videoFieldOrder"); // text "tt"
+inline const QString videoFrameRate = QStringLiteral("videoFrameRate");     // double, frames a second; 0 unknown
+inline const QString videoBaseFrameRate = QStringLiteral("videoBaseFrameRate"); // double, the timestamps' rate
+inline const QString audioTrackCount = QStringLiteral("audioTrackCount");       // int
+inline const QString subtitleTrackCount = QStringLiteral("subtitleTrackCount"); // int
 }
 
 namespace RowRecord {

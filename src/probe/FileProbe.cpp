@@ -36,6 +36,16 @@ bool isQuarterTurn(const JSON &stream)
     return false;
 }
 
+// "30000/1001" as frames a second; 0 for "0/0" or anything else.
+double frameRateOf(const JSON &rate)
+{
+    const QStringList parts = rate.stringValue().split(QLatin1Char('/'));
+    const double numerator = parts.value(0).toDouble();
+    const double denominator = parts.size() == 2 ? parts.at(1).toDouble() : 1.0;
+    const double fps = denominator > 0 ? numerator / denominator : 0.0;
+    return std::isfinite(fps) && fps > 0 ? fps : 0.0;
+}
+
 std::optional<double> ratioOf(std::optional<qint64> width, std::optional<qint64> height)
 {
     if (!width || !height)
@@ -182,11 +192,10 @@ void FileProbe::deriveFromReport(const QString &path, const QByteArray &bytes)
         }
     }
     for (qint64 i = 0; i < n; ++i) {
-        if (streams[i]["codec_type"].isText("audio")) {
-            hasAudioTrack = true;
-            break;
-        }
+        if (streams[i]["codec_type"].isText("audio"))
+            ++audioTrackCount;
     }
+    hasAudioTrack = audioTrackCount > 0;
     for (qint64 i = 0; i < n; ++i) {
         const JSON channels = streams[i]["channels"];
         if (channels == JSON::nullValue())
@@ -199,11 +208,10 @@ void FileProbe::deriveFromReport(const QString &path, const QByteArray &bytes)
     for (qint64 i = 0; i < n; ++i) {
         const JSON stream = streams[i];
         if (stream["codec_type"].isText("subtitle") && !stream["codec_tag_string"].isText("text")
-            && stream["codec_name"] != JSON::nullValue()) {
-            hasSubtitleTrack = true;
-            break;
-        }
+            && stream["codec_name"] != JSON::nullValue())
+            ++subtitleTrackCount;
     }
+    hasSubtitleTrack = subtitleTrackCount > 0;
 
     duration = report["format"]["duration"].doubleValue();
     bitRate = report["format"]["bit_rate"].integerValue();
@@ -263,6 +271,8 @@ void FileProbe::takeDimensions(const JSON &stream, std::optional<qint64> width, 
     videoMatrix = stream["color_space"].stringValue();
     videoFieldOrder = stream["field_order"].stringValue();
     videoBitDepth = bitDepthOf(stream);
+    videoFrameRate = frameRateOf(stream["avg_frame_rate"]);
+    videoBaseFrameRate = frameRateOf(stream["r_frame_rate"]);
     hasVideoTrack = true;
     videoWidth = width;
     videoHeight = height;

@@ -55,6 +55,14 @@ public:
     QString videoMatrix;
     QString videoFieldOrder;
     int videoBitDepth = 0; // 0 when not known
+    // Frames a second of the chosen video stream: on average, and the rate
+    // its timestamps are based on (they differ for variable frame rate); 0
+    // when not known.
+    double videoFrameRate = 0;
+    double videoBaseFrameRate = 0;
+    // Tracks of each kind, counted as hasAudioTrack and hasSubtitleTrack see them.
+    int audioTrackCount = 0;
+    int subtitleTrackCount = 0;
     // PQ or HLG: a high dynamic range picture.
     static bool isHDRTransfer(const QString &transfer);
     // Fields in either order: tt, bb, tb, bt.

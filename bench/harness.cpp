@@ -392,7 +392,7 @@ int responsivenessMode(const Options &options)
             Batch::plan(delegate.fileListArrayController->rows(), options.output,
                         Planning::Target::ofSmallest(delegate.fileSizeSlider->value()),
                         delegate.outputResolutionSlider->value())
-                .argumentLists;
+                .plannedArgumentLists();
         QTimer::singleShot(0, &loop, [&, program = *creator, lists] {
             batchStalls.start();
             raw = std::thread([&loop, program, lists] {

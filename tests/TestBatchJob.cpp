@@ -28,6 +28,8 @@ case $name in
   slow*) for i in $(seq 100); do sleep 0.1; done ;;
   late*) sleep 0.3; echo 'frame= 50 time=00:00:00.50' >&2; sleep 0.3; echo 'frame= 75 time=00:00:03.00' >&2; small ;;
   big*) if [ $pass = 0 ]; then cp "$CLIPS/big.mp4" "$output"; else small; fi ;;
+  pass2fail*) case $pass in 0) sleep 0.3; cp "$CLIPS/big.mp4" "$output" ;; 1) small ;; 2) head -c 3000 "$CLIPS/big.mp4" > "$output"; exit 3 ;; esac ;;
+  noaudio*|tracks*) cp "$CLIPS/$([ "${name#tracks}" = "$name" ] || echo sound)tiny.mp4" "$output" ;;
   huge*) cp "$CLIPS/big.mp4" "$output" ;;
   heading*) if [ $pass = 0 ]; then cp "$CLIPS/big.mp4" "$output"; echo 'frame= 15 time=00:00:00.60' >&2; exec sleep 10; else small; fi ;;
   junk*) printf data > "$output" ;;
@@ -44,12 +46,12 @@ Batch batchOf(const QStringList &names, const QString &folder)
 {
     Batch batch;
     batch.outputFolder = folder;
+    // A name that starts with "noaudio" or "tracks" has sound, the latter 8 tracks of it and 2 of subtitles.
     for (const QString &name : names) {
-        batch.inputs << "/in/" + name + ".mov";
-        batch.outputs << folder + '/' + name + ".mp4";
-        batch.argumentLists << QStringList { "-i", batch.inputs.last(), "-b:v", "100.0k", "-y", batch.outputs.last() };
-        batch.durations << 2.0;
-        batch.targetSizes << target;
+        const bool sound = name.startsWith("noaudio") || name.startsWith("tracks");
+        batch.rows << RowPlan { .input = "/in/" + name + ".mov", .output = folder + '/' + name + ".mp4", .duration = 2.0,
+                                .targetBytes = target, .videoKbps = 100, .audioKbps = sound ? std::optional(32.0) : std::nullopt,
+                                .frameRate = 25, .audioTracks = name.startsWith("tracks") ? 8 : sound, .subtitleTracks = name.startsWith("tracks") ? 2 : 0 };
     }
     return batch;
 }
@@ -69,7 +71,7 @@ class TestBatchJob : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_clips; // tiny.mp4 and big.mp4 of 2 s, short.mp4 of 1 s
+    QTemporaryDir m_clips; // tiny.mp4, soundtiny.mp4 (with sound) and big.mp4 of 2 s, short.mp4 of 1.52 s
     std::optional<TestSupport::ScopedEnvironment> m_clipsVariable;
 
 private slots:
@@ -79,7 +81,9 @@ private slots:
         const QStringList noise { "-f", "lavfi", "-i", "testsrc=s=320x240:r=25:d=2,noise=alls=40:allf=t", "-pix_fmt", "yuv420p" };
         QVERIFY(makeClip(m_clips.filePath("big.mp4"), noise + QStringList { "-b:v", "1M" }));
         QVERIFY(makeClip(m_clips.filePath("tiny.mp4"), { "-f", "lavfi", "-i", "color=s=32x32:r=25:d=2", "-pix_fmt", "yuv420p" }));
-        QVERIFY(makeClip(m_clips.filePath("short.mp4"), { "-f", "lavfi", "-i", "color=s=32x32:r=25:d=1", "-pix_fmt", "yuv420p" }));
+        QVERIFY(makeClip(m_clips.filePath("short.mp4"), { "-f", "lavfi", "-i", "color=s=32x32:r=25:d=1.52", "-pix_fmt", "yuv420p" }));
+        QVERIFY(makeClip(m_clips.filePath("soundtiny.mp4"), { "-f", "lavfi", "-i", "color=s=32x32:r=25:d=2", "-f", "lavfi", "-i",
+                                                              "anullsrc=r=8000:cl=mono", "-t", "2", "-pix_fmt", "yuv420p", "-b:a", "8k" }));
         QVERIFY(QFileInfo(m_clips.filePath("tiny.mp4")).size() < target && QFileInfo(m_clips.filePath("big.mp4")).size() > 2 * target);
         m_clipsVariable.emplace("CLIPS", m_clips.path());
     }
@@ -191,7 +195,14 @@ private slots:
         QTest::newRow("truncated, disk full") << "full-a" << automatic << "U" << "0" << "not a playable video; the disk may be full; its output";
         QTest::newRow("failed, disk full") << "nospace-a" << automatic << "E" << "0"
                                            << "the transcoder reported an error; the disk may be full; its output was removed";
-        QTest::newRow("shorter than its input") << "short-a" << automatic << "U" << "0" << "the output is 1 s long, the input 2 s";
+        // A quarter short is a cut output, however short the clip.
+        QTest::newRow("shorter than its input") << "short-a" << automatic << "U" << "0" << "the output is 1.52 s long, the input 2 s";
+        QTest::newRow("lost its audio") << "noaudio-a" << automatic << "U" << "0" << "the output lost the input's audio; its output was removed";
+        QTest::newRow("tracks left out") << "tracks-a" << automatic << "S" << "0" << "compressed | kept 1 of 8 audio tracks; left out 2 subtitle tracks";
+        // Every encode's file goes with it when it fails; an earlier output that came out over stays, said so.
+        QTest::newRow("second pass fails, two passes") << "pass2fail-a" << two << "E" << "12" << "reported an error; its output was removed";
+        QTest::newRow("second pass fails after an output") << "pass2fail-a" << automatic << "O" << "012"
+                                                           << "a further encode failed: the transcoder reported an error, and its file was removed";
         QTest::newRow("stalled") << "stall-a" << automatic << "T" << "0" << "the transcoder stopped making progress";
     }
     void encodes()
@@ -216,7 +227,8 @@ private slots:
 
         const RowResult result = job.results().value(0);
         QCOMPARE(letters(job.results()), outcome);
-        QVERIFY2(result.description().contains(reason), qPrintable(result.description()));
+        const QString said = result.description() + (result.notes.isEmpty() ? QString() : " | " + result.notes.join("; "));
+        QVERIFY2(said.contains(reason), qPrintable(said));
         QString passesRun;
         for (const QString &run : tools.runs())
             passesRun += run.section(' ', 2, 2);

@@ -27,6 +27,16 @@ QStringList tree(const QString &root)
     return entries;
 }
 
+class ScopedCurrentFolder
+{
+public:
+    explicit ScopedCurrentFolder(const QString &folder) : m_previous(QDir::currentPath()) { QDir::setCurrent(folder); }
+    ~ScopedCurrentFolder() { QDir::setCurrent(m_previous); }
+
+private:
+    QString m_previous;
+};
+
 bool write(const QString &path, const QByteArray &content)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
@@ -74,6 +84,13 @@ private slots:
         QTest::newRow("a hard link to an input") << "hardlink" << "old" << true << int(R::holdsInput) << "input.mp4";
         QTest::newRow("a bind mount of the inputs' folder") << "bind" << "view" << true << int(R::holdsInput) << "input.mp4";
         QTest::newRow("no parent") << "" << "missing/new" << false << int(R::cannotCreate) << "No such file or directory";
+        // Replacing deletes what the folder held: never where the user stands, lives, or another disk hangs.
+        QTest::newRow("the current folder") << "cd old" << "old" << true << int(R::unsafe) << "it is the current folder";
+        QTest::newRow("above the current folder") << "cd old/deeper" << "old" << true << int(R::unsafe) << "it holds the current folder";
+        QTest::newRow("the home folder") << "home old" << "old" << true << int(R::unsafe) << "it is your home folder";
+        QTest::newRow("a mount inside") << "mount old/usb" << "old" << true << int(R::unsafe) << "mounted inside it, at";
+        QTest::newRow("a mount on it") << "mount old" << "old" << true << int(R::unsafe) << "a file system is mounted on it";
+        QTest::newRow("another run writes it") << "busy" << "old" << true << int(R::busy) << "";
     }
     void refusals()
     {
@@ -92,6 +109,26 @@ private slots:
                 QSKIP("a bind mount needs root");
             m_mounts << at("view");
         }
+        std::optional<ScopedCurrentFolder> current;
+        std::optional<TestSupport::ScopedEnvironment> home;
+        std::optional<OutputFolder> other;
+        if (setup.startsWith("cd ")) {
+            QVERIFY(QDir().mkpath(at(setup.mid(3))));
+            current.emplace(at(setup.mid(3)));
+        }
+        if (setup.startsWith("home "))
+            home.emplace("HOME", at(setup.mid(5)));
+        if (setup.startsWith("mount ")) {
+            QVERIFY(QDir().mkpath(at(setup.mid(6))));
+            if (QProcess::execute("mount", { "-t", "tmpfs", "tmpfs", at(setup.mid(6)) }) != 0)
+                QSKIP("a mount needs root");
+            m_mounts << at(setup.mid(6));
+        }
+        if (setup == "busy") {
+            auto first = OutputFolder::create(at(path), replace, {});
+            QVERIFY(std::holds_alternative<OutputFolder>(first));
+            other.emplace(std::move(std::get<OutputFolder>(first)));
+        }
         const QStringList before = tree(m_root->path());
         auto made = OutputFolder::create(at(path), replace, { at("real/input.mp4") });
         QVERIFY(std::holds_alternative<OutputFolder::Refusal>(made));
@@ -101,7 +138,8 @@ private slots:
         QCOMPARE(tree(m_root->path()), before); // nothing moved, nothing made
     }
 
-    // After a batch: kept with an output, given back without one or when let go of (a cancel).
+    // While a batch runs the user's folder is as it was; it is only ever replaced by a finished
+    // batch that wrote something. A link is replaced as a link: what it leads to is never touched.
     void endings_data()
     {
         QTest::addColumn<QString>("path");
@@ -112,9 +150,12 @@ private slots:
         QTest::newRow("replaced, nothing written") << "old" << "nothing" << untouched;
         QTest::newRow("replaced, let go of") << "old" << "destroyed" << untouched;
         QTest::newRow("new, nothing written") << "new" << "nothing" << untouched + QStringList { "new/" };
+        QTest::newRow("new, an output written") << "new" << "output" << untouched + QStringList { "new/", "new/out.mp4=new" };
         QTest::newRow("new, let go of") << "new" << "destroyed" << untouched;
-        // The link goes aside and comes back; what it leads to is never touched.
         QTest::newRow("a link to a folder, let go of") << "linked" << "destroyed" << untouched + QStringList { "linked -> OLD" };
+        QTest::newRow("a link to a folder, replaced") << "linked" << "output" << untouched + QStringList { "linked/", "linked/out.mp4=new" };
+        // The exchange needs both; a folder the user moved away meanwhile leaves the place free.
+        QTest::newRow("replaced, gone meanwhile") << "old" << "gone" << QStringList { "a file=text", "old/", "old/out.mp4=new" };
     }
     void endings()
     {
@@ -123,18 +164,46 @@ private slots:
         QFETCH(QStringList, after);
         if (path == "linked")
             QVERIFY(QFile::link(at("old"), at("linked")));
+        const QStringList before = tree(m_root->path());
         {
             auto made = OutputFolder::create(at(path), true, { at("real/input.mp4") });
             QVERIFY(std::holds_alternative<OutputFolder>(made));
             OutputFolder folder = std::move(std::get<OutputFolder>(made));
-            QVERIFY(QFileInfo(at(path)).isDir() && !QFileInfo(at(path)).isSymLink() && QDir(at(path)).isEmpty());
+            QCOMPARE(QFileInfo(folder.workPath()).fileName(), "." + path + ".veltrane-partial");
+            QCOMPARE(tree(m_root->path()).filter(QRegularExpression("^(?!\\.)")), before);
             if (ending != "nothing")
-                QVERIFY(write(at(path) + "/out.mp4", "new"));
+                QVERIFY(write(folder.workPath() + "/out.mp4", "new"));
+            if (ending == "gone")
+                QVERIFY(QDir(at(path)).removeRecursively());
             if (ending != "destroyed")
-                folder.finish(ending == "output");
+                QCOMPARE(folder.finish(ending != "nothing"), std::nullopt);
         }
         after.replaceInStrings("OLD", at("old")).sort();
         QCOMPARE(tree(m_root->path()).filter(QRegularExpression("^(?!real)")), after);
+    }
+
+    // A run killed mid-batch leaves the user's folder as it was and its work beside it; the next
+    // start removes the work and says so. An entry whose run is alive, or that names a folder not
+    // ours, is left alone.
+    void killedRun()
+    {
+        const TestSupport::ScopedEnvironment state("XDG_STATE_HOME", at("state"));
+        QProcess child;
+        child.setProgram(QCoreApplication::applicationFilePath());
+        child.setArguments({ "holdFolder", at("old") });
+        child.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
+        child.start();
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(at(".old.veltrane-partial/out.mp4")), 10000);
+        QCOMPARE(OutputFolder::recoverLeftovers(), QStringList()); // alive: its lock is held
+        child.kill();
+        QVERIFY(child.waitForFinished(5000));
+        QCOMPARE(tree(at("old")), QStringList { "keep.txt=mine" });
+        QVERIFY(write(at("state/veltrane/runs/run-forged"), "{\"path\": \"" + at("a file").toUtf8() + "\", \"work\": \"" + at("old").toUtf8() + "\"}"));
+        QCOMPARE(OutputFolder::recoverLeftovers(),
+                 QStringList { "A batch writing “" + at("old") + "” was stopped before it finished; its unfinished files were removed." });
+        QVERIFY(!QFileInfo::exists(at(".old.veltrane-partial")) && QFileInfo(at("a file")).isFile());
+        QCOMPARE(tree(at("old")), QStringList { "keep.txt=mine" });
+        QVERIFY(QDir(at("state/veltrane/runs")).isEmpty());
     }
 
     // A killed process's folder goes; a live one's, a link, anything not
@@ -161,5 +230,19 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestOutputFolder)
+// Started as "holdFolder PATH": makes PATH's work folder, writes into it and waits to be killed.
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    if (argc == 3 && QByteArray(argv[1]) == "holdFolder") {
+        auto made = OutputFolder::create(QString::fromLocal8Bit(argv[2]), true, {});
+        if (!std::holds_alternative<OutputFolder>(made))
+            return 1;
+        write(std::get<OutputFolder>(made).workPath() + "/out.mp4", "new");
+        ::pause();
+        return 0;
+    }
+    TestOutputFolder test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "TestOutputFolder.moc"

@@ -86,6 +86,9 @@ private slots:
         QTest::newRow("75% of 1366x768, stale 5.1 flag") << row(600, false, { 1366, 768 }, true) << 75.0
                                                          << "-b:v 728.0k -vf scale=1024:576,setsar=1:1";
         QTest::newRow("99.6% of 1920x1080") << row(600, false) << 99.6 << "-b:v 728.0k -vf scale=1912:1076,setsar=1:1";
+        // 4:2:0 takes no odd side: a pixel goes at full size; a scaled size is even already.
+        QTest::newRow("321x241") << row(600, false, { 321, 241 }) << 100.0 << "-b:v 728.0k -vf crop=trunc(iw/2)*2:trunc(ih/2)*2";
+        QTest::newRow("50% of 321x241") << row(600, false, { 321, 241 }) << 50.0 << "-b:v 728.0k -vf scale=160:120,setsar=1:1";
         // HDR is tone-mapped, fields are made frames, both before the scaling, in one chain; the output is tagged BT.709.
         const QVariantMap hlg = source(row(600, false), "arib-std-b67 bt2020 bt2020nc progressive");
         QTest::newRow("HLG") << hlg << 100.0 << "-b:v 728.0k -vf " + toneMapped.arg("arib-std-b67", "bt2020", "bt2020nc") + ' ' + bt709Tags;
@@ -109,10 +112,11 @@ private slots:
     // The passes of a two-pass encode carry the planned list; the first leaves audio out.
     void passes()
     {
-        const QStringList list = planned(row(600, true, { 1920, 1080 }, true), 55, 50);
-        QCOMPARE(TranscoderCommand::passArguments(list, 1, "/log", "/work/p1.mp4"),
+        const RowPlan plan = TranscoderCommand::planRow("/in/a.mov", "/out/a.mp4", row(600, true, { 1920, 1080 }, true),
+                                                        Planning::Target::ofSmallest(55).bytes(100'000'000), 50);
+        QCOMPARE(plan.arguments("/work/p1.mp4", 1, std::nullopt, "/log"),
                  head + QString("-b:v 600.0k -vf scale=960:540,setsar=1:1 -an -pass 1 -passlogfile /log -y /work/p1.mp4").split(' '));
-        QCOMPARE(TranscoderCommand::passArguments(list, 2, "/log", "/out/a.mp4", 312.5),
+        QCOMPARE(plan.arguments("/out/a.mp4", 2, 312.5, "/log"),
                  head + QString("-ac 2 -b:v 312.5k -b:a 128.0k -vf scale=960:540,setsar=1:1 -pass 2 -passlogfile /log -y /out/a.mp4").split(' '));
     }
 
@@ -143,14 +147,16 @@ private slots:
     {
         const QList<QVariantMap> rows { row(600, true, {}, false, 200'000'000, "/a/clip.mov"), row(300, false, {}, false, 80'000'000, "/b/clip.mkv") };
         const Batch batch = Batch::plan(rows, "/out", Planning::Target::ofSmallest(55), 100);
-        QCOMPARE(batch.outputs, (QStringList { "/out/clip.mp4", "/out/clip (2).mp4" }));
-        QCOMPARE(batch.targetSizes, (QList<qint64> { 44'000'000, 44'000'000 }));
+        QCOMPARE(batch.rows.at(0).output, "/out/clip.mp4");
+        QCOMPARE(batch.rows.at(1).output, "/out/clip (2).mp4");
+        QVERIFY(batch.rows.at(0).targetBytes == 44'000'000 && batch.rows.at(1).targetBytes == 44'000'000);
         // 44 MB over 600 s: T = 583; over 300 s: T = 1165.
-        QCOMPARE(batch.argumentLists.at(0).mid(12, 4), (QStringList { "-b:v", "455.0k", "-b:a", "128.0k" }));
-        QCOMPARE(batch.argumentLists.at(1).mid(12, 2), (QStringList { "-b:v", "1165.0k" }));
+        const QList<QStringList> lists = batch.plannedArgumentLists();
+        QCOMPARE(lists.at(0).mid(12, 4), (QStringList { "-b:v", "455.0k", "-b:a", "128.0k" }));
+        QCOMPARE(lists.at(1).mid(12, 2), (QStringList { "-b:v", "1165.0k" }));
         const Batch inBytes = Batch::plan(rows, "/out", Planning::Target::exactly(44'000'000), 100);
-        QCOMPARE(inBytes.argumentLists, batch.argumentLists);
-        QCOMPARE(inBytes.targetSizes, batch.targetSizes);
+        QCOMPARE(inBytes.plannedArgumentLists(), lists);
+        QCOMPARE(inBytes.rows.at(1).targetBytes, batch.rows.at(1).targetBytes);
         QCOMPARE(Batch::argumentListsText({ { "-i", "say \"hi\".mov" }, { "back\\slash", "two\nlines" } }),
                  QStringLiteral("[[\"-i\", \"say \\\"hi\\\".mov\"], [\"back\\\\slash\", \"two\\nlines\"]]"));
     }

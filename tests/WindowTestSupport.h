@@ -80,7 +80,9 @@ inline const QString compresses = "for t in 25 50 75; do echo time=00:00:00.$t >
 
 inline bool makeTinyClip(const QString &path)
 {
-    return TestSupport::makeClip(path, { "-f", "lavfi", "-i", "color=s=32x32:r=25:d=1", "-pix_fmt", "yuv420p" });
+    // With sound, as the inputs have: an output that lost its audio is no output.
+    return TestSupport::makeClip(path, { "-f", "lavfi", "-i", "color=s=32x32:r=25:d=1", "-f", "lavfi", "-i", "anullsrc=r=8000:cl=mono",
+                                         "-t", "1", "-pix_fmt", "yuv420p", "-b:a", "8k" });
 }
 
 // True while a process with this id exists (a reaped child is gone).

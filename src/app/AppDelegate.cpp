@@ -134,6 +134,10 @@ void AppDelegate::applicationDidFinishLaunching()
     connect(&NotificationCenter::defaultCenter(), &NotificationCenter::posted, this,
             &AppDelegate::filesAddedByDragAndDropWithNotification);
     resetControls();
+    // What a killed run left behind is dealt with, and told, before anything else.
+    if (const QStringList recovered = OutputFolder::recoverLeftovers(); !recovered.isEmpty())
+        showAlert(QStringLiteral("Veltrane cleaned up after a batch that was stopped:"), recovered.join(QLatin1Char('\n')),
+                  { Completion::okButton });
 }
 
 bool AppDelegate::applicationShouldHandleReopen(bool hasVisibleWindows)
@@ -371,6 +375,10 @@ void AppDelegate::askForOutputFolder()
     if (!fileListArrayController->rows().isEmpty())
         panel->setDirectory(QFileInfo(fileListArrayController->rows().first().value(RowKeys::filePath).toString()).absolutePath());
     panel->selectFile(QStringLiteral("Compressed Files"));
+    QStringList inputs;
+    for (const QVariantMap &row : fileListArrayController->rows())
+        inputs.append(row.value(RowKeys::filePath).toString());
+    panel->setInputs(inputs);
     connect(panel, &QFileDialog::fileSelected, this, [this](const QString &path) {
         if (!path.isEmpty())
             QTimer::singleShot(0, this, [this, path] { prepareOutputFolder(path); });
@@ -400,13 +408,13 @@ void AppDelegate::prepareOutputFolder(const QString &path)
         case OutputFolder::Refusal::notAFolder:
             showAlert(QStringLiteral("Veltrane can only replace a folder, not a file:"), path, { Completion::okButton });
             break;
-        case OutputFolder::Refusal::exists:
-            showAlert(QStringLiteral("Veltrane can't create the folder:"), path + QStringLiteral(": it already exists"),
-                      { Completion::okButton });
+        case OutputFolder::Refusal::unsafe:
+            showAlert(QStringLiteral("Veltrane can't replace this folder:"), refusal->text(path), { Completion::okButton });
             break;
+        case OutputFolder::Refusal::exists:
+        case OutputFolder::Refusal::busy:
         case OutputFolder::Refusal::cannotCreate:
-            showAlert(QStringLiteral("Veltrane can't create the folder:"), path + QStringLiteral(": ") + refusal->detail,
-                      { Completion::okButton });
+            showAlert(QStringLiteral("Veltrane can't create the folder:"), refusal->text(path), { Completion::okButton });
             break;
         }
         return;
@@ -417,10 +425,11 @@ void AppDelegate::prepareOutputFolder(const QString &path)
 
 void AppDelegate::planBatch(const QString &folder)
 {
-    const Batch batch = Batch::plan(fileListArrayController->rows(), folder,
-                                    Planning::Target::ofSmallest(fileSizeSlider->value()),
-                                    outputResolutionSlider->value());
-    Diagnostics::line(Batch::argumentListsText(batch.argumentLists));
+    Batch batch = Batch::plan(fileListArrayController->rows(), folder, Planning::Target::ofSmallest(fileSizeSlider->value()),
+                              outputResolutionSlider->value());
+    if (m_outputFolder)
+        batch.workFolder = m_outputFolder->workPath();
+    Diagnostics::line(Batch::argumentListsText(batch.plannedArgumentLists()));
     startBatch(batch);
 }
 
@@ -475,17 +484,21 @@ void AppDelegate::finishBatch(const Batch &batch, const QList<RowResult> &result
         runPendingIntake();
         return;
     }
-    if (written)
-        written->finish(BatchJob::wroteAnyOutput(results));
+    if (const auto problem = written ? written->finish(BatchJob::wroteAnyOutput(results)) : std::nullopt) {
+        showAlert(QStringLiteral("Veltrane can't put the compressed files in place:"), *problem, { Completion::okButton });
+        emit batchFinished();
+        runPendingIntake();
+        return;
+    }
     const Completion::Alert text = Completion::completionAlert(batch, results);
     const QList<QUrl> entries = Completion::outputEntries(folder);
     // Not modal: a close request or a signal must still reach the window.
     QMessageBox *alert = showAlert(text.message, text.informative, { Completion::okButton, Completion::showButton },
                                    Modality::none);
-    if (text.failed) {
+    if (text.failed)
         alert->setIcon(QMessageBox::Warning);
+    if (!text.details.isEmpty())
         alert->setDetailedText(text.details);
-    }
     connect(alert, &QMessageBox::buttonClicked, this, [folder, entries](QAbstractButton *button) {
         if (button->text() == Completion::showButton)
             Completion::revealInFileManager(folder, entries);

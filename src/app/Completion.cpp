@@ -16,23 +16,27 @@ Alert completionAlert(const Batch &batch, const QList<RowResult> &results)
 {
     QStringList names;
     QStringList details;
-    for (qsizetype i = 0; i < results.size() && i < batch.inputs.size(); ++i) {
+    QStringList notes; // what compressed files left out
+    for (qsizetype i = 0; i < results.size() && i < batch.count(); ++i) {
         const RowResult &result = results.at(i);
+        const QString name = Paths::lastComponent(batch.rows.at(i).input);
+        if (!result.notes.isEmpty())
+            notes.append(name + QStringLiteral(": ") + result.notes.join(QStringLiteral("; ")));
         if (!result.failed())
             continue;
-        names.append(Paths::lastComponent(batch.inputs.at(i)));
-        QString detail = names.last() + QStringLiteral(": ") + result.description();
+        names.append(name);
+        QString detail = name + QStringLiteral(": ") + result.description();
         if (result.size > 0)
-            detail += QStringLiteral(" (kept as %1)").arg(Paths::lastComponent(batch.outputs.at(i)));
+            detail += QStringLiteral(" (kept as %1)").arg(Paths::lastComponent(batch.rows.at(i).output));
         for (const QString &line : result.messages.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
             detail += QStringLiteral("\n    ") + line;
         details.append(detail);
     }
     if (names.isEmpty())
         return { QStringLiteral("File(s) compressed sucessfully:\n") + batch.outputFolder,
-                 QStringLiteral("Questions?: ") + QString::fromUtf8(BuildConfig::supportEmail), {}, false };
+                 QStringLiteral("Questions?: ") + QString::fromUtf8(BuildConfig::supportEmail), notes.join(QLatin1Char('\n')), false };
     return { QStringLiteral("Veltrane not able to compress these file(s):"), TextFormat::namedFilesAlertText(names),
-             details.join(QLatin1Char('\n')), true };
+             (details + notes).join(QLatin1Char('\n')), true };
 }
 
 QList<QUrl> outputEntries(const QString &folder)

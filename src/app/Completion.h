@@ -15,7 +15,9 @@ struct Alert
 {
     QString message;
     QString informative;
-    QString details; // a failure's: a line per failed file with its reason, then what the transcoder last said
+    // A line per failed file with its reason and what the transcoder last said,
+    // then one per file that left tracks out.
+    QString details;
     bool failed = false;
 };
 

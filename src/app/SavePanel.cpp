@@ -1,5 +1,7 @@
 #include "app/SavePanel.h"
 
+#include "compress/OutputFolder.h"
+
 #include <QAbstractItemView>
 #include <QDir>
 #include <QFileInfo>
@@ -39,7 +41,24 @@ void SavePanel::accept()
         QFileDialog::accept();
         return;
     }
-    askToReplace(QDir::cleanPath(info.absoluteFilePath()));
+    const QString folder = QDir::cleanPath(info.absoluteFilePath());
+    if (const auto refusal = OutputFolder::replaceRefusal(folder, m_inputs)) {
+        refuse(refusal->text(folder));
+        return;
+    }
+    askToReplace(folder);
+}
+
+void SavePanel::refuse(const QString &why)
+{
+    if (m_question)
+        return;
+    m_question = new QMessageBox(QMessageBox::Warning, windowTitle(), QStringLiteral("Veltrane can't replace this folder:"),
+                                 QMessageBox::Ok, this);
+    m_question->setInformativeText(why);
+    m_question->setAttribute(Qt::WA_DeleteOnClose);
+    m_question->setWindowModality(Qt::WindowModal);
+    m_question->open();
 }
 
 void SavePanel::askToReplace(const QString &folder)

@@ -248,19 +248,16 @@ OrExit<OutputFolder> makeFolder(const CompressOptions &options, QTextStream &err
     if (auto *folder = std::get_if<OutputFolder>(&made))
         return std::move(*folder);
     const OutputFolder::Refusal &refusal = std::get<OutputFolder::Refusal>(made);
-    err << "veltrane-cli compress: ";
+    err << "veltrane-cli compress: " << oneLine(refusal.text(options.folder))
+        << (refusal.kind == OutputFolder::Refusal::exists ? "; use --force to replace it" : "") << "\n";
     switch (refusal.kind) {
     case OutputFolder::Refusal::holdsInput:
-        err << oneLine(options.folder) << " holds " << oneLine(refusal.detail) << "; it cannot be the output folder\n";
-        return usageError;
     case OutputFolder::Refusal::exists:
-        err << oneLine(options.folder) << " already exists; use --force to replace it\n";
-        return usageError;
     case OutputFolder::Refusal::notAFolder:
-        err << oneLine(options.folder) << " is a file, not a folder; only a folder is ever replaced\n";
+    case OutputFolder::Refusal::unsafe:
         return usageError;
+    case OutputFolder::Refusal::busy:
     case OutputFolder::Refusal::cannotCreate:
-        err << "could not create " << oneLine(options.folder) << ": " << refusal.detail << "\n";
         return failure;
     }
     return failure;
@@ -280,13 +277,13 @@ extern "C" void onInterrupt(int signal)
 
 // Ctrl-C, termination and a closed terminal cancel the job, as the window's
 // cancel button does: a half-written file must never be left looking whole.
+// Installed before the folder is made, so a signal from then on is seen.
 class InterruptGuard
 {
 public:
-    explicit InterruptGuard(BatchJob &job)
+    InterruptGuard()
     {
         interruptedBy.store(0);
-        interruptedJob.store(&job);
         struct sigaction action = {};
         action.sa_handler = onInterrupt;
         sigemptyset(&action.sa_mask);
@@ -299,6 +296,8 @@ public:
             sigaction(handled[k], &m_previous[k], nullptr);
         interruptedJob.store(nullptr);
     }
+    // From now on a signal cancels job.
+    void watch(BatchJob &job) const { interruptedJob.store(&job); }
 
 private:
     static constexpr int handled[] = { SIGINT, SIGTERM, SIGHUP };
@@ -352,9 +351,9 @@ private:
     {
         if (m_mode == Mode::json)
             event(QStringLiteral("rowStarted"), { { QStringLiteral("row"), row }, { QStringLiteral("count"), m_batch.count() },
-                                                  { QStringLiteral("input"), m_batch.inputs.value(row) } });
+                                                  { QStringLiteral("input"), m_batch.rows.value(row).input } });
         else if (m_mode == Mode::lines)
-            write(QStringLiteral("Compressing %1/%2: %3\n").arg(row + 1).arg(m_batch.count()).arg(oneLine(m_batch.inputs.at(row))));
+            write(QStringLiteral("Compressing %1/%2: %3\n").arg(row + 1).arg(m_batch.count()).arg(oneLine(m_batch.rows.at(row).input)));
     }
 
     void attemptStarted(qsizetype row, int attempt, const QString &why)
@@ -367,7 +366,7 @@ private:
         // On a terminal the line goes above the bar, which is drawn again below it.
         write(QStringLiteral("%1Encoding %2 again, %3\n")
                   .arg(m_mode == Mode::bar ? QStringLiteral("\r\x1b[K") : QString(),
-                       oneLine(Paths::lastComponent(m_batch.inputs.value(row))), why));
+                       oneLine(Paths::lastComponent(m_batch.rows.value(row).input)), why));
         m_drawn.invalidate();
     }
 
@@ -378,7 +377,7 @@ private:
                                                 { QStringLiteral("attempt"), attempt }, { QStringLiteral("pass"), pass } });
             return;
         }
-        const QString file = oneLine(Paths::lastComponent(m_batch.inputs.value(row)));
+        const QString file = oneLine(Paths::lastComponent(m_batch.rows.value(row).input));
         const QString place = QStringLiteral("%1/%2 %3").arg(row + 1).arg(m_batch.count()).arg(file);
         if (m_mode == Mode::lines) {
             const int whole = int(percent);
@@ -404,9 +403,13 @@ private:
 
     void rowFinished(qsizetype row, const RowResult &result)
     {
-        if (m_mode == Mode::json)
-            event(QStringLiteral("rowFinished"), { { QStringLiteral("row"), row }, { QStringLiteral("outcome"), result.description() },
-                                                   { QStringLiteral("passes"), result.passes } });
+        if (m_mode != Mode::json)
+            return;
+        QJsonObject fields { { QStringLiteral("row"), row }, { QStringLiteral("outcome"), result.description() },
+                             { QStringLiteral("passes"), result.passes } };
+        if (!result.notes.isEmpty())
+            fields.insert(QStringLiteral("notes"), QJsonArray::fromStringList(result.notes));
+        event(QStringLiteral("rowFinished"), fields);
     }
 
     void finished(const QList<RowResult> &results)
@@ -430,20 +433,20 @@ private:
 };
 
 // Makes the folder and runs the batch: the results, or the exit status.
-OrExit<QList<RowResult>> runBatch(const Batch &batch, const CompressOptions &options, QTextStream &err,
-                                  bool errIsTerminal)
+OrExit<QList<RowResult>> runBatch(Batch batch, const CompressOptions &options, QTextStream &err, bool errIsTerminal)
 {
+    const InterruptGuard guard;
+    OrExit<OutputFolder> made = makeFolder(options, err);
+    if (const int *status = std::get_if<int>(&made))
+        return *status;
+    OutputFolder &folder = std::get<OutputFolder>(made);
+    batch.workFolder = folder.workPath();
     // Standard output carries results only: the transcoder's own output is dropped.
     BatchJob job(batch, { options.passes, TranscoderRun::Output::discard });
     const ProgressView view(err, job,
                             options.json ? ProgressView::Mode::json
                                          : errIsTerminal ? ProgressView::Mode::bar : ProgressView::Mode::lines);
-    // From before the folder exists: an interruption must lead to its removal.
-    const InterruptGuard guard(job);
-    OrExit<OutputFolder> made = makeFolder(options, err);
-    if (const int *status = std::get_if<int>(&made))
-        return *status;
-    OutputFolder &folder = std::get<OutputFolder>(made);
+    guard.watch(job);
     if (!interruptedBy.load()) {
         QEventLoop loop;
         QObject::connect(&job, &BatchJob::finished, &loop, &QEventLoop::quit);
@@ -453,12 +456,15 @@ OrExit<QList<RowResult>> runBatch(const Batch &batch, const CompressOptions &opt
     if (const int signal = interruptedBy.load()) {
         const bool replaced = folder.replaces();
         folder.abandon();
-        err << "veltrane-cli compress: " << (signal == SIGINT ? "cancelled" : "stopped by a signal") << "; removed "
-            << oneLine(batch.outputFolder) << (replaced ? " and put back the folder it replaced" : "") << "\n";
+        err << "veltrane-cli compress: " << (signal == SIGINT ? "cancelled" : "stopped by a signal") << "; "
+            << oneLine(batch.outputFolder) << (replaced ? " is as it was" : " was not made") << "\n";
         return 128 + signal;
     }
     const QList<RowResult> results = job.results();
-    folder.finish(BatchJob::wroteAnyOutput(results));
+    if (const auto problem = folder.finish(BatchJob::wroteAnyOutput(results))) {
+        err << "veltrane-cli compress: " << oneLine(*problem) << "\n";
+        return failure;
+    }
     return results;
 }
 
@@ -471,36 +477,41 @@ void printSummary(QTextStream &out, const Batch &batch, const QList<RowResult> &
     for (qsizetype i = 0; i < batch.count(); ++i) {
         const RowResult &result = results.at(i);
         const bool kept = result.size > 0;
-        const qint64 target = batch.targetSizes.at(i);
+        const RowPlan &plan = batch.rows.at(i);
+        const qint64 target = plan.targetBytes;
         const double ratio = target > 0 ? double(result.size) / double(target) : 0.0;
         if (json) {
-            QJsonObject file { { QStringLiteral("input"), batch.inputs.at(i) },
+            QJsonObject file { { QStringLiteral("input"), plan.input },
                                { QStringLiteral("outcome"), RowResult { result.outcome }.description() },
                                { QStringLiteral("reason"), result.description() },
                                { QStringLiteral("passes"), result.passes },
                                { QStringLiteral("attempts"), result.attempts },
                                { QStringLiteral("targetSize"), target } };
             if (kept) {
-                file.insert(QStringLiteral("output"), batch.outputs.at(i));
+                file.insert(QStringLiteral("output"), plan.output);
                 file.insert(QStringLiteral("size"), result.size);
                 file.insert(QStringLiteral("ratio"), ratio);
             }
             if (result.failed())
                 file.insert(QStringLiteral("messages"), result.messages);
+            if (!result.notes.isEmpty())
+                file.insert(QStringLiteral("notes"), QJsonArray::fromStringList(result.notes));
             files.append(file);
             continue;
         }
         if (result.failed())
-            out << "FAILED " << oneLine(batch.inputs.at(i)) << ": " << oneLine(result.description());
+            out << "FAILED " << oneLine(plan.input) << ": " << oneLine(result.description());
         else
-            out << oneLine(batch.outputs.at(i));
+            out << oneLine(plan.output);
         if (kept)
             out << "\t" << TextFormat::byteCountText(result.size) << "\ttarget " << TextFormat::byteCountText(target)
                 << "\tratio " << QString::number(ratio, 'f', 2);
         if (!result.failed() && result.description() != RowResult { RowOutcome::succeeded }.description())
             out << "\t" << result.description();
         if (kept && result.failed())
-            out << "\tkept " << oneLine(batch.outputs.at(i));
+            out << "\tkept " << oneLine(plan.output);
+        if (!result.notes.isEmpty())
+            out << "\t" << result.notes.join(QStringLiteral("; "));
         out << "\n";
         // What the transcoder last said, under the failure it explains.
         if (result.failed())
@@ -528,6 +539,9 @@ int compress(const QStringList &arguments, QTextStream &out, QTextStream &err, b
         return *status;
     const CompressOptions &options = std::get<CompressOptions>(parsed);
     const Diagnostics::ScopedSink diagnostics(options.verbose ? lineWriter(err) : Diagnostics::Sink());
+    // What a killed run left behind is dealt with before anything else is made.
+    for (const QString &line : OutputFolder::recoverLeftovers())
+        err << "veltrane-cli compress: " << oneLine(line) << "\n";
 
     const Inputs inputs = takeInputs(options.paths, options.jobs, err);
     if (inputs.rows.isEmpty()) {
@@ -538,7 +552,7 @@ int compress(const QStringList &arguments, QTextStream &out, QTextStream &err, b
     if (const int *status = std::get_if<int>(&planned))
         return *status;
     const Batch &batch = std::get<Batch>(planned);
-    Diagnostics::line(Batch::argumentListsText(batch.argumentLists));
+    Diagnostics::line(Batch::argumentListsText(batch.plannedArgumentLists()));
     if (options.dryRun) {
         printArgumentLists(out, batch, options.passes);
         return inputs.refused.isEmpty() ? success : failure;

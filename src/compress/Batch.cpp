@@ -3,25 +3,47 @@
 #include "compress/Planning.h"
 #include "compress/TranscoderCommand.h"
 #include "filelist/RowRecord.h"
+#include "util/Paths.h"
 
 
 Batch Batch::plan(const QList<QVariantMap> &rows, const QString &outputFolder, Planning::Target target,
                   double resolutionPercent, TranscoderCommand::SourceFilters filters)
 {
     const qint64 reference = Planning::referenceFileSize(rows);
+    QStringList inputs;
+    for (const QVariantMap &row : rows)
+        inputs.append(row.value(RowKeys::filePath).toString());
+    const QStringList outputs = TranscoderCommand::outputPaths(outputFolder, inputs);
     Batch batch;
     batch.outputFolder = outputFolder;
-    for (const QVariantMap &row : rows)
-        batch.inputs.append(row.value(RowKeys::filePath).toString());
-    batch.outputs = TranscoderCommand::outputPaths(outputFolder, batch.inputs);
     for (qsizetype i = 0; i < rows.size(); ++i) {
-        batch.argumentLists.append(TranscoderCommand::transcoderArguments(batch.inputs.at(i), batch.outputs.at(i),
-                                                                          rows.at(i), target.bytes(reference),
-                                                                          resolutionPercent, filters));
-        batch.durations.append(rows.at(i).value(RowKeys::duration).toDouble());
-        batch.targetSizes.append(target.wholeBytes(reference));
+        RowPlan plan = TranscoderCommand::planRow(inputs.at(i), outputs.at(i), rows.at(i), target.bytes(reference),
+                                                  resolutionPercent, filters);
+        plan.targetBytes = target.wholeBytes(reference);
+        batch.rows.append(plan);
     }
     return batch;
+}
+
+QString Batch::writtenOutput(qsizetype i) const
+{
+    return writingFolder() + QLatin1Char('/') + Paths::lastComponent(rows.at(i).output);
+}
+
+QStringList Batch::inputs() const
+{
+    QStringList inputs;
+    for (const RowPlan &row : rows)
+        inputs.append(row.input);
+    return inputs;
+}
+
+QList<QStringList> Batch::plannedArgumentLists() const
+{
+    QList<QStringList> lists;
+    for (const RowPlan &row : rows)
+        lists.append(row.plannedArguments());
+    return lists;
 }
 
 namespace {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "compress/Planning.h"
+#include "compress/RowPlan.h"
 #include "compress/TranscoderCommand.h"
 
 #include <QList>
@@ -13,12 +14,17 @@
 struct Batch
 {
     QString outputFolder;
-    QStringList inputs;
-    QStringList outputs;
-    QList<QStringList> argumentLists;
-    QList<double> durations;
-    QList<qint64> targetSizes; // bytes each output aims at
-    qsizetype count() const { return argumentLists.size(); }
+    // Where the rows are written until the batch is done (the output
+    // folder's work folder); empty: the output folder itself.
+    QString workFolder;
+    QList<RowPlan> rows;
+
+    qsizetype count() const { return rows.size(); }
+    const QString &writingFolder() const { return workFolder.isEmpty() ? outputFolder : workFolder; }
+    // Where row i is written meanwhile: its output's name in the writing folder.
+    QString writtenOutput(qsizetype i) const;
+    QStringList inputs() const;
+    QList<QStringList> plannedArgumentLists() const;
 
     // Every row of the list, aimed at one target, scaled by the resolution slider.
     static Batch plan(const QList<QVariantMap> &rows, const QString &outputFolder, Planning::Target target,

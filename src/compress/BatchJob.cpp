@@ -11,24 +11,6 @@
 #include <algorithm>
 
 
-QString RowResult::description() const
-{
-    if (!reason.isEmpty())
-        return reason;
-    switch (outcome) {
-    case RowOutcome::succeeded: return QStringLiteral("compressed");
-    case RowOutcome::failedToStart: return QStringLiteral("the transcoder could not be started");
-    case RowOutcome::crashed: return QStringLiteral("the transcoder crashed");
-    case RowOutcome::exitedNonZero: return QStringLiteral("the transcoder reported an error");
-    case RowOutcome::noOutput: return QStringLiteral("the transcoder wrote no output file");
-    case RowOutcome::cancelled: return QStringLiteral("cancelled");
-    case RowOutcome::unusable: return QStringLiteral("the output is not a playable video");
-    case RowOutcome::overTarget: return QStringLiteral("the output is over its target size");
-    case RowOutcome::stalled: return QStringLiteral("the transcoder stopped making progress");
-    }
-    return {};
-}
-
 BatchJob::BatchJob(Batch batch, EncodeOptions options, QObject *parent)
     : QObject(parent)
     , m_batch(std::move(batch))
@@ -67,9 +49,9 @@ std::optional<double> BatchJob::handleTranscoderOutput(const QByteArray &chunk, 
 QStringList BatchJob::failedInputs(const Batch &batch, const QList<RowResult> &results)
 {
     QStringList failed;
-    for (qsizetype i = 0; i < results.size() && i < batch.inputs.size(); ++i) {
+    for (qsizetype i = 0; i < results.size() && i < batch.count(); ++i) {
         if (results.at(i).failed())
-            failed.append(batch.inputs.at(i));
+            failed.append(batch.rows.at(i).input);
     }
     return failed;
 }
@@ -129,6 +111,9 @@ void BatchJob::work()
     // Without a working folder a two-pass log would have nowhere safe to go.
     const std::optional<QString> noWorkingFolder = PrivateFolder::problem();
     const qsizetype n = m_batch.count();
+    QList<double> durations;
+    for (const RowPlan &row : m_batch.rows)
+        durations.append(row.duration);
     QList<RowResult> results;
     for (qsizetype i = 0; i < n; ++i) {
         if (m_cancelled.load()) {
@@ -145,7 +130,7 @@ void BatchJob::work()
             post({ .kind = Event::attemptStarted, .row = i, .attempt = attempt, .why = why });
         };
         // The "Percent : " diagnostic lines.
-        listener.chunk = [this, i, n](const QByteArray &chunk) { handleTranscoderOutput(chunk, i, n, m_batch.durations); };
+        listener.chunk = [i, n, &durations](const QByteArray &chunk) { handleTranscoderOutput(chunk, i, n, durations); };
         RowEncoder encoder(m_batch, i, m_options, m_cancelled, m_processId, listener);
         const RowResult result = noWorkingFolder ? RowResult { RowOutcome::failedToStart, 0, *noWorkingFolder }
             : creator                            ? encoder.encode(*creator)

@@ -1,24 +1,35 @@
 #pragma once
 
+#include "compress/RowPlan.h"
+
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
 // What an output must be before it is called compressed: usable media with a
-// video track (as intake judges inputs), lasting as long as its input.
+// video track (as intake judges inputs), lasting as long as its input, with
+// the audio its plan kept.
 namespace OutputCheck {
 
-// Nothing when the output passes; otherwise why not, as the user is told.
-// messages: the transcoder's last lines, which may tell of a full disk;
-// target: the row's target in bytes, the least free space a disk that is not
-// full would still have.
-std::optional<QString> problem(const QString &output, double inputDuration, const QString &messages, qint64 target);
+struct Verdict
+{
+    std::optional<QString> problem; // why it is no good, as the user is told; nothing when it passes
+    int audioTracks = 0;            // the output's
+};
+
+// messages: the transcoder's last lines, which may tell of a full disk.
+Verdict check(const QString &output, const RowPlan &plan, const QString &messages);
+
+// What the output leaves out of its input, for the report: "kept 1 of 8
+// audio tracks", "left out 2 subtitle tracks". Empty when nothing.
+QStringList droppedTracks(const RowPlan &plan, int outputAudioTracks);
 
 // The transcoder's messages tell of a full disk, or the output's folder has
 // less free space left than the target (or 1 MB).
 bool diskMayBeFull(const QString &output, const QString &messages, qint64 target);
 
-// Seconds as the reasons show them: "34.9", "60".
+// Seconds as the reasons show them: "34.9", "60", "1.52".
 QString secondsText(double seconds);
 
 }

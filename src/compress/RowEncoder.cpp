@@ -32,14 +32,10 @@ constexpr double correctionMargin = 0.98;
 // Progress of a row stays short of its end until the row is done.
 constexpr double mostOfRow = 0.99;
 
-QString workFolder(const Batch &batch) { return batch.outputFolder + QStringLiteral("/.veltrane-work"); }
+// Working files go in a hidden folder of the folder being written.
+QString workFolderOf(const Batch &batch) { return batch.writingFolder() + QStringLiteral("/.veltrane-work"); }
 
 QString logPathOf(qsizetype row) { return PrivateFolder::filePath(QStringLiteral("row%1-passes").arg(row)); }
-
-QString firstPassPathOf(const Batch &batch, qsizetype row)
-{
-    return workFolder(batch) + QStringLiteral("/row%1-pass1.mp4").arg(row);
-}
 
 QString overBy(double size, double target)
 {
@@ -52,7 +48,7 @@ QString overBy(double size, double target)
 // private folder, so an empty or relative path never reaches a delete.
 bool RowEncoder::removeFile(const QString &path) const
 {
-    if (!Paths::isInside(path, m_batch.outputFolder) && !PrivateFolder::holds(path))
+    if (!Paths::isInside(path, m_batch.writingFolder()) && !PrivateFolder::holds(path))
         return false;
     return QFileInfo(path).isFile() && QFile::remove(path);
 }
@@ -71,34 +67,40 @@ RowEncoder::RowEncoder(const Batch &batch, qsizetype row, EncodeOptions options,
 
 QList<QStringList> RowEncoder::firstRuns(const Batch &batch, qsizetype row, Passes passes)
 {
-    const QStringList &planned = batch.argumentLists.at(row);
+    const RowPlan &plan = batch.rows.at(row);
     if (passes != Passes::two)
-        return { planned };
-    return { TranscoderCommand::passArguments(planned, 1, logPathOf(row), firstPassPathOf(batch, row)),
-             TranscoderCommand::passArguments(planned, 2, logPathOf(row), batch.outputs.at(row)) };
+        return { plan.plannedArguments() };
+    const QString firstPass = workFolderOf(batch) + QStringLiteral("/row%1-pass1.mp4").arg(row);
+    return { plan.arguments(firstPass, 1, std::nullopt, logPathOf(row)), plan.arguments(plan.output, 2, std::nullopt, logPathOf(row)) };
+}
+
+QString RowEncoder::workPath(const QString &name) const
+{
+    return workFolderOf(m_batch) + QLatin1Char('/') + QStringLiteral("row%1-").arg(m_row) + name;
 }
 
 RowResult RowEncoder::encode(const QString &creator)
 {
     m_creator = creator;
-    const QStringList &planned = m_batch.argumentLists.at(m_row);
-    const QString &output = m_batch.outputs.at(m_row);
-    const double target = double(m_batch.targetSizes.at(m_row));
+    const RowPlan &plan = m_batch.rows.at(m_row);
+    const double target = double(plan.targetBytes);
+    const QString log = logPathOf(m_row);
     QString why;
+    if (!QDir().mkpath(workFolderOf(m_batch)))
+        return fail({ RowOutcome::noOutput, 0, QStringLiteral("its working folder could not be made in ") + m_batch.writingFolder() });
 
     if (m_passes != Passes::two) {
-        ++m_attempts;
+        const QString path = workPath(QStringLiteral("attempt%1.mp4").arg(++m_attempts));
         const bool automatic = m_passes == Passes::automatic;
-        const TranscoderRun::Result first = run({ planned, output, 0, singleWeight,
+        const TranscoderRun::Result first = run({ plan.arguments(path), path, 0, singleWeight,
                                                   automatic ? singleWeight + retryReserve : singleWeight, automatic });
         if (first.end == TranscoderRun::End::stoppedEarly) {
-            removeFile(output);
+            removeFile(path);
             why = m_earlyStop;
         } else {
-            if (auto failed = failure(first, output))
+            if (auto failed = failure(first, path, 1))
                 return *failed;
-            const qint64 size = QFileInfo(output).size();
-            m_candidates.append({ output, size, 1 });
+            const qint64 size = m_candidates.last().size;
             if (size <= target || m_passes == Passes::one)
                 return finish();
             why = QStringLiteral("over target by %1: two passes").arg(overBy(double(size), target));
@@ -110,31 +112,25 @@ RowResult RowEncoder::encode(const QString &creator)
         ++m_attempts;
         if (!why.isEmpty() && m_listener.retrying)
             m_listener.retrying(m_attempts, why);
-        // The first encode of a two-pass row writes where its planned run would.
-        const QString path = m_candidates.isEmpty() && m_passes == Passes::two && m_attempts == 1
-            ? output
-            : workFolder(m_batch) + QStringLiteral("/row%1-attempt%2.mp4").arg(m_row).arg(m_attempts);
-        QDir().mkpath(workFolder(m_batch));
+        const QString path = workPath(QStringLiteral("attempt%1.mp4").arg(m_attempts));
         // The first pass's statistics serve every later second pass: only the bitrate changes.
         if (!videoKbps) {
-            const QString firstPass = firstPassPathOf(m_batch, m_row);
-            const TranscoderRun::Result pass1 =
-                run({ TranscoderCommand::passArguments(planned, 1, logPathOf(m_row), firstPass), firstPass, 1,
-                      firstPassWeight, firstPassWeight + secondPassWeight, false });
-            std::optional<RowResult> failed = failure(pass1, firstPass);
+            const QString firstPass = workPath(QStringLiteral("pass1.mp4"));
+            const TranscoderRun::Result pass1 = run({ plan.arguments(firstPass, 1, std::nullopt, log), firstPass, 1,
+                                                      firstPassWeight, firstPassWeight + secondPassWeight, false });
+            std::optional<RowResult> failed = failure(pass1, firstPass, 1);
             removeFile(firstPass);
             if (failed)
                 return *failed;
         }
-        const TranscoderRun::Result pass2 = run({ TranscoderCommand::passArguments(planned, 2, logPathOf(m_row), path, videoKbps),
-                                                  path, 2, secondPassWeight, secondPassWeight, false });
-        if (auto failed = failure(pass2, path))
+        const TranscoderRun::Result pass2 =
+            run({ plan.arguments(path, 2, videoKbps, log), path, 2, secondPassWeight, secondPassWeight, false });
+        if (auto failed = failure(pass2, path, 2))
             return *failed;
-        const qint64 size = QFileInfo(path).size();
-        m_candidates.append({ path, size, 2 });
+        const qint64 size = m_candidates.last().size;
         if (size <= target)
             break;
-        videoKbps = videoKbps.value_or(TranscoderCommand::videoKbps(planned)) * target / double(size) * correctionMargin;
+        videoKbps = videoKbps.value_or(plan.videoKbps) * target / double(size) * correctionMargin;
         why = QStringLiteral("over target by %1: two passes at a lower bitrate").arg(overBy(double(size), target));
     }
     return finish();
@@ -142,8 +138,8 @@ RowResult RowEncoder::encode(const QString &creator)
 
 TranscoderRun::Result RowEncoder::run(const Run &run)
 {
-    const double duration = m_batch.durations.at(m_row);
-    const double target = double(m_batch.targetSizes.at(m_row));
+    const double duration = m_batch.rows.at(m_row).duration;
+    const double target = double(m_batch.rows.at(m_row).targetBytes);
     // The rest of the row's share is spread over the work still planned.
     const double share = (1 - m_fraction) / run.remaining * run.weight;
     double reached = 0;
@@ -184,8 +180,9 @@ void RowEncoder::report(double fraction, int pass)
         m_listener.progress(fraction, m_attempts, pass);
 }
 
-std::optional<RowResult> RowEncoder::failure(const TranscoderRun::Result &result, const QString &output)
+std::optional<RowResult> RowEncoder::failure(const TranscoderRun::Result &result, const QString &output, int passes)
 {
+    const RowPlan &plan = m_batch.rows.at(m_row);
     RowResult row;
     row.messages = result.messages;
     switch (result.end) {
@@ -198,7 +195,7 @@ std::optional<RowResult> RowEncoder::failure(const TranscoderRun::Result &result
         if (result.exitCode != 0) {
             row.outcome = RowOutcome::exitedNonZero;
             row.exitCode = result.exitCode;
-            if (OutputCheck::diskMayBeFull(output, result.messages, m_batch.targetSizes.at(m_row)))
+            if (OutputCheck::diskMayBeFull(output, result.messages, plan.targetBytes))
                 row.reason = row.description() + QStringLiteral("; the disk may be full");
             break;
         }
@@ -207,34 +204,35 @@ std::optional<RowResult> RowEncoder::failure(const TranscoderRun::Result &result
             break;
         }
         // A first pass only leaves statistics worth having.
-        if (output == firstPassPathOf(m_batch, m_row))
+        if (output.endsWith(QLatin1String("-pass1.mp4")))
             return std::nullopt;
-        if (const auto problem = OutputCheck::problem(output, m_batch.durations.at(m_row), result.messages,
-                                                      m_batch.targetSizes.at(m_row))) {
+        const OutputCheck::Verdict verdict = OutputCheck::check(output, plan, result.messages);
+        if (verdict.problem) {
             row.outcome = RowOutcome::unusable;
-            row.reason = *problem;
+            row.reason = *verdict.problem;
             break;
         }
+        m_candidates.append({ output, QFileInfo(output).size(), passes, verdict.audioTracks });
         return std::nullopt;
     }
+    // Whatever went wrong, this encode's file is no use.
+    const bool removed = removeFile(output);
     // A later encode that fails leaves the earlier outputs as they were.
     if (!m_candidates.isEmpty() && row.outcome != RowOutcome::cancelled) {
-        if (output != m_batch.outputs.at(m_row))
-            removeFile(output);
-        RowResult kept = finish(QStringLiteral("; a further encode failed: ") + row.description());
+        RowResult kept = finish(QStringLiteral("; a further encode failed: ") + row.description()
+                                + (removed ? QStringLiteral(", and its file was removed") : QString()));
         kept.messages = row.messages;
         return kept;
     }
-    return fail(row);
+    return fail(row, removed);
 }
 
-RowResult RowEncoder::fail(RowResult result)
+RowResult RowEncoder::fail(RowResult result, bool removedOne)
 {
-    bool removed = false;
-    for (const QString &path : { m_batch.outputs.at(m_row), firstPassPathOf(m_batch, m_row) })
-        removed |= removeFile(path);
+    bool removed = removedOne;
     for (const Candidate &candidate : std::as_const(m_candidates))
         removed |= removeFile(candidate.path);
+    removed |= removeFile(m_batch.writtenOutput(m_row));
     removeWorkFiles();
     result.attempts = m_attempts;
     if (removed && result.outcome != RowOutcome::cancelled)
@@ -244,7 +242,8 @@ RowResult RowEncoder::fail(RowResult result)
 
 RowResult RowEncoder::finish(const QString &note)
 {
-    const qint64 target = m_batch.targetSizes.at(m_row);
+    const RowPlan &plan = m_batch.rows.at(m_row);
+    const qint64 target = plan.targetBytes;
     // The largest output that fits, or else the smallest of all.
     const auto fits = [target](const Candidate &c) { return c.size <= target; };
     const Candidate *kept = nullptr;
@@ -252,12 +251,12 @@ RowResult RowEncoder::finish(const QString &note)
         if (!kept || (fits(c) && (!fits(*kept) || c.size > kept->size)) || (!fits(c) && !fits(*kept) && c.size < kept->size))
             kept = &c;
     }
-    const QString &output = m_batch.outputs.at(m_row);
     for (const Candidate &c : std::as_const(m_candidates))
-        if (&c != kept && c.path != output)
+        if (&c != kept)
             removeFile(c.path);
-    // rename() replaces the planned output in one step.
-    if (kept->path != output && std::rename(QFile::encodeName(kept->path).constData(), QFile::encodeName(output).constData()) != 0)
+    // Only a checked file ever carries the output's name.
+    const QString output = m_batch.writtenOutput(m_row);
+    if (std::rename(QFile::encodeName(kept->path).constData(), QFile::encodeName(output).constData()) != 0)
         return fail({ RowOutcome::unusable, 0, QStringLiteral("the output could not be put in place") });
     removeWorkFiles();
 
@@ -265,6 +264,7 @@ RowResult RowEncoder::finish(const QString &note)
     result.size = kept->size;
     result.passes = kept->passes;
     result.attempts = m_attempts;
+    result.notes = OutputCheck::droppedTracks(plan, kept->audioTracks);
     if (kept->size > target) {
         if (m_passes == Passes::one) {
             result.reason = QStringLiteral("compressed, over its target by %1").arg(overBy(double(kept->size), double(target)));
@@ -288,5 +288,5 @@ void RowEncoder::removeWorkFiles() const
         for (const QFileInfo &file : log.dir().entryInfoList({ log.fileName() + QLatin1Char('*') }, QDir::Files))
             removeFile(file.filePath());
     }
-    QDir().rmdir(workFolder(m_batch)); // only when empty: another row may still use it
+    QDir().rmdir(workFolderOf(m_batch)); // only when empty: another row may still use it
 }

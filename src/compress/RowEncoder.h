@@ -27,9 +27,10 @@ struct EncodeOptions
 
 // Encodes one row of a batch on the calling thread: the first run, the check
 // of its output, and, while the output is over its target, two-pass encodes
-// (at most three, the later ones at a corrected video bitrate). Keeps the
-// best output under the planned name: the largest that fits, or the smallest.
-// Every other file it made goes, and a failed row leaves no output.
+// (at most three, the later ones at a corrected video bitrate). Every encode
+// writes a working file of its own; only the best checked one is given the
+// output's name: the largest that fits, or the smallest. Every other file it
+// made goes, and a failed row leaves no output.
 class RowEncoder
 {
 public:
@@ -48,8 +49,8 @@ public:
 
     RowResult encode(const QString &creator);
 
-    // The argument lists that run first for the row: the planned one, or the
-    // two passes of a two-pass encode at the planned bitrates.
+    // The argument lists that run first for the row, as planned: the planned
+    // one, or the two passes of a two-pass encode at the planned bitrates.
     static QList<QStringList> firstRuns(const Batch &batch, qsizetype row, Passes passes);
 
 private:
@@ -58,6 +59,7 @@ private:
         QString path;
         qint64 size = 0;
         int passes = 1;
+        int audioTracks = 0;
     };
     struct Run
     {
@@ -70,12 +72,15 @@ private:
     };
 
     TranscoderRun::Result run(const Run &run);
-    // Nothing when the run left an output worth checking; otherwise the row's result.
-    std::optional<RowResult> failure(const TranscoderRun::Result &result, const QString &output);
-    RowResult fail(RowResult result);
-    // The best output so far under the planned name; note ends its reason.
+    // Nothing when the run left an output worth keeping (a checked one is
+    // added to the candidates); otherwise the row's result.
+    std::optional<RowResult> failure(const TranscoderRun::Result &result, const QString &output, int passes);
+    // removedOne: a file of the row was removed already.
+    RowResult fail(RowResult result, bool removedOne = false);
+    // The best output so far under the output's name; note ends its reason.
     RowResult finish(const QString &note = {});
     void report(double fraction, int pass);
+    QString workPath(const QString &name) const;
     bool removeFile(const QString &path) const;
     void removeWorkFiles() const;
 

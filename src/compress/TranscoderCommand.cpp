@@ -43,18 +43,6 @@ QString toneMapChain(const QVariantMap &row)
              colourName(row, RowKeys::videoMatrix, QStringLiteral("bt2020nc")));
 }
 
-const QString videoBitrate = QStringLiteral("-b:v");
-
-QString kbpsText(double kbps) { return TextFormat::decimalText(kbps) + QLatin1Char('k'); }
-
-// Removes an option and its value, where present.
-void removeOption(QStringList &arguments, const QString &option)
-{
-    const qsizetype at = arguments.indexOf(option);
-    if (at >= 0 && at + 1 < arguments.size())
-        arguments.remove(at, 2);
-}
-
 }
 
 
@@ -73,74 +61,47 @@ QStringList outputPaths(const QString &folder, const QStringList &inputPaths)
     return paths;
 }
 
-QStringList transcoderArguments(const QString &inputPath, const QString &outputPath, const QVariantMap &row,
-                                double targetBytes, double resolutionPercent, SourceFilters filters)
+RowPlan planRow(const QString &inputPath, const QString &outputPath, const QVariantMap &row, double targetBytes,
+                double resolutionPercent, SourceFilters filters)
 {
     const bool hasAudio = row.value(RowKeys::hasAudioTrack).toBool();
     const Planning::Bitrates bitrates = Planning::planBitrates(row, targetBytes);
 
-    QStringList arguments { QStringLiteral("-i"),
-                            inputPath,
-                            QStringLiteral("-sn"),
-                            QStringLiteral("-dn"),
-                            QStringLiteral("-map_chapters"),
-                            QStringLiteral("-1"),
-                            QStringLiteral("-map_metadata"),
-                            QStringLiteral("-1"),
-                            QStringLiteral("-pix_fmt"),
-                            QStringLiteral("yuv420p"),
-                            QStringLiteral("-avoid_negative_ts"),
-                            QStringLiteral("1") };
-    if (hasAudio && row.value(RowKeys::hasAudioTrackWhichHasMoreThanTwoChannels).toBool())
-        arguments << QStringLiteral("-ac") << QStringLiteral("2");
-    arguments << videoBitrate << kbpsText(bitrates.video);
+    RowPlan plan;
+    plan.input = inputPath;
+    plan.output = outputPath;
+    plan.duration = row.value(RowKeys::duration).toDouble();
+    plan.targetBytes = qint64(targetBytes);
+    plan.videoKbps = bitrates.video;
     if (hasAudio)
-        arguments << QStringLiteral("-b:a") << kbpsText(bitrates.audio.value_or(0));
+        plan.audioKbps = bitrates.audio.value_or(0);
+    plan.downmix = hasAudio && row.value(RowKeys::hasAudioTrackWhichHasMoreThanTwoChannels).toBool();
+    plan.frameRate = row.value(RowKeys::videoFrameRate).toDouble();
+    plan.audioTracks = row.value(RowKeys::audioTrackCount).toInt();
+    plan.subtitleTracks = row.value(RowKeys::subtitleTrackCount).toInt();
+
     // One chain, in this order: fields to frames, HDR to SDR, then the size.
     QStringList chain;
     if (filters.deinterlace && FileProbe::isInterlacedFieldOrder(row.value(RowKeys::videoFieldOrder).toString()))
         chain << QStringLiteral("bwdif=mode=send_frame");
-    const bool toneMapped = filters.toneMap && FileProbe::isHDRTransfer(row.value(RowKeys::videoTransfer).toString());
-    if (toneMapped)
+    plan.toneMapped = filters.toneMap && FileProbe::isHDRTransfer(row.value(RowKeys::videoTransfer).toString());
+    if (plan.toneMapped)
         chain << toneMapChain(row);
     if (Planning::isScaling(resolutionPercent)) {
         const Planning::Dimensions size = Planning::outputDimensions(row, resolutionPercent);
         chain << QStringLiteral("scale=%1:%2,setsar=1:1").arg(size.width).arg(size.height);
+    } else if (row.value(RowKeys::videoWidth).toLongLong() % 2 != 0 || row.value(RowKeys::videoHeight).toLongLong() % 2 != 0) {
+        // The encoder refuses an odd side in 4:2:0: one pixel goes.
+        chain << QStringLiteral("crop=trunc(iw/2)*2:trunc(ih/2)*2");
     }
-    if (!chain.isEmpty())
-        arguments << QStringLiteral("-vf") << chain.join(QLatin1Char(','));
-    if (toneMapped)
-        arguments << QStringLiteral("-color_primaries") << QStringLiteral("bt709") << QStringLiteral("-color_trc")
-                  << QStringLiteral("bt709") << QStringLiteral("-colorspace") << QStringLiteral("bt709");
-    arguments << QStringLiteral("-y") << outputPath;
-    return arguments;
+    plan.videoFilters = chain.join(QLatin1Char(','));
+    return plan;
 }
 
-QStringList passArguments(const QStringList &planned, int pass, const QString &log, const QString &output,
-                          std::optional<double> videoKbps)
+QStringList transcoderArguments(const QString &inputPath, const QString &outputPath, const QVariantMap &row,
+                                double targetBytes, double resolutionPercent, SourceFilters filters)
 {
-    QStringList arguments = planned;
-    // Every planned list ends with "-y" and its output.
-    arguments.resize(arguments.size() - 2);
-    if (videoKbps) {
-        const qsizetype at = arguments.indexOf(videoBitrate);
-        if (at >= 0 && at + 1 < arguments.size())
-            arguments[at + 1] = kbpsText(*videoKbps);
-    }
-    if (pass == 1) {
-        removeOption(arguments, QStringLiteral("-ac"));
-        removeOption(arguments, QStringLiteral("-b:a"));
-        arguments << QStringLiteral("-an");
-    }
-    arguments << QStringLiteral("-pass") << QString::number(pass) << QStringLiteral("-passlogfile") << log
-              << QStringLiteral("-y") << output;
-    return arguments;
-}
-
-double videoKbps(const QStringList &planned)
-{
-    const qsizetype at = planned.indexOf(videoBitrate);
-    return at >= 0 && at + 1 < planned.size() ? planned.at(at + 1).chopped(1).toDouble() : 0.0;
+    return planRow(inputPath, outputPath, row, targetBytes, resolutionPercent, filters).plannedArguments();
 }
 
 }

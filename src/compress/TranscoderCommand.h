@@ -1,5 +1,7 @@
 #pragma once
 
+#include "compress/RowPlan.h"
+
 #include <QString>
 #include <QStringList>
 #include <QVariantMap>
@@ -25,18 +27,15 @@ struct SourceFilters
     bool deinterlace = true;
 };
 
-// targetBytes: what the output aims at (Planning::Target::bytes).
+// The plan of one row: its bitrates for targetBytes (Planning::Target::bytes),
+// its filter chain (fields to frames, HDR to SDR, then the size: scaled by
+// the slider, or else cropped by a pixel where a side is odd, which 4:2:0
+// video cannot have), and what its output is checked against.
+RowPlan planRow(const QString &inputPath, const QString &outputPath, const QVariantMap &row, double targetBytes,
+                double resolutionPercent, SourceFilters filters = {});
+
+// The planned list of the row.
 QStringList transcoderArguments(const QString &inputPath, const QString &outputPath, const QVariantMap &row,
                                 double targetBytes, double resolutionPercent, SourceFilters filters = {});
-
-// One pass (1 or 2) of a two-pass encode made from a planned list: the same
-// options and filters, "-pass N -passlogfile log" before the output, which
-// is replaced by output. The first pass leaves audio out. With videoKbps,
-// the video bitrate is that instead of the planned one.
-QStringList passArguments(const QStringList &planned, int pass, const QString &log, const QString &output,
-                          std::optional<double> videoKbps = std::nullopt);
-
-// The planned video bitrate of a list, in kbit/s.
-double videoKbps(const QStringList &planned);
 
 }

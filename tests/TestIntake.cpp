@@ -50,7 +50,8 @@ const QList<std::pair<QString, QString>> corpus {
     { "dvd.vob", "VOB files are not supported" }, { "audio.m4a", "it has no video track" },
     { "still.png", still }, { "still.jpg", still }, // readers make up a time: none for PNG, a frame at 25 fps for JPEG
     { "pipe.mp4", "not a media file" }, { "link to pipe.mp4", "not a media file" }, // never opened: it waits for a writer
-    { "dangling.mp4", unreadable }, { "folder.mp4", unreadable },
+    { "dangling.mp4", "the link leads to no file" }, { "folder.mp4", "the folder holds no files (hidden ones are left out)" },
+    { "missing.mp4", "no such file" },
     { "with  spaces .mp4", {} }, { "quotes \"double\" 'single' `back` $HOME.mp4", {} }, { "new\nline.mp4", {} },
     { "ÜnïcødéЖ 日本.mp4", {} }, { "-dash.mp4", {} },
 };

@@ -1,7 +1,9 @@
 #include "cli/Cli.h"
 
 #include "BuildConfig.h"
+#include "util/FolderContents.h"
 
+#include <QFileInfo>
 #include <QThread>
 
 namespace Cli {
@@ -54,6 +56,17 @@ std::variant<int, QString> jobsValue(const QCommandLineParser &parser, const QCo
     if (!ok || jobs < 1)
         return QStringLiteral("--jobs must be a whole number from 1 up, not '%1'").arg(parser.value(option));
     return jobs;
+}
+
+QStringList namedFiles(const QStringList &arguments)
+{
+    QStringList files;
+    for (const QString &argument : arguments) {
+        const QString path = QFileInfo(argument).absoluteFilePath();
+        const QStringList brought = FolderContents::withFolderContents({ path });
+        files += brought.isEmpty() ? QStringList { path } : brought;
+    }
+    return files;
 }
 
 int run(const QStringList &arguments, QTextStream &out, QTextStream &err, bool errIsTerminal)

@@ -33,6 +33,11 @@ QCommandLineOption jobsOption();
 // it is no whole number from 1 up.
 std::variant<int, QString> jobsValue(const QCommandLineParser &parser, const QCommandLineOption &option);
 
+// The files named: absolute paths (no name is then read as an option by the
+// tools), a folder replaced by the files it brings to the window. A folder
+// that brings none stays, for intake to refuse by name.
+QStringList namedFiles(const QStringList &arguments);
+
 int probe(const QStringList &arguments, QTextStream &out, QTextStream &err);
 int compress(const QStringList &arguments, QTextStream &out, QTextStream &err, bool errIsTerminal);
 

@@ -91,8 +91,8 @@ int probe(const QStringList &arguments, QTextStream &out, QTextStream &err)
         err << "veltrane-cli probe: " << message << "\nTry 'veltrane-cli probe --help'.\n";
         return usageError;
     };
-    QStringList files = parser.positionalArguments();
-    if (files.isEmpty())
+    const QStringList named = parser.positionalArguments();
+    if (named.isEmpty())
         return usage(QStringLiteral("no FILE given"));
     const std::variant<int, QString> workers = jobsValue(parser, jobs);
     if (const QString *message = std::get_if<QString>(&workers))
@@ -101,9 +101,7 @@ int probe(const QStringList &arguments, QTextStream &out, QTextStream &err)
     // The probe's diagnostic lines are messages like any other: out holds
     // nothing but the results.
     const Diagnostics::ScopedSink diagnostics(lineWriter(err));
-    // An absolute path can never be taken for one of the tool's options.
-    for (QString &file : files)
-        file = QFileInfo(file).absoluteFilePath();
+    const QStringList files = namedFiles(named);
     QJsonArray results;
     mapInOrder(
         files.size(), std::get<int>(workers),

@@ -175,7 +175,7 @@ private slots:
         QCOMPARE(probeSummary(FileProbe(m_clips.filePath("clip.TXT")), false), "streams=2");
     }
 
-    // What the tool could not tell is named on stderr and makes the status 1;
+    // What the tool could not tell is named on stderr, its time limit in the unit that fits, and makes the status 1;
     // a file the tool examined and found unusable is no failure.
     void toolProblems_data()
     {
@@ -184,7 +184,8 @@ private slots:
         QTest::addColumn<QString>("problem"); // empty: none
         QTest::newRow("missing") << QString() << 5000 << "the probe tool (sniffer) was not found in ";
         QTest::newRow("no report") << "echo Segmentation fault" << 5000 << "the probe tool gave no readable report";
-        QTest::newRow("no answer in time") << "exec sleep 30" << 1000 << "the probe tool did not answer within 1 s";
+        QTest::newRow("no answer in 400 ms") << "exec sleep 30" << 400 << "the probe tool did not answer within 400 ms";
+        QTest::newRow("no answer in 1.5 s") << "exec sleep 30" << 1500 << "the probe tool did not answer within 1.5 s";
         QTest::newRow("an error report") << R"(echo '{"error":{"code":-1094995529}}')" << 5000 << QString();
     }
     void toolProblems()

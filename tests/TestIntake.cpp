@@ -154,6 +154,16 @@ private slots:
             QCOMPARE(run.status, int(Cli::usageError));
             QCOMPARE(run.err.section('\n', 0, 0), QString("veltrane-cli %1: --jobs must be a whole number from 1 up, not '%2'").arg(command, jobs));
         }
+        // More than the cap is taken as the cap, with a word.
+        const int cap = 4 * QThread::idealThreadCount();
+        QStringList many;
+        while (many.size() <= cap)
+            many += m_fakeInputs;
+        const FakeTools tools(creator, sniffer);
+        const CliRun capped = runCli(QStringList { "probe", "--jobs", "99999" } + many);
+        QVERIFY2(capped.status == Cli::success && mostAtOnce(tools) <= cap, qPrintable(QString::number(mostAtOnce(tools))));
+        QCOMPARE(capped.err.section('\n', 0, 0),
+                 QString("veltrane-cli probe: --jobs 99999 is more than %1 (4 per processor core); examining %1 files at a time").arg(cap));
     }
 
     // Rows, their pictures, the refused and the bar as one job would give them; a pass asked for meanwhile comes

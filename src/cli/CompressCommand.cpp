@@ -171,7 +171,7 @@ OrExit<CompressOptions> parseOptions(const QStringList &arguments, QTextStream &
     options.dryRun = parser.isSet(dryRun);
     options.json = parser.isSet(json);
     options.verbose = parser.isSet(verbose);
-    const std::variant<int, QString> workers = jobsValue(parser, jobs);
+    const std::variant<int, QString> workers = jobsValue(parser, jobs, QStringLiteral("compress"), err);
     if (const QString *message = std::get_if<QString>(&workers))
         return usage(err, *message);
     options.jobs = std::get<int>(workers);

@@ -97,7 +97,7 @@ int probe(const QStringList &arguments, QTextStream &out, QTextStream &err)
     const QStringList named = parser.positionalArguments();
     if (named.isEmpty())
         return usage(QStringLiteral("no FILE given"));
-    const std::variant<int, QString> workers = jobsValue(parser, jobs);
+    const std::variant<int, QString> workers = jobsValue(parser, jobs, QStringLiteral("probe"), err);
     if (const QString *message = std::get_if<QString>(&workers))
         return usage(*message);
 

@@ -10,6 +10,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <unistd.h>
 
 using namespace TestSupport;
 
@@ -23,6 +24,18 @@ QStringList entries(const QString &folder)
 // A transcoder that logs its process id, reports a little progress and then sleeps: a run to interrupt.
 const QString sleeper = "echo $$ >> \"$RUNS\"\necho 'frame= 1 time=00:00:00.10' >&2\nexec sleep 30";
 
+// The real executable as a user other than root, who reads every file whatever its mode; nothing when that cannot run.
+std::optional<CliRun> runAsNobody(const QStringList &arguments)
+{
+    QProcess cli;
+    cli.setWorkingDirectory("/");
+    cli.start("setpriv", QStringList { "--reuid=65534", "--regid=65534", "--clear-groups", "--",
+                                       QCoreApplication::applicationDirPath() + "/veltrane-cli" } + arguments);
+    if (!cli.waitForFinished(30000) || cli.exitStatus() != QProcess::NormalExit || cli.exitCode() > 2)
+        return std::nullopt;
+    return CliRun { cli.exitCode(), QString::fromUtf8(cli.readAllStandardOutput()), QString::fromUtf8(cli.readAllStandardError()) };
+}
+
 }
 
 class TestCliCompress : public QObject
@@ -30,6 +43,7 @@ class TestCliCompress : public QObject
     Q_OBJECT
 
     QTemporaryDir m_work; // the current folder: clip.mp4 (160x120, 1 s, stereo) and notes/todo.txt
+    QTemporaryDir m_inputs; // folders to name, open to every user
 
 private slots:
     void initTestCase()
@@ -38,6 +52,10 @@ private slots:
             QSKIP("ffmpeg / ffprobe are not in the resources folder");
         QVERIFY(QDir::setCurrent(m_work.path()) && makeVideo("clip.mp4") && QDir().mkpath("notes"));
         QVERIFY(QFile("notes/todo.txt").open(QIODevice::WriteOnly));
+        QVERIFY(QFile::setPermissions(m_inputs.path(), QFile::permissions(m_inputs.path()) | QFile::ReadOther | QFile::ExeOther));
+        for (const char *name : { "vids/B.mp4", "vids/a.mp4", "vids/sub/c.mp4", "vids/.d.mp4", "vids/.cache/e.mp4", "hidden/.f.mp4", "locked.mp4" })
+            QVERIFY(QDir().mkpath(QFileInfo(m_inputs.filePath(name)).path()) && QFile::copy("clip.mp4", m_inputs.filePath(name)));
+        QVERIFY(QDir().mkpath(m_inputs.filePath("empty/sub")) && QFile::setPermissions(m_inputs.filePath("locked.mp4"), {}));
     }
     void cleanup()
     {
@@ -171,7 +189,6 @@ private slots:
         QTest::newRow("no probe tool") << sleeper << "MISSING" << "out" << "the probe tool (sniffer) was not found in " << false;
         QTest::newRow("a probe tool that says nothing") << sleeper << "echo Segmentation fault" << "out"
                                                          << "the probe tool gave no readable report" << false;
-        QTest::newRow("a probe tool that hangs") << sleeper << "exec sleep 30" << "out" << "the probe tool did not answer within 1 s" << false;
         QTest::newRow("no transcoder") << "" << "" << "out" << "the transcoder (creator) was not found in " << false;
         QTest::newRow("no parent folder") << sleeper << "" << "missing/out" << "could not create “%1/missing/out”: No such file or directory" << false;
         // Its last lines go under the failure, progress lines left out.
@@ -193,6 +210,41 @@ private slots:
         QVERIFY2(run.status == Cli::failure && (run.out + run.err).contains(message.arg(QDir::currentPath())), qPrintable(describe(run)));
         QVERIFY(QFileInfo::exists("out") == made && entries("out").isEmpty());
         QCOMPARE(tools.runs().size(), made ? 1 : 0);
+    }
+
+    // A folder brings its files at any depth, sorted by path, hidden ones left out, as a drop on the window does; a
+    // folder that brings none, a missing file and one that may not be read are refused, each with its own reason.
+    void inputs_data()
+    {
+        QTest::addColumn<QStringList>("names"); // in m_inputs
+        QTest::addColumn<QStringList>("planned"); // the inputs of the planned lists, in order
+        QTest::addColumn<QString>("refusal"); // of the last name; empty: none
+        const QStringList vids { "vids/a.mp4", "vids/B.mp4", "vids/sub/c.mp4" };
+        const QString noFiles = "the folder holds no files (hidden ones are left out)";
+        QTest::newRow("folder") << QStringList { "vids" } << vids << QString();
+        QTest::newRow("folder after a file, in place") << QStringList { "vids/sub/c.mp4", "vids/" } << QStringList { "vids/sub/c.mp4" } + vids << QString();
+        QTest::newRow("empty folder") << QStringList { "vids", "empty" } << vids << noFiles;
+        QTest::newRow("folder of hidden files") << QStringList { "vids", "hidden" } << vids << noFiles;
+        QTest::newRow("missing file") << QStringList { "vids", "gone.mp4" } << vids << "no such file";
+        QTest::newRow("unreadable file") << QStringList { "vids", "locked.mp4" } << vids << "permission denied";
+    }
+    void inputs()
+    {
+        QFETCH(QStringList, names);
+        QFETCH(QStringList, planned);
+        QFETCH(QString, refusal);
+        QStringList arguments { "compress", "--dry-run", "--output", m_work.filePath("out") };
+        for (const QString &name : names)
+            arguments << m_inputs.filePath(name);
+        std::optional<CliRun> run = runCli(arguments);
+        if (names.contains("locked.mp4") && ::geteuid() == 0 && !(run = runAsNobody(arguments)))
+            QSKIP("root reads every file, and setpriv could not run veltrane-cli as nobody");
+        QVERIFY2(run->status == (refusal.isEmpty() ? Cli::success : Cli::failure), qPrintable(describe(*run)));
+        QStringList inputs;
+        for (const QJsonValue &list : QJsonDocument::fromJson(run->out.toUtf8()).array())
+            inputs << QDir(m_inputs.path()).relativeFilePath(list[1].toString());
+        QCOMPARE(inputs, planned);
+        QCOMPARE(run->err, refusal.isEmpty() ? QString() : "veltrane-cli compress: refused " + m_inputs.filePath(names.last()) + ": " + refusal + "\n");
     }
 
     // Ctrl-C, termination and a closed terminal stop the batch, remove what it wrote, leave the

@@ -71,6 +71,7 @@ private slots:
         QVERIFY(m_clips.isValid() && QDir::setCurrent(m_clips.path()));
         QVERIFY(makeVideo("clip.mp4") && makeClip("rotated.mp4", { "-i", "clip.mp4", "-c", "copy", "-metadata:s:v:0", "rotate=90" }));
         QVERIFY(QFile::copy("clip.mp4", "clip.TXT") && QFile::copy("clip.mp4", oddName) && mkfifo("pipe.mp4", 0600) == 0);
+        QVERIFY(QDir().mkdir("empty"));
     }
 
     void derivation_data()
@@ -174,15 +175,49 @@ private slots:
         QCOMPARE(probeSummary(FileProbe(m_clips.filePath("clip.TXT")), false), "streams=2");
     }
 
+    // What the tool could not tell is named on stderr, its time limit in the unit that fits, and makes the status 1;
+    // a file the tool examined and found unusable is no failure.
+    void toolProblems_data()
+    {
+        QTest::addColumn<QString>("sniffer"); // fake's body; empty: none at all
+        QTest::addColumn<int>("limit"); // VELTRANE_TOOL_TIMEOUT_MS
+        QTest::addColumn<QString>("problem"); // empty: none
+        QTest::newRow("missing") << QString() << 5000 << "the probe tool (sniffer) was not found in ";
+        QTest::newRow("no report") << "echo Segmentation fault" << 5000 << "the probe tool gave no readable report";
+        QTest::newRow("no answer in 400 ms") << "exec sleep 30" << 400 << "the probe tool did not answer within 400 ms";
+        QTest::newRow("no answer in 1.5 s") << "exec sleep 30" << 1500 << "the probe tool did not answer within 1.5 s";
+        QTest::newRow("an error report") << R"(echo '{"error":{"code":-1094995529}}')" << 5000 << QString();
+    }
+    void toolProblems()
+    {
+        QFETCH(QString, sniffer);
+        QFETCH(int, limit);
+        QFETCH(QString, problem);
+        const FakeTools tools(std::nullopt, sniffer.isEmpty() ? std::optional<QString>() : sniffer);
+        if (sniffer.isEmpty())
+            QVERIFY(QFile::remove(tools.path() + "/sniffer"));
+        const ScopedEnvironment bound("VELTRANE_TOOL_TIMEOUT_MS", QString::number(limit));
+        const CliRun run = runCli({ "probe", "clip.mp4" });
+        const QJsonValue result = QJsonDocument::fromJson(run.out.toUtf8())[0];
+        QVERIFY2(run.status == (problem.isEmpty() ? Cli::success : Cli::failure), qPrintable(describe(run)));
+        QVERIFY2(result["probeProblem"].toString().startsWith(problem) && result["probeProblem"].isNull() == problem.isEmpty(), qPrintable(describe(run)));
+        QCOMPARE(run.err.contains("veltrane-cli probe: could not examine " + m_clips.filePath("clip.mp4") + ": " + problem), !problem.isEmpty());
+    }
+
     // The real executable on relative names: nothing but the results on stdout, in argument order
     // whichever ends first. A named pipe, where the tool would wait for a writer, is never handed to it.
     void cli()
     {
         QProcess cli;
-        cli.start(QCoreApplication::applicationDirPath() + "/veltrane-cli", { "probe", "--jobs", "2", "--", oddName, "missing.mp4", "pipe.mp4" });
+        cli.start(QCoreApplication::applicationDirPath() + "/veltrane-cli", { "probe", "--jobs", "2", "--", oddName, "missing.mp4", "pipe.mp4", "empty" });
         QVERIFY(cli.waitForFinished(30000) && cli.exitCode() == 0);
         const QJsonArray results = QJsonDocument::fromJson(cli.readAllStandardOutput()).array();
-        QCOMPARE(results.size(), 3);
+        QCOMPARE(results.size(), 4);
+        // Why each would be refused, as compress and the window decide it.
+        QStringList refusals;
+        for (const QJsonValue &result : results)
+            refusals << result["refusal"].toString("-");
+        QCOMPARE(refusals, (QStringList { "-", "no such file", "not a media file", "the folder holds no files (hidden ones are left out)" }));
         const QJsonValue video = results[0];
         const QString path = QDir::current().absoluteFilePath(oddName), url = video["fileFullURL"].toString();
         QCOMPARE(video["fileFullPath"].toString(), path);

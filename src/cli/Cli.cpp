@@ -1,7 +1,9 @@
 #include "cli/Cli.h"
 
 #include "BuildConfig.h"
+#include "util/FolderContents.h"
 
+#include <QFileInfo>
 #include <QThread>
 
 namespace Cli {
@@ -39,21 +41,44 @@ Diagnostics::Sink lineWriter(QTextStream &stream)
 QCommandLineOption jobsOption()
 {
     return QCommandLineOption(QStringLiteral("jobs"),
-                              QStringLiteral("Files examined at the same time. Default: the processor count (%1); "
-                                             "1 examines them one after the other.")
-                                  .arg(QThread::idealThreadCount()),
+                              QStringLiteral("Files examined at the same time, at most %2 (4 per processor core). "
+                                             "Default: the processor count (%1); 1 examines them one after the other.")
+                                  .arg(QThread::idealThreadCount())
+                                  .arg(jobsCap()),
                               QStringLiteral("N"));
 }
 
-std::variant<int, QString> jobsValue(const QCommandLineParser &parser, const QCommandLineOption &option)
+// A probe is short and mostly waits for the disk, so a few per core keep the
+// cores busy on a slow or network disk; hundreds at once only crowd the disk
+// and memory and make the machine crawl.
+int jobsCap() { return 4 * QThread::idealThreadCount(); }
+
+std::variant<int, QString> jobsValue(const QCommandLineParser &parser, const QCommandLineOption &option,
+                                     const QString &command, QTextStream &err)
 {
     if (!parser.isSet(option))
         return QThread::idealThreadCount();
     bool ok = false;
-    const int jobs = parser.value(option).toInt(&ok);
+    const qlonglong jobs = parser.value(option).toLongLong(&ok);
     if (!ok || jobs < 1)
         return QStringLiteral("--jobs must be a whole number from 1 up, not '%1'").arg(parser.value(option));
-    return jobs;
+    if (jobs > jobsCap()) {
+        err << "veltrane-cli " << command << ": --jobs " << jobs << " is more than " << jobsCap()
+            << " (4 per processor core); examining " << jobsCap() << " files at a time\n";
+        return jobsCap();
+    }
+    return int(jobs);
+}
+
+QStringList namedFiles(const QStringList &arguments)
+{
+    QStringList files;
+    for (const QString &argument : arguments) {
+        const QString path = QFileInfo(argument).absoluteFilePath();
+        const QStringList brought = FolderContents::withFolderContents({ path });
+        files += brought.isEmpty() ? QStringList { path } : brought;
+    }
+    return files;
 }
 
 int run(const QStringList &arguments, QTextStream &out, QTextStream &err, bool errIsTerminal)

@@ -27,11 +27,19 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err, bool e
 Diagnostics::Sink lineWriter(QTextStream &stream);
 std::mutex &streamMutex();
 
-// --jobs N: how many files are examined at the same time.
+// --jobs N: how many files are examined at the same time, at most jobsCap().
 QCommandLineOption jobsOption();
+int jobsCap();
 // Its number, the processor count when it is absent, or the usage error when
-// it is no whole number from 1 up.
-std::variant<int, QString> jobsValue(const QCommandLineParser &parser, const QCommandLineOption &option);
+// it is no whole number from 1 up. A number above the cap is taken as the cap,
+// and command (the "probe" of "veltrane-cli probe") says so on err.
+std::variant<int, QString> jobsValue(const QCommandLineParser &parser, const QCommandLineOption &option,
+                                     const QString &command, QTextStream &err);
+
+// The files named: absolute paths (no name is then read as an option by the
+// tools), a folder replaced by the files it brings to the window. A folder
+// that brings none stays, for intake to refuse by name.
+QStringList namedFiles(const QStringList &arguments);
 
 int probe(const QStringList &arguments, QTextStream &out, QTextStream &err);
 int compress(const QStringList &arguments, QTextStream &out, QTextStream &err, bool errIsTerminal);

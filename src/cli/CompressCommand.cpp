@@ -53,7 +53,7 @@ struct CompressOptions
     bool json = false;
     bool verbose = false;
     int jobs = 1; // files examined at the same time
-    QStringList paths; // absolute, so no name is read as an option by the tools
+    QStringList paths; // namedFiles(): absolute, folders replaced by their files
 };
 
 std::optional<double> percentOption(const QString &text)
@@ -171,12 +171,11 @@ OrExit<CompressOptions> parseOptions(const QStringList &arguments, QTextStream &
     options.dryRun = parser.isSet(dryRun);
     options.json = parser.isSet(json);
     options.verbose = parser.isSet(verbose);
-    const std::variant<int, QString> workers = jobsValue(parser, jobs);
+    const std::variant<int, QString> workers = jobsValue(parser, jobs, QStringLiteral("compress"), err);
     if (const QString *message = std::get_if<QString>(&workers))
         return usage(err, *message);
     options.jobs = std::get<int>(workers);
-    for (const QString &file : files)
-        options.paths.append(QFileInfo(file).absoluteFilePath());
+    options.paths = namedFiles(files);
     return options;
 }
 

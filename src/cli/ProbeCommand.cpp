@@ -1,11 +1,11 @@
 #include "cli/Cli.h"
 
+#include "filelist/Intake.h"
 #include "probe/FileProbe.h"
 #include "util/Diagnostics.h"
 #include "util/OrderedWorkers.h"
 
 #include <QCommandLineParser>
-#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -24,7 +24,7 @@ QJsonValue optionalValue(const std::optional<T> &value)
     return QJsonValue(*value);
 }
 
-QJsonObject probeObject(const FileProbe &probe)
+QJsonObject probeObject(const FileProbe &probe, const std::optional<QString> &refusal)
 {
     QJsonArray tracks;
     for (const QVariantMap &row : probe.tracksInfo)
@@ -62,6 +62,7 @@ QJsonObject probeObject(const FileProbe &probe)
         { QStringLiteral("isHDR"), FileProbe::isHDRTransfer(probe.videoTransfer) },
         { QStringLiteral("isInterlaced"), FileProbe::isInterlacedFieldOrder(probe.videoFieldOrder) },
         { QStringLiteral("probeProblem"), probe.toolProblem ? QJsonValue(*probe.toolProblem) : QJsonValue(QJsonValue::Null) },
+        { QStringLiteral("refusal"), refusal ? QJsonValue(*refusal) : QJsonValue(QJsonValue::Null) },
         { QStringLiteral("tracksInfo"), tracks },
         { QStringLiteral("metadata"), metadata },
     };
@@ -74,7 +75,9 @@ int probe(const QStringList &arguments, QTextStream &out, QTextStream &err)
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Examine video files the way Veltrane does and print what it learns about each, as one JSON array on "
-        "standard output (one object per file, in argument order). Diagnostic lines go to standard error."));
+        "standard output (one object per file, in argument order). Diagnostic lines go to standard error.\n"
+        "Exit status: 0 when every file was examined, usable or not; 1 when the probe tool was missing or gave no "
+        "report for some file; 2 for a usage error."));
     parser.addHelpOption();
     const QCommandLineOption jobs = jobsOption();
     parser.addOption(jobs);
@@ -91,26 +94,38 @@ int probe(const QStringList &arguments, QTextStream &out, QTextStream &err)
         err << "veltrane-cli probe: " << message << "\nTry 'veltrane-cli probe --help'.\n";
         return usageError;
     };
-    QStringList files = parser.positionalArguments();
-    if (files.isEmpty())
+    const QStringList named = parser.positionalArguments();
+    if (named.isEmpty())
         return usage(QStringLiteral("no FILE given"));
-    const std::variant<int, QString> workers = jobsValue(parser, jobs);
+    const std::variant<int, QString> workers = jobsValue(parser, jobs, QStringLiteral("probe"), err);
     if (const QString *message = std::get_if<QString>(&workers))
         return usage(*message);
 
     // The probe's diagnostic lines are messages like any other: out holds
     // nothing but the results.
     const Diagnostics::ScopedSink diagnostics(lineWriter(err));
-    // An absolute path can never be taken for one of the tool's options.
-    for (QString &file : files)
-        file = QFileInfo(file).absoluteFilePath();
+    const QStringList files = namedFiles(named);
     QJsonArray results;
     mapInOrder(
         files.size(), std::get<int>(workers),
-        [&files](qsizetype i, const OrderedWorkers::Worker &worker) { return probeObject(FileProbe(files.at(i), &worker.stop)); },
+        [&files](qsizetype i, const OrderedWorkers::Worker &worker) {
+            const FileProbe probe(files.at(i), &worker.stop);
+            return probeObject(probe, Intake::refusalReason(probe, files.at(i)));
+        },
         [&results](qsizetype, QJsonObject &&result) { results.append(result); });
     out << QJsonDocument(results).toJson(QJsonDocument::Indented);
-    return success;
+
+    // An unusable file was examined all the same; one the tool told nothing
+    // about was not, and a script must not take its object for an answer.
+    int status = success;
+    for (qsizetype i = 0; i < results.size(); ++i) {
+        const QJsonValue problem = results.at(i)[QStringLiteral("probeProblem")];
+        if (problem.isString()) {
+            err << "veltrane-cli probe: could not examine " << files.at(i) << ": " << problem.toString() << "\n";
+            status = failure;
+        }
+    }
+    return status;
 }
 
 }

@@ -2,13 +2,63 @@
 
 #include "probe/FileProbe.h"
 #include "util/Diagnostics.h"
+#include "util/FolderContents.h"
 #include "util/Paths.h"
 
+#include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
 #include <cmath>
+#include <system_error>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace Intake {
+
+namespace {
+
+QString systemReason(int error)
+{
+    switch (error) {
+    case ENOENT:
+    case ENOTDIR: // a folder on the way is a file
+        return QStringLiteral("no such file");
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("permission denied");
+    default:
+        return QString::fromStdString(std::generic_category().message(error)).toLower(); // strerror_r: safe on the workers
+    }
+}
+
+// What the file system says against path, before anything the probe found:
+// the tool reports a missing or unreadable file as media it cannot read.
+std::optional<QString> fileSystemRefusal(const QString &path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    struct stat status = {};
+    if (::stat(name.constData(), &status) != 0) {
+        const int error = errno;
+        if (error == ENOENT && ::lstat(name.constData(), &status) == 0)
+            return QStringLiteral("the link leads to no file");
+        return systemReason(error);
+    }
+    // Named folders bring their files; one that reaches intake brought none.
+    if (S_ISDIR(status.st_mode)) {
+        if (::access(name.constData(), R_OK | X_OK) != 0)
+            return systemReason(errno);
+        if (FolderContents::regularFiles(path).isEmpty())
+            return QStringLiteral("the folder holds no files (hidden ones are left out)");
+        return QStringLiteral("it is a folder");
+    }
+    if (::access(name.constData(), R_OK) != 0)
+        return systemReason(errno);
+    return std::nullopt;
+}
+
+}
 
 std::optional<QString> refusalReason(const FileProbe &probe, const QString &path)
 {
@@ -16,6 +66,8 @@ std::optional<QString> refusalReason(const FileProbe &probe, const QString &path
     // on disk is then called.
     if (path.contains(QChar::ReplacementCharacter) && !QFileInfo::exists(path))
         return QStringLiteral("the name is not valid UTF-8");
+    if (auto refusal = fileSystemRefusal(path))
+        return refusal;
     if (Paths::lastExtension(path).toLower() == QLatin1String("vob"))
         return QStringLiteral("VOB files are not supported");
     if (probe.toolProblem)

@@ -23,7 +23,10 @@ struct Refusal
     QString reason; // why, for the command line
 };
 
-// Nothing when the file can be compressed; otherwise why not.
+// Nothing when the file can be compressed; otherwise why not. What the file
+// system says comes first (no such file, permission denied, a folder that
+// brought no files), then what the probe found; the window and the command
+// line refuse for the same reasons.
 std::optional<QString> refusalReason(const FileProbe &probe, const QString &path);
 
 struct Pass

@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
 #include <QRegularExpression>
 
 #include <cmath>
@@ -83,6 +84,14 @@ bool isSpecialFile(const QString &path)
     return !error && fs::exists(status) && !fs::is_regular_file(status) && !fs::is_directory(status);
 }
 
+// "400 ms" below a second, whole or decimal seconds from there: "60 s", "1.5 s".
+QString limitText(std::chrono::milliseconds limit)
+{
+    if (limit < std::chrono::seconds(1))
+        return QStringLiteral("%1 ms").arg(limit.count());
+    return QString::number(double(limit.count()) / 1000.0, 'f', QLocale::FloatingPointShortest) + QStringLiteral(" s");
+}
+
 }
 
 quint64 FileProbe::fileSizeAtPath(const QString &path) { return sizeAttribute(path).value_or(0); }
@@ -125,9 +134,9 @@ FileProbe::FileProbe(const QString &path, const std::atomic<bool> *stop)
         return;
     }
     if (run.timedOut) {
-        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(Tools::waitBound()).count();
-        toolProblem = QStringLiteral("the probe tool did not answer within %1 s").arg(seconds);
-        Diagnostics::line(QStringLiteral("The probe tool took longer than %1 s and was stopped: ").arg(seconds) + path);
+        const QString limit = limitText(Tools::waitBound());
+        toolProblem = QStringLiteral("the probe tool did not answer within ") + limit;
+        Diagnostics::line(QStringLiteral("The probe tool took longer than %1 and was stopped: ").arg(limit) + path);
         return;
     }
     deriveFromReport(path, run.output);

@@ -2,6 +2,7 @@
 // sources as phones and camcorders make them, and faults injected through fake tools, signals and
 // odd names. Each case checks what the user is told and that nothing of theirs was lost.
 #include "cli/Cli.h"
+#include "cli/CompressOptions.h"
 #include "tools/Tools.h"
 
 #include "CliTestSupport.h"
@@ -65,17 +66,55 @@ private slots:
         QVERIFY2(entries(".").filter(QRegularExpression("^\\.")).isEmpty(), qPrintable(entries(".").join(", ")));
     }
 
+    // Every option and unit, parsed alone: what it sets, or the usage error it gives.
+    void options_data()
+    {
+        QTest::addColumn<QStringList>("arguments"); // before the file
+        QTest::addColumn<QString>("expected");      // "target B", "size P", "resolution R passes P", or the error's start
+        QTest::newRow("defaults") << QStringList {} << "size 55 resolution 100 passes 0";
+        const std::pair<const char *, const char *> sizes[] = {
+            { "8MB", "target 8000000" }, { "750KB", "target 750000" }, { "1.5GB", "target 1500000000" },
+            { "10MiB", "target 10485760" }, { "25M", "target 25000000" }, { "2 kib", "target 2048" },
+            { "123456", "target 123456" }, { "64B", "target 64" }, { "10MiBs", "--target-size must be a size such as 8MB, 10MiB" },
+            { "10 Mb/s", "--target-size must be" }, { "0", "--target-size must be" }, { "-5MB", "--target-size must be" },
+        };
+        for (const auto &[size, expected] : sizes)
+            QTest::addRow("--target-size %s", size) << QStringList { "--target-size", size } << expected;
+        QTest::newRow("size 100") << QStringList { "--size", "100" } << "size 100 resolution 100 passes 0";
+        QTest::newRow("size 0") << QStringList { "--size", "0" } << "--size must be a number from 1 to 100";
+        QTest::newRow("both targets") << QStringList { "--size", "5", "--target-size", "1MB" } << "--size and --target-size cannot be used together";
+        QTest::newRow("resolution 50, two passes") << QStringList { "--resolution", "50", "--passes", "2" } << "size 55 resolution 50 passes 2";
+        QTest::newRow("resolution 101") << QStringList { "--resolution", "101" } << "--resolution must be a number from 1 to 100";
+        QTest::newRow("passes 3") << QStringList { "--passes", "3" } << "--passes must be auto, 1 or 2";
+        QTest::newRow("tone-map on") << QStringList { "--tone-map", "on" } << "--tone-map must be auto or off";
+        QTest::newRow("empty output folder, the root") << QStringList { "--output", "" } << "--output needs a folder";
+        QTest::newRow("jobs 0") << QStringList { "--jobs", "0" } << "--jobs must be a whole number from 1 up";
+    }
+    void options()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, expected);
+        QString out, err;
+        QTextStream outStream(&out), errStream(&err);
+        const auto parsed = Cli::parseCompressOptions(arguments + QStringList { "clip.mp4" }, outStream, errStream);
+        errStream.flush();
+        if (const auto *options = std::get_if<Cli::CompressOptions>(&parsed)) {
+            const QString target = options->targetBytes ? QString("target %1").arg(*options->targetBytes)
+                                                        : QString("size %1 resolution %2 passes %3").arg(options->target.bytes(100)).arg(options->resolutionPercent).arg(int(options->passes));
+            QCOMPARE(target, expected);
+        } else {
+            QVERIFY2(std::get<int>(parsed) == Cli::usageError && err.startsWith("veltrane-cli compress: " + expected), qPrintable(err));
+        }
+    }
+
+    // What can only be told once the files are known, and the output folders never made or replaced.
     void usageErrors_data()
     {
         QTest::addColumn<QStringList>("arguments"); // after --output out
         QTest::addColumn<QString>("reason");
         const QString clip = "clip.mp4";
-        QTest::newRow("size 0") << QStringList { "--size", "0", clip } << "--size must be a number from 1 to 100";
-        QTest::newRow("resolution 101") << QStringList { "--resolution", "101", clip } << "--resolution must be a number from 1 to 100";
         QTest::newRow("target size above the smallest file") << QStringList { "--target-size", "1GB", clip } << "larger than the smallest file";
         QTest::newRow("no file") << QStringList {} << "no FILE given";
-        QTest::newRow("passes 3") << QStringList { "--passes", "3", clip } << "--passes must be auto, 1 or 2";
-        QTest::newRow("empty output folder, the root") << QStringList { "--output", "", clip } << "--output needs a folder";
         QTest::newRow("existing folder") << QStringList { "--output", "notes", clip } << "already exists; use --force";
         QTest::newRow("--force on a file") << QStringList { "--force", "--output", "notes/todo.txt", clip } << "is a file, not a folder";
         // Not even with --force, nor for a file that was refused: it is the user's all the same.
@@ -127,12 +166,16 @@ private slots:
             QVERIFY2(event.isObject(), qPrintable(line));
             if (event["event"] != "progress")
                 events << event["event"].toString() + ' ' + QString::number(event["row"].toInt(-1));
+            // Outcomes are tokens a program can compare; the prose is the reason.
+            if (event["event"] == "rowFinished")
+                QCOMPARE(event["outcome"].toString(), "compressed");
         }
         events.removeDuplicates(); // the noise may need a corrected bitrate too
         QCOMPARE(events, (QStringList { "rowStarted 0", "rowFinished 0", "rowStarted 1", "attemptStarted 1", "rowFinished 1", "finished -1" }));
         const QJsonArray files = QJsonDocument::fromJson(run.out.toUtf8())["files"].toArray();
         const QStringList expected { "320x180 1", "160x120 2" }; // and passes
         for (qsizetype i = 0; i < expected.size(); ++i) {
+            QCOMPARE(files[i]["outcome"].toString(), "compressed");
             const double ratio = files[i]["ratio"].toDouble();
             const QJsonValue probe = probeOf(files[i]["output"].toString());
             QVERIFY2(ratio <= 1 && ratio > 0.8 && probe["hasAudioTrack"].toBool() && !probe["hasAudioTrackWhichHasMoreThanTwoChannels"].toBool(),

@@ -158,15 +158,12 @@ void AppDelegate::applicationWillTerminate()
     if (!isBatchRunning())
         return;
     // No transcoder may outlive the application, and nothing would remove the
-    // unfinished folder after this. Letting go of the job stops its
-    // transcoder (terminate, then kill) and waits for it; its end is never
-    // reported.
-    m_job.reset();
+    // unfinished work after this. Letting go of the run stops its transcoder
+    // (terminate, then kill), waits for it and removes what it wrote; its end
+    // is never reported.
+    m_run.reset();
     hideProgressSheet();
     setBatchControlsEnabled(true);
-    if (m_outputFolder)
-        m_outputFolder->abandon();
-    m_outputFolder.reset();
 }
 
 void AppDelegate::terminateForSignal(int signal) { stopAndQuit(128 + signal); }
@@ -375,10 +372,7 @@ void AppDelegate::askForOutputFolder()
     if (!fileListArrayController->rows().isEmpty())
         panel->setDirectory(QFileInfo(fileListArrayController->rows().first().value(RowKeys::filePath).toString()).absolutePath());
     panel->selectFile(QStringLiteral("Compressed Files"));
-    QStringList inputs;
-    for (const QVariantMap &row : fileListArrayController->rows())
-        inputs.append(row.value(RowKeys::filePath).toString());
-    panel->setInputs(inputs);
+    panel->setInputs(listedPaths());
     connect(panel, &QFileDialog::fileSelected, this, [this](const QString &path) {
         if (!path.isEmpty())
             QTimer::singleShot(0, this, [this, path] { prepareOutputFolder(path); });
@@ -390,64 +384,64 @@ void AppDelegate::prepareOutputFolder(const QString &path)
 {
     if (isBatchRunning())
         return;
-    // Nothing is made when nothing could be compressed.
-    if (const auto missing = BatchJob::cannotRunText()) {
-        showAlert(QStringLiteral("Veltrane can't compress:"), *missing, { Completion::okButton });
-        return;
-    }
-    QStringList inputs;
-    for (const QVariantMap &row : fileListArrayController->rows())
-        inputs.append(row.value(RowKeys::filePath).toString());
-    // The panel has asked before replacing anything.
-    auto made = OutputFolder::create(path, true, inputs);
-    if (const auto *refusal = std::get_if<OutputFolder::Refusal>(&made)) {
-        switch (refusal->kind) {
-        case OutputFolder::Refusal::holdsInput:
-            showAlert(OutputFolder::holdsInputMessageText, path, { Completion::okButton });
-            break;
-        case OutputFolder::Refusal::notAFolder:
-            showAlert(QStringLiteral("Veltrane can only replace a folder, not a file:"), path, { Completion::okButton });
-            break;
-        case OutputFolder::Refusal::unsafe:
-            showAlert(QStringLiteral("Veltrane can't replace this folder:"), refusal->text(path), { Completion::okButton });
-            break;
-        case OutputFolder::Refusal::exists:
-        case OutputFolder::Refusal::busy:
-        case OutputFolder::Refusal::cannotCreate:
-            showAlert(QStringLiteral("Veltrane can't create the folder:"), refusal->text(path), { Completion::okButton });
-            break;
-        }
-        return;
-    }
-    m_outputFolder.emplace(std::move(std::get<OutputFolder>(made)));
     planBatch(path);
 }
 
 void AppDelegate::planBatch(const QString &folder)
 {
-    Batch batch = Batch::plan(fileListArrayController->rows(), folder, Planning::Target::ofSmallest(fileSizeSlider->value()),
-                              outputResolutionSlider->value());
-    if (m_outputFolder)
-        batch.workFolder = m_outputFolder->workPath();
+    const Batch batch = Batch::plan(fileListArrayController->rows(), folder,
+                                    Planning::Target::ofSmallest(fileSizeSlider->value()), outputResolutionSlider->value());
     Diagnostics::line(Batch::argumentListsText(batch.plannedArgumentLists()));
     startBatch(batch);
 }
 
 void AppDelegate::startBatch(const Batch &batch)
 {
-    m_job = std::make_unique<BatchJob>(batch);
-    connect(m_job.get(), &BatchJob::progress, this, [this](double percent) { setProgress(percent); });
-    connect(m_job.get(), &BatchJob::finished, this, [this](const QList<RowResult> &results) {
-        // Asked before the sheet goes, which may hand the focus on.
-        const bool unwatched = !m_notification->isWindowActive();
-        hideProgressSheet();
-        if (unwatched && !isProcessCancelledByUser())
-            m_notification->batchEnded(m_job->batch().outputFolder, results);
-        finishBatch(m_job->batch(), results);
-    });
+    // The panel has asked before replacing anything; the run checks the
+    // tools and makes the folder, or says why it cannot.
+    auto prepared = CompressionRun::prepare(batch, {}, true, listedPaths());
+    if (const auto *refusal = std::get_if<CompressionRun::Refusal>(&prepared)) {
+        showRefusal(*refusal, batch.outputFolder);
+        return;
+    }
+    m_run = std::move(std::get<std::unique_ptr<CompressionRun>>(prepared));
+    connect(&m_run->job(), &BatchJob::progress, this, [this](double percent) { setProgress(percent); });
+    connect(m_run.get(), &CompressionRun::ended, this,
+            [this](const QList<RowResult> &results, bool cancelled, const std::optional<QString> &placingProblem) {
+                // Asked before the sheet goes, which may hand the focus on.
+                const bool unwatched = !m_notification->isWindowActive();
+                hideProgressSheet();
+                if (unwatched && !cancelled && !placingProblem)
+                    m_notification->batchEnded(m_run->batch().outputFolder, results);
+                finishBatch(m_run->batch(), results, placingProblem);
+            });
     setBatchControlsEnabled(false);
     showCompressionSheet();
-    m_job->start();
+    m_run->start();
+}
+
+void AppDelegate::showRefusal(const CompressionRun::Refusal &refusal, const QString &path)
+{
+    using Kind = OutputFolder::Refusal::Kind;
+    QString title = QStringLiteral("Veltrane can't create the folder:");
+    QString text = refusal.text;
+    if (!refusal.folder)
+        title = QStringLiteral("Veltrane can't compress:");
+    else if (refusal.folder->kind == Kind::holdsInput)
+        title = OutputFolder::holdsInputMessageText, text = path;
+    else if (refusal.folder->kind == Kind::notAFolder)
+        title = QStringLiteral("Veltrane can only replace a folder, not a file:"), text = path;
+    else if (refusal.folder->kind == Kind::unsafe)
+        title = QStringLiteral("Veltrane can't replace this folder:");
+    showAlert(title, text, { Completion::okButton });
+}
+
+QStringList AppDelegate::listedPaths() const
+{
+    QStringList paths;
+    for (const QVariantMap &row : fileListArrayController->rows())
+        paths.append(row.value(RowKeys::filePath).toString());
+    return paths;
 }
 
 void AppDelegate::showCompressionSheet()
@@ -469,23 +463,21 @@ void AppDelegate::cancelBTNInsideProgressWindowClicked()
 {
     // The job sets its flag first, then stops the process.
     if (isBatchRunning())
-        m_job->cancel();
+        m_run->cancel();
 }
 
-void AppDelegate::finishBatch(const Batch &batch, const QList<RowResult> &results)
+void AppDelegate::finishBatch(const Batch &batch, const QList<RowResult> &results, const std::optional<QString> &placingProblem)
 {
     setBatchControlsEnabled(true);
     const QString folder = batch.outputFolder;
-    std::optional<OutputFolder> written = std::exchange(m_outputFolder, std::nullopt);
+    // A cancelled batch has left the folder as it was, without a word.
     if (isProcessCancelledByUser()) {
-        if (written)
-            written->abandon();
         emit batchFinished();
         runPendingIntake();
         return;
     }
-    if (const auto problem = written ? written->finish(BatchJob::wroteAnyOutput(results)) : std::nullopt) {
-        showAlert(QStringLiteral("Veltrane can't put the compressed files in place:"), *problem, { Completion::okButton });
+    if (placingProblem) {
+        showAlert(QStringLiteral("Veltrane can't put the compressed files in place:"), *placingProblem, { Completion::okButton });
         emit batchFinished();
         runPendingIntake();
         return;

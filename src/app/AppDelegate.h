@@ -10,7 +10,7 @@
 #include <memory>
 
 #include "compress/BatchJob.h"
-#include "compress/OutputFolder.h"
+#include "compress/CompressionRun.h"
 
 #include <optional>
 
@@ -72,13 +72,14 @@ public:
     void startBatch(const Batch &batch);
     void showCompressionSheet();
     void hideProgressSheet();
-    void finishBatch(const Batch &batch, const QList<RowResult> &results);
-    bool isBatchRunning() const { return m_job && m_job->isRunning(); }
+    // placingProblem: the finished files could not be put in place, and why.
+    void finishBatch(const Batch &batch, const QList<RowResult> &results, const std::optional<QString> &placingProblem = {});
+    bool isBatchRunning() const { return m_run && m_run->job().isRunning(); }
 
     // The running transcoder (its process id, 0 when none) and the cancel
     // flag: views of the batch job, which owns both.
-    qint64 globalProcess() const { return m_job ? m_job->processId() : 0; }
-    bool isProcessCancelledByUser() const { return m_job && m_job->isCancelled(); }
+    qint64 globalProcess() const { return m_run ? m_run->job().processId() : 0; }
+    bool isProcessCancelledByUser() const { return m_run && m_run->job().isCancelled(); }
 
     // Outlets, owned by the window.
     QMainWindow *window = nullptr;
@@ -123,6 +124,9 @@ protected:
 
 private:
     void showOpenPanel();
+    // The paths of the listed files: no folder that holds one is ever replaced.
+    QStringList listedPaths() const;
+    void showRefusal(const CompressionRun::Refusal &refusal, const QString &path);
     // Files that arrived during a pass or a batch get their pass afterwards.
     void runPendingIntake();
     void showAnalyzingSheet();
@@ -143,9 +147,7 @@ private:
     bool m_analyzing = false;
     QStringList m_pendingIntake;
     // The last batch: running, or finished and kept until the next one starts.
-    std::unique_ptr<BatchJob> m_job;
-    // The running batch's folder.
-    std::optional<OutputFolder> m_outputFolder;
+    std::unique_ptr<CompressionRun> m_run;
     QPointer<QMessageBox> m_stopQuestion;
     // The desktop's view of the work: the taskbar entry's bar, and a notification for a batch that ends unwatched.
     TaskbarProgress *m_taskbar = nullptr;

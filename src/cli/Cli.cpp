@@ -106,4 +106,11 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err, bool e
     return usageError;
 }
 
+QString oneLine(const QString &text)
+{
+    QString escaped = text;
+    return escaped.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char('\n'), QLatin1String("\\n"))
+        .replace(QLatin1Char('\r'), QLatin1String("\\r"));
+}
+
 }

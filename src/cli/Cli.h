@@ -41,6 +41,10 @@ std::variant<int, QString> jobsValue(const QCommandLineParser &parser, const QCo
 // that brings none stays, for intake to refuse by name.
 QStringList namedFiles(const QStringList &arguments);
 
+// A name or message as one line of plain output: a line feed in a file name
+// must not start a line of its own.
+QString oneLine(const QString &text);
+
 int probe(const QStringList &arguments, QTextStream &out, QTextStream &err);
 int compress(const QStringList &arguments, QTextStream &out, QTextStream &err, bool errIsTerminal);
 

@@ -17,3 +17,13 @@ QString RowResult::description() const
     }
     return {};
 }
+
+QString RowResult::token() const
+{
+    switch (outcome) {
+    case RowOutcome::succeeded: return QStringLiteral("compressed");
+    case RowOutcome::overTarget: return QStringLiteral("over-target");
+    case RowOutcome::cancelled: return QStringLiteral("cancelled");
+    default: return QStringLiteral("failed");
+    }
+}

@@ -31,6 +31,10 @@ struct RowResult
 
     // The reason, or what the outcome alone says: "compressed", "cancelled"...
     QString description() const;
+    // The outcome as machines read it, one of "compressed", "over-target"
+    // (kept, larger than its target), "failed", "cancelled"; the prose is
+    // description().
+    QString token() const;
     // Neither compressed nor cancelled.
     bool failed() const { return outcome != RowOutcome::succeeded && outcome != RowOutcome::cancelled; }
 };

@@ -1,5 +1,7 @@
 #include "util/TextFormat.h"
 
+#include <QRegularExpression>
+
 #include "BuildConfig.h"
 
 #include <charconv>
@@ -79,6 +81,22 @@ QString humanDuration(double seconds)
 QString namedFilesAlertText(const QStringList &names)
 {
     return names.join(QStringLiteral(", ")) + QStringLiteral("\n\nQuestions? : ") + QString::fromUtf8(BuildConfig::supportEmail);
+}
+
+std::optional<qint64> byteCountFromText(const QString &text)
+{
+    static const QRegularExpression form(QStringLiteral("^\\s*([0-9]+(?:\\.[0-9]+)?)\\s*(?:([KMGT])(i?)B?|B)?\\s*$"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    const auto match = form.match(text);
+    if (!match.hasMatch())
+        return std::nullopt;
+    const QString unit = match.captured(2).toUpper();
+    const qsizetype power = unit.isEmpty() ? 0 : QStringLiteral("KMGT").indexOf(unit) + 1;
+    const double base = match.captured(3).isEmpty() ? 1000.0 : 1024.0;
+    const double bytes = match.captured(1).toDouble() * std::pow(base, double(power));
+    if (!std::isfinite(bytes) || bytes < 1 || bytes > 9e18)
+        return std::nullopt;
+    return qint64(bytes);
 }
 
 }

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 // Texts shown to users and passed to the tools.
 namespace TextFormat {
 
@@ -13,6 +15,12 @@ QString decimalText(double value);
 // A byte count in decimal multiples of 1000, file style: "0 bytes", "1 byte",
 // "2 KB", "1.2 MB", "1.23 GB". C locale.
 QString byteCountText(qint64 bytes);
+
+// A size as people write upload limits: "8MB", "750 KB", "1.5GB", "25M",
+// "10MiB", "123456" (bytes). K, M, G, T (with or without B) count in
+// thousands, KiB, MiB, GiB, TiB in 1024s; letter case aside. Nothing for
+// anything else, or for less than one byte.
+std::optional<qint64> byteCountFromText(const QString &text);
 
 // Seconds as a clock: "HH:MM:SS.cc", whole seconds truncated, hundredths
 // rounded; more hours widen the first field. Not finite: zero.

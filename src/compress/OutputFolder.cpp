@@ -1,12 +1,10 @@
 #include "compress/OutputFolder.h"
 
-#include "util/Diagnostics.h"
+#include "util/FileTree.h"
 #include "util/Paths.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QJsonDocument>
-#include <QJsonObject>
 
 #include <cerrno>
 #include <cstdio>
@@ -32,11 +30,6 @@ QString systemReason(int error) { return QString::fromLocal8Bit(std::strerror(er
 
 QString quotedPath(const QString &path) { return QStringLiteral("“%1”").arg(path); }
 
-bool renameWith(const QString &from, const QString &to, unsigned flags)
-{
-    return ::renameat2(AT_FDCWD, native(from).constData(), AT_FDCWD, native(to).constData(), flags) == 0;
-}
-
 // A hidden sibling of path named after it, within the 255 bytes a name may have.
 QString siblingOf(const QString &path, const QString &suffix)
 {
@@ -47,87 +40,7 @@ QString siblingOf(const QString &path, const QString &suffix)
     return info.absolutePath() + QStringLiteral("/.") + name + suffix;
 }
 
-std::optional<dev_t> deviceOf(const QString &path)
-{
-    struct stat info = {};
-    if (::lstat(native(path).constData(), &info) != 0)
-        return std::nullopt;
-    return info.st_dev;
-}
-
-// Removes a tree without leaving its file system, as rm --one-file-system
-// does: a folder mounted inside it is neither entered nor removed. True when
-// nothing is left.
-bool removeTree(const QString &path)
-{
-    const auto top = deviceOf(path);
-    if (!top)
-        return true;
-    std::error_code error;
-    const fs::path root(native(path).toStdString());
-    bool whole = true;
-    std::vector<fs::path> mounted;
-    for (fs::recursive_directory_iterator it(root, fs::directory_options::skip_permission_denied, error), end;
-         !error && it != end; it.increment(error)) {
-        struct stat info = {};
-        if (::lstat(it->path().c_str(), &info) == 0 && info.st_dev != *top) {
-            whole = false;
-            it.disable_recursion_pending();
-            mounted.push_back(it->path());
-        }
-    }
-    if (whole) {
-        fs::remove_all(root, error);
-        return !error;
-    }
-    // Remove what lies beside the mounts, never what is under them.
-    const auto removeBeside = [&](const auto &self, const fs::path &folder) -> void {
-        for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-            const fs::path entry = it->path();
-            bool holdsMount = false;
-            for (const fs::path &mount : mounted) {
-                const auto [a, b] = std::mismatch(entry.begin(), entry.end(), mount.begin(), mount.end());
-                holdsMount |= a == entry.end();
-            }
-            std::error_code ignored;
-            if (!holdsMount)
-                fs::remove_all(entry, ignored);
-            else if (std::find(mounted.begin(), mounted.end(), entry) == mounted.end())
-                self(self, entry);
-        }
-    };
-    removeBeside(removeBeside, root);
-    return false;
-}
-
-// The user's state folder, where the journal of running batches lives.
-QString journalFolder()
-{
-    QString state = qEnvironmentVariable("XDG_STATE_HOME");
-    if (!QDir::isAbsolutePath(state))
-        state = QDir::homePath() + QStringLiteral("/.local/state");
-    return state + QStringLiteral("/veltrane/runs");
-}
-
 bool lockNow(int fd) { return fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0; }
-
-QJsonObject readEntry(int fd)
-{
-    QByteArray bytes;
-    char buffer[4096];
-    ssize_t got = 0;
-    ::lseek(fd, 0, SEEK_SET);
-    while ((got = ::read(fd, buffer, sizeof buffer)) > 0)
-        bytes.append(buffer, got);
-    return QJsonDocument::fromJson(bytes).object();
-}
-
-bool writeEntry(int fd, const QJsonObject &entry)
-{
-    const QByteArray bytes = QJsonDocument(entry).toJson(QJsonDocument::Compact);
-    return ::ftruncate(fd, 0) == 0 && ::pwrite(fd, bytes.constData(), size_t(bytes.size()), 0) == bytes.size()
-        && ::fdatasync(fd) == 0;
-}
 
 }
 
@@ -221,33 +134,14 @@ std::optional<OutputFolder::Refusal> OutputFolder::replaceRefusal(const QString 
         return unsafe(QStringLiteral("it is the current folder"));
     if (Paths::isInside(current, folder))
         return unsafe(QStringLiteral("it holds the current folder"));
-    const auto device = deviceOf(folder);
-    if (device && device != deviceOf(QFileInfo(folder).absolutePath()))
+    if (FileTree::isMountPoint(folder))
         return unsafe(QStringLiteral("a file system is mounted on it"));
     // Only now the whole tree is read: the checks above keep a walk of the
     // root or the home folder from ever starting.
     if (const auto input = inputByIdentity(folder, inputs))
         return Refusal { Refusal::holdsInput, *input };
-    // Mounts the walk could not reach (in a folder it may not read) are in the mount table.
-    QFile mounts(QStringLiteral("/proc/self/mountinfo"));
-    if (mounts.open(QIODevice::ReadOnly)) {
-        for (const QByteArray &line : mounts.readAll().split('\n')) {
-            // The fifth field is the mount point, with spaces and the like as octal escapes.
-            QByteArray point = line.split(' ').value(4);
-            for (qsizetype at = point.indexOf('\\'); at >= 0 && at + 3 < point.size(); at = point.indexOf('\\', at + 1))
-                point.replace(at, 4, QByteArray(1, char(point.mid(at + 1, 3).toInt(nullptr, 8))));
-            if (const QString mountPoint = QFile::decodeName(point); Paths::isInside(mountPoint, folder))
-                return unsafe(QStringLiteral("another file system is mounted inside it, at %1").arg(quotedPath(mountPoint)));
-        }
-    }
-    std::error_code error;
-    for (fs::recursive_directory_iterator it(fs::path(native(folder).toStdString()),
-                                             fs::directory_options::skip_permission_denied, error), end;
-         !error && it != end; it.increment(error)) {
-        if (deviceOf(QFile::decodeName(QByteArray(it->path().c_str()))) != device)
-            return unsafe(QStringLiteral("another file system is mounted inside it, at %1")
-                              .arg(quotedPath(QFile::decodeName(QByteArray(it->path().c_str())))));
-    }
+    if (const auto mount = FileTree::mountInside(folder))
+        return unsafe(QStringLiteral("another file system is mounted inside it, at %1").arg(quotedPath(*mount)));
     return std::nullopt;
 }
 
@@ -293,37 +187,16 @@ std::variant<OutputFolder, OutputFolder::Refusal> OutputFolder::create(const QSt
         return Refusal { Refusal::busy, {} };
     }
 
-    // The journal entry, locked before it gets its name, so that no start of
-    // another Veltrane takes it for the leftover of a killed run.
-    QString journal;
-    const QString journalDir = journalFolder();
-    if (QDir().mkpath(journalDir)) {
-        QByteArray name = native(journalDir + QStringLiteral("/new-XXXXXX"));
-        const int fd = ::mkostemp(name.data(), O_CLOEXEC);
-        if (fd >= 0) {
-            const QString named = journalDir + QStringLiteral("/run-") + QFile::decodeName(name).section(QLatin1Char('-'), -1);
-            if (lockNow(fd) && writeEntry(fd, { { QStringLiteral("path"), path }, { QStringLiteral("work"), work } })
-                && ::rename(name.constData(), native(named).constData()) == 0) {
-                journal = named;
-                OutputFolder folder(path, work, exists, lock, journal);
-                folder.m_journalLock = fd;
-                return folder;
-            }
-            ::unlink(name.constData());
-            ::close(fd);
-        }
-    }
-    // Without a journal only a killed run's clean-up is lost; the batch runs.
-    Diagnostics::line(QStringLiteral("No journal of the run could be written in ") + journalDir);
-    return OutputFolder(path, work, exists, lock, journal);
+    OutputFolder folder(path, work, exists, lock);
+    folder.m_journal = RunJournal::open({ path, work, {} });
+    return folder;
 }
 
-OutputFolder::OutputFolder(QString path, QString work, bool replaces, int lock, QString journal)
+OutputFolder::OutputFolder(QString path, QString work, bool replaces, int lock)
     : m_path(std::move(path))
     , m_work(std::move(work))
     , m_replaces(replaces)
     , m_lock(lock)
-    , m_journal(std::move(journal))
 {
 }
 
@@ -333,7 +206,6 @@ OutputFolder::OutputFolder(OutputFolder &&other) noexcept
     , m_replaces(other.m_replaces)
     , m_lock(std::exchange(other.m_lock, -1))
     , m_journal(std::move(other.m_journal))
-    , m_journalLock(std::exchange(other.m_journalLock, -1))
     , m_done(std::exchange(other.m_done, true))
 {
 }
@@ -348,7 +220,6 @@ OutputFolder &OutputFolder::operator=(OutputFolder &&other) noexcept
         m_replaces = other.m_replaces;
         m_lock = std::exchange(other.m_lock, -1);
         m_journal = std::move(other.m_journal);
-        m_journalLock = std::exchange(other.m_journalLock, -1);
         m_done = std::exchange(other.m_done, true);
     }
     return *this;
@@ -369,47 +240,41 @@ std::optional<QString> OutputFolder::finish(bool wroteOutput)
         return std::nullopt;
     }
     m_done = true;
-    std::optional<QString> problem;
-    const auto keepWork = [&](int error) {
+    std::optional<QString> problem = m_replaces && QFileInfo::exists(m_path) ? replaceOld() : std::nullopt;
+    // A new folder, or the old one went meanwhile: the work folder takes the free name.
+    if (!problem && QFileInfo::exists(m_work) && !FileTree::renameWith(m_work, m_path, RENAME_NOREPLACE))
         problem = QStringLiteral("the compressed files could not be put in place (%1); they are in %2")
-                      .arg(systemReason(error), quotedPath(m_work));
-    };
-    bool placed = false;
-    if (m_replaces) {
-        // From here the work folder's name may hold the old folder: the
-        // journal says so first, so that no clean-up ever deletes it.
-        if (m_journalLock >= 0)
-            writeEntry(m_journalLock, { { QStringLiteral("path"), m_path }, { QStringLiteral("work"), m_work },
-                                        { QStringLiteral("replaced"), m_work } });
-        if (renameWith(m_work, m_path, RENAME_EXCHANGE)) {
-            if (!removeTree(m_work))
-                problem = QStringLiteral("what the replaced folder held on another file system is left at %1").arg(quotedPath(m_work));
-            placed = true;
-        } else if (errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) {
-            // A file system without the exchange: the old folder steps aside
-            // for the moment the new one takes its name.
-            const QString aside = siblingOf(m_path, replacedSuffix);
-            if (m_journalLock >= 0)
-                writeEntry(m_journalLock, { { QStringLiteral("path"), m_path }, { QStringLiteral("work"), m_work },
-                                            { QStringLiteral("replaced"), aside } });
-            if (!renameWith(m_path, aside, RENAME_NOREPLACE)) {
-                keepWork(errno);
-            } else if (!renameWith(m_work, m_path, RENAME_NOREPLACE)) {
-                keepWork(errno);
-                renameWith(aside, m_path, RENAME_NOREPLACE);
-            } else {
-                removeTree(aside);
-                placed = true;
-            }
-        } else if (errno != ENOENT) {
-            keepWork(errno);
-        }
-        // ENOENT: the old folder went meanwhile; the new one takes its place below.
-    }
-    if (!placed && !problem && !renameWith(m_work, m_path, RENAME_NOREPLACE))
-        keepWork(errno);
+                      .arg(systemReason(errno), quotedPath(m_work));
+    // Where the files could not be put in place they stay, and no clean-up may take them.
     release();
     return problem;
+}
+
+std::optional<QString> OutputFolder::replaceOld()
+{
+    // From here the work folder's name may hold the old folder: the journal
+    // says so first, so that no clean-up ever deletes it.
+    m_journal.update({ m_path, m_work, m_work });
+    if (FileTree::renameWith(m_work, m_path, RENAME_EXCHANGE)) {
+        if (!FileTree::removeTree(m_work))
+            return QStringLiteral("what the replaced folder held on another file system is left at %1").arg(quotedPath(m_work));
+        return std::nullopt;
+    }
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
+        return QStringLiteral("the compressed files could not be put in place (%1); they are in %2")
+            .arg(systemReason(errno), quotedPath(m_work));
+    // A file system without the exchange: the old folder steps aside for the
+    // moment the new one takes its name.
+    const QString aside = siblingOf(m_path, replacedSuffix);
+    m_journal.update({ m_path, m_work, aside });
+    if (!FileTree::renameWith(m_path, aside, RENAME_NOREPLACE) || !FileTree::renameWith(m_work, m_path, RENAME_NOREPLACE)) {
+        const int error = errno;
+        FileTree::renameWith(aside, m_path, RENAME_NOREPLACE);
+        return QStringLiteral("the compressed files could not be put in place (%1); they are in %2")
+            .arg(systemReason(error), quotedPath(m_work));
+    }
+    FileTree::removeTree(aside);
+    return std::nullopt;
 }
 
 void OutputFolder::abandon()
@@ -417,52 +282,36 @@ void OutputFolder::abandon()
     if (m_done)
         return;
     m_done = true;
-    removeTree(m_work);
+    FileTree::removeTree(m_work);
     release();
 }
 
 void OutputFolder::release()
 {
-    if (!m_journal.isEmpty())
-        ::unlink(native(m_journal).constData());
-    for (int *fd : { &m_journalLock, &m_lock }) {
-        if (*fd >= 0)
-            ::close(*fd);
-        *fd = -1;
-    }
+    m_journal = RunJournal();
+    if (m_lock >= 0)
+        ::close(std::exchange(m_lock, -1));
 }
 
 QStringList OutputFolder::recoverLeftovers()
 {
     QStringList told;
-    const QString folder = journalFolder();
-    for (const QString &name : QDir(folder).entryList({ QStringLiteral("run-*") }, QDir::Files | QDir::Hidden)) {
-        const QString entryPath = folder + QLatin1Char('/') + name;
-        const int fd = ::open(native(entryPath).constData(), O_RDWR | O_CLOEXEC);
-        if (!lockNow(fd)) { // its run is still going
-            if (fd >= 0)
-                ::close(fd);
-            continue;
-        }
-        const QJsonObject entry = readEntry(fd);
-        const QString path = entry.value(QStringLiteral("path")).toString();
-        const QString work = entry.value(QStringLiteral("work")).toString();
-        const QString replaced = entry.value(QStringLiteral("replaced")).toString();
+    RunJournal::recoverAbandoned([&told](const RunJournal::Entry &entry) {
         // Only ever the names this program gives: a damaged entry deletes nothing.
-        const bool ours = QDir::isAbsolutePath(path) && work == siblingOf(path, workSuffix);
-        if (ours && replaced != work && QFileInfo(work).isDir() && !QFileInfo(work).isSymLink()) {
-            removeTree(work);
+        if (!QDir::isAbsolutePath(entry.path) || entry.work != siblingOf(entry.path, workSuffix))
+            return;
+        if (entry.replaced != entry.work && QFileInfo(entry.work).isDir() && !QFileInfo(entry.work).isSymLink()) {
+            FileTree::removeTree(entry.work);
             told << QStringLiteral("A batch writing %1 was stopped before it finished; its unfinished files were removed.")
-                        .arg(quotedPath(path));
+                        .arg(quotedPath(entry.path));
         }
-        if (ours && (replaced == work || replaced == siblingOf(path, replacedSuffix)) && QFileInfo::exists(replaced)) {
-            if (!QFileInfo::exists(path) && renameWith(replaced, path, RENAME_NOREPLACE))
-                told << QStringLiteral("%1 was put back as it was before a stopped batch replaced it.").arg(quotedPath(path));
-            else
-                told << QStringLiteral("A stopped batch left the folder it replaced at %1; it was not deleted.").arg(quotedPath(replaced));
-        }
-        ::unlink(native(entryPath).constData());
-        ::close(fd);
-    }
+        const bool replacedIsOurs = entry.replaced == entry.work || entry.replaced == siblingOf(entry.path, replacedSuffix);
+        if (!replacedIsOurs || !QFileInfo::exists(entry.replaced))
+            return;
+        if (!QFileInfo::exists(entry.path) && FileTree::renameWith(entry.replaced, entry.path, RENAME_NOREPLACE))
+            told << QStringLiteral("%1 was put back as it was before a stopped batch replaced it.").arg(quotedPath(entry.path));
+        else
+            told << QStringLiteral("A stopped batch left the folder it replaced at %1; it was not deleted.").arg(quotedPath(entry.replaced));
+    });
     return told;
 }

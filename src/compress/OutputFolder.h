@@ -1,5 +1,7 @@
 #pragma once
 
+#include "compress/RunJournal.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -81,15 +83,15 @@ public:
         QStringLiteral("Veltrane can't replace a folder that holds files from the list:");
 
 private:
-    struct Journal;
-    OutputFolder(QString path, QString work, bool replaces, int lock, QString journal);
+    OutputFolder(QString path, QString work, bool replaces, int lock);
     void release();
+    // Puts the work folder where the old one is, which then goes.
+    std::optional<QString> replaceOld();
 
     QString m_path;
     QString m_work;
     bool m_replaces = false;
-    int m_lock = -1;    // the work folder, held under flock while the batch runs
-    QString m_journal; // its journal entry, also under flock
-    int m_journalLock = -1;
+    int m_lock = -1; // the work folder, held under flock while the batch runs
+    RunJournal m_journal;
     bool m_done = false;
 };

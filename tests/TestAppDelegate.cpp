@@ -124,7 +124,7 @@ private slots:
                 QTest::mouseClick(d->window->windowHandle(), Qt::LeftButton, {}, compress->mapTo(d->window, compress->rect().center()));
         });
         timer.start(100);
-        d->analyzeAndAddFiles(urls({ "large.mkv" }));
+        QVERIFY(addFiles(*d, urls({ "large.mkv" })));
         timer.stop();
         QVERIFY2(ticks >= 20 && ticks < 100 && sheetUp, qPrintable(QString("%1 ticks").arg(ticks)));
         const qint64 pid = tools.runs().value(0).toLongLong();

@@ -7,12 +7,21 @@
 #include "app/AppDelegate.h"
 #include "app/FileListModel.h"
 
+#include <QtTest>
 #include <QtWidgets>
 
 #include <csignal>
 #include <memory>
 
 namespace WindowTest {
+
+// An intake pass over files, waited for.
+inline bool addFiles(AppDelegate &delegate, const QList<QUrl> &files)
+{
+    QSignalSpy done(&delegate, &AppDelegate::intakeFinished);
+    delegate.analyzeAndAddFiles(files);
+    return done.wait(60000);
+}
 
 // The controller as main() starts it: window shown, launch done; then a pass over files, if any.
 inline std::unique_ptr<AppDelegate> launch(const QList<QUrl> &files = {})
@@ -21,7 +30,7 @@ inline std::unique_ptr<AppDelegate> launch(const QList<QUrl> &files = {})
     delegate->window->show();
     delegate->applicationDidFinishLaunching();
     if (!files.isEmpty())
-        delegate->analyzeAndAddFiles(files);
+        addFiles(*delegate, files);
     return delegate;
 }
 

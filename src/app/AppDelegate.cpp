@@ -10,6 +10,7 @@
 #include "app/Thumbnail.h"
 #include "compress/Planning.h"
 #include "filelist/Intake.h"
+#include "filelist/IntakeJob.h"
 #include "filelist/RowRecord.h"
 #include "probe/FileProbe.h"
 #include "tools/Tools.h"
@@ -183,10 +184,10 @@ bool AppDelegate::eventFilter(QObject *watched, QEvent *event)
         askToStopAndQuit();
         return true;
     }
-    // Once the quit has gone through and told the loops to end, the pass
-    // stops its tools and drops the files it has not listed.
-    if (watched == qApp && event->type() == QEvent::Quit && m_analyzing)
-        endSheet();
+    // Closing the window during a pass stops it: its tools go, the files not
+    // yet listed are dropped, and the window closes as asked.
+    if (watched == window && event->type() == QEvent::Close && m_intake)
+        m_intake->cancel();
     return QObject::eventFilter(watched, event);
 }
 
@@ -263,48 +264,50 @@ void AppDelegate::analyzeAndAddFilesLater(const QStringList &paths)
 
 void AppDelegate::analyzeAndAddFiles(const QList<QUrl> &urls)
 {
-    // One pass at a time, and none while a batch runs: a pass resets the
-    // controls (the cancel flag among them) and takes over the sheet.
-    if (m_analyzing || isBatchRunning()) {
-        for (const QUrl &url : urls)
-            m_pendingIntake.append(url.toLocalFile());
-        return;
-    }
-    m_analyzing = true;
-
-    resetControls();
-    showAnalyzingSheet();
     QStringList paths;
     for (const QUrl &url : urls)
         paths.append(url.toLocalFile());
-    // Quitting asks every window to close, which the sheet refuses; the
-    // filter lets a quit during the pass through.
-    qApp->installEventFilter(this);
-    const Intake::Result pass = Intake::analyze(
-        paths, { .jobs = QThread::idealThreadCount(),
-                 .prepare = [](const FileProbe &probe, const OrderedWorkers::Worker &worker) {
-                     return QVariant(Thumbnail::make(probe, Thumbnail::workingPath(worker.number), &worker.stop));
-                 },
-                 .accepted = [this](const FileProbe &probe, const QVariant &thumbnail) {
-                     addRowForProbe(probe, thumbnail.value<QImage>());
-                 },
-                 .progress = [this](double percent) { setProgress(percent); } });
-    qApp->removeEventFilter(this);
+    // None while a batch runs: a pass resets the controls and takes over the sheet.
+    if (isBatchRunning()) {
+        m_afterBatch += paths;
+        return;
+    }
+    // Files that come during a pass join it.
+    if (!m_intake) {
+        resetControls();
+        showAnalyzingSheet();
+        m_intake = std::make_unique<IntakeJob>(QThread::idealThreadCount(), [](const FileProbe &probe, const IntakeJob::Worker &worker) {
+            return QVariant(Thumbnail::make(probe, Thumbnail::workingPath(worker.number), &worker.stop));
+        });
+        connect(m_intake.get(), &IntakeJob::examined, this, [this](const Intake::Examined &file) {
+            if (!file.refusal)
+                addRowForProbe(file.probe, file.prepared.value<QImage>());
+        });
+        connect(m_intake.get(), &IntakeJob::progress, this, &AppDelegate::setProgress);
+        connect(m_intake.get(), &IntakeJob::finished, this, &AppDelegate::intakeEnded);
+    }
+    m_intake->add(paths);
+}
+
+void AppDelegate::intakeEnded(const QList<Intake::Refusal> &refused, bool stopped)
+{
+    // Let go of once its signal is done; its workers are idle by now.
+    m_intake.release()->deleteLater();
     setProgress(0);
     endSheet();
-    if (!pass.refused.isEmpty() && !pass.stopped)
-        showAlert(Intake::refusalMessageText, TextFormat::namedFilesAlertText(Intake::refusedNames(pass.refused)), {});
+    if (!refused.isEmpty()) {
+        Diagnostics::line(QStringLiteral("nonWorkableFiles : ") + Intake::refusedNames(refused).join(QStringLiteral(", ")));
+        if (!stopped)
+            showAlert(Intake::refusalMessageText, TextFormat::namedFilesAlertText(Intake::refusedNames(refused)), {});
+    }
     refreshSizeControls();
-
-    m_analyzing = false;
     emit intakeFinished();
-    runPendingIntake();
 }
 
 void AppDelegate::runPendingIntake()
 {
-    if (!m_pendingIntake.isEmpty())
-        analyzeAndAddFilesLater(std::exchange(m_pendingIntake, {}));
+    if (!m_afterBatch.isEmpty())
+        analyzeAndAddFilesLater(std::exchange(m_afterBatch, {}));
 }
 
 void AppDelegate::addRowForProbe(const FileProbe &probe, const QImage &thumbnail)

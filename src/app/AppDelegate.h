@@ -11,6 +11,7 @@
 
 #include "compress/BatchJob.h"
 #include "compress/CompressionRun.h"
+#include "filelist/IntakeJob.h"
 
 #include <optional>
 
@@ -127,7 +128,8 @@ private:
     // The paths of the listed files: no folder that holds one is ever replaced.
     QStringList listedPaths() const;
     void showRefusal(const CompressionRun::Refusal &refusal, const QString &path);
-    // Files that arrived during a pass or a batch get their pass afterwards.
+    void intakeEnded(const QList<Intake::Refusal> &refused, bool stopped);
+    // Files that arrived during a batch get their pass afterwards.
     void runPendingIntake();
     void showAnalyzingSheet();
     void setProgress(double percent);
@@ -144,8 +146,10 @@ private:
     std::unique_ptr<Ui::MainWindow> m_ui;
     std::unique_ptr<Ui::ProgressSheet> m_sheetUi;
     std::unique_ptr<QMainWindow> m_window;
-    bool m_analyzing = false;
-    QStringList m_pendingIntake;
+    // The intake pass going on, if any; files that come meanwhile join it.
+    std::unique_ptr<IntakeJob> m_intake;
+    // Files that came during a batch: their pass comes after it.
+    QStringList m_afterBatch;
     // The last batch: running, or finished and kept until the next one starts.
     std::unique_ptr<CompressionRun> m_run;
     QPointer<QMessageBox> m_stopQuestion;

@@ -1,6 +1,9 @@
 #include "cli/Cli.h"
 
 #include "BuildConfig.h"
+#include "filelist/IntakeJob.h"
+
+#include <QEventLoop>
 #include "util/FolderContents.h"
 
 #include <QFileInfo>
@@ -111,6 +114,18 @@ QString oneLine(const QString &text)
     QString escaped = text;
     return escaped.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char('\n'), QLatin1String("\\n"))
         .replace(QLatin1Char('\r'), QLatin1String("\\r"));
+}
+
+void examineAll(const QStringList &paths, int jobs, const std::function<void(const Intake::Examined &)> &examined)
+{
+    if (paths.isEmpty())
+        return;
+    IntakeJob job(jobs);
+    QEventLoop loop;
+    QObject::connect(&job, &IntakeJob::examined, &loop, examined);
+    QObject::connect(&job, &IntakeJob::finished, &loop, &QEventLoop::quit);
+    job.add(paths);
+    loop.exec();
 }
 
 }

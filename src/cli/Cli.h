@@ -1,5 +1,6 @@
 #pragma once
 
+#include "filelist/Intake.h"
 #include "util/Diagnostics.h"
 
 #include <QCommandLineOption>
@@ -7,6 +8,7 @@
 #include <QStringList>
 #include <QTextStream>
 
+#include <functional>
 #include <mutex>
 #include <variant>
 
@@ -44,6 +46,10 @@ QStringList namedFiles(const QStringList &arguments);
 // A name or message as one line of plain output: a line feed in a file name
 // must not start a line of its own.
 QString oneLine(const QString &text);
+
+// Examines the files on `jobs` workers, as the window's intake does, and
+// hands each to examined in their order; returns when all are done.
+void examineAll(const QStringList &paths, int jobs, const std::function<void(const Intake::Examined &)> &examined);
 
 int probe(const QStringList &arguments, QTextStream &out, QTextStream &err);
 int compress(const QStringList &arguments, QTextStream &out, QTextStream &err, bool errIsTerminal);

@@ -38,11 +38,14 @@ struct Inputs
 Inputs takeInputs(const QStringList &paths, int jobs, QTextStream &err)
 {
     Inputs inputs;
-    inputs.refused = Intake::analyze(paths, { .jobs = jobs,
-                                              .accepted = [&inputs](const FileProbe &probe, const QVariant &) {
-                                                  inputs.rows.append(RowRecord::make(probe));
-                                              } })
-                         .refused;
+    examineAll(paths, jobs, [&inputs](const Intake::Examined &file) {
+        if (file.refusal)
+            inputs.refused.append(Intake::refusalOf(file));
+        else
+            inputs.rows.append(RowRecord::make(file.probe));
+    });
+    if (!inputs.refused.isEmpty())
+        Diagnostics::line(QStringLiteral("nonWorkableFiles : ") + Intake::refusedNames(inputs.refused).join(QStringLiteral(", ")));
     for (const Intake::Refusal &refusal : inputs.refused)
         err << "veltrane-cli compress: refused " << oneLine(refusal.path) << ": " << refusal.reason << "\n";
     return inputs;

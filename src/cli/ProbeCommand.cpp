@@ -3,7 +3,6 @@
 #include "filelist/Intake.h"
 #include "probe/FileProbe.h"
 #include "util/Diagnostics.h"
-#include "util/OrderedWorkers.h"
 
 #include <QCommandLineParser>
 #include <QJsonArray>
@@ -106,13 +105,8 @@ int probe(const QStringList &arguments, QTextStream &out, QTextStream &err)
     const Diagnostics::ScopedSink diagnostics(lineWriter(err));
     const QStringList files = namedFiles(named);
     QJsonArray results;
-    mapInOrder(
-        files.size(), std::get<int>(workers),
-        [&files](qsizetype i, const OrderedWorkers::Worker &worker) {
-            const FileProbe probe(files.at(i), &worker.stop);
-            return probeObject(probe, Intake::refusalReason(probe, files.at(i)));
-        },
-        [&results](qsizetype, QJsonObject &&result) { results.append(result); });
+    examineAll(files, std::get<int>(workers),
+               [&results](const Intake::Examined &file) { results.append(probeObject(file.probe, file.refusal)); });
     out << QJsonDocument(results).toJson(QJsonDocument::Indented);
 
     // An unusable file was examined all the same; one the tool told nothing

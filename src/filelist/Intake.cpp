@@ -96,40 +96,14 @@ std::optional<QString> refusalReason(const FileProbe &probe, const QString &path
     return std::nullopt;
 }
 
-Result analyze(const QStringList &paths, const Pass &pass)
+Examined examine(const QString &path, const std::atomic<bool> *stop)
 {
-    struct Examined
-    {
-        FileProbe probe;
-        std::optional<QString> refusal;
-        QVariant prepared;
-    };
-    const auto examine = [&paths, &pass](qsizetype i, const OrderedWorkers::Worker &worker) {
-        const QString &path = paths.at(i);
-        Examined examined { FileProbe(path, &worker.stop), std::nullopt, {} };
-        examined.refusal = refusalReason(examined.probe, path);
-        if (!examined.refusal && pass.prepare && !worker.stop.load())
-            examined.prepared = pass.prepare(examined.probe, worker);
-        return examined;
-    };
-
-    Result result;
-    const qsizetype n = paths.size();
-    result.stopped = !mapInOrder(n, pass.jobs, examine, [&](qsizetype i, Examined &&examined) {
-        const QString &path = paths.at(i);
-        if (examined.refusal) {
-            result.refused.append({ path, Paths::lastComponent(path), *examined.refusal });
-            return;
-        }
-        if (pass.accepted)
-            pass.accepted(examined.probe, examined.prepared);
-        if (pass.progress)
-            pass.progress(double(i + 1) / double(n) * 100);
-    });
-    if (!result.refused.isEmpty())
-        Diagnostics::line(QStringLiteral("nonWorkableFiles : ") + refusedNames(result.refused).join(QStringLiteral(", ")));
-    return result;
+    Examined file { path, FileProbe(path, stop), std::nullopt };
+    file.refusal = refusalReason(file.probe, path);
+    return file;
 }
+
+Refusal refusalOf(const Examined &file) { return { file.path, Paths::lastComponent(file.path), file.refusal.value_or(QString()) }; }
 
 QStringList refusedNames(const QList<Refusal> &refused)
 {

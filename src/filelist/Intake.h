@@ -1,16 +1,15 @@
 #pragma once
 
-#include "util/OrderedWorkers.h"
+#include "probe/FileProbe.h"
 
 #include <QList>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
 
-#include <functional>
+#include <atomic>
 #include <optional>
 
-class FileProbe;
 
 // Bringing files into the list: every file is probed, the usable ones are
 // handed on, the others are named with the reason.
@@ -29,28 +28,21 @@ struct Refusal
 // line refuse for the same reasons.
 std::optional<QString> refusalReason(const FileProbe &probe, const QString &path);
 
-struct Pass
+// One file as intake finds it.
+struct Examined
 {
-    // Files examined at the same time, each on a worker thread; 1 examines
-    // them one after the other.
-    int jobs = 1;
-    // On the worker, for each accepted file after its probe: what the caller
-    // makes of it there (the window: its thumbnail).
-    std::function<QVariant(const FileProbe &probe, const OrderedWorkers::Worker &worker)> prepare;
-    // On the calling thread, in the order of the paths:
-    std::function<void(const FileProbe &probe, const QVariant &prepared)> accepted;
-    std::function<void(double percent)> progress; // after each accepted file
+    QString path;
+    FileProbe probe;
+    std::optional<QString> refusal; // why it cannot be compressed; nothing when it can
+    QVariant prepared = {};         // what the caller made of an accepted file (the window: its thumbnail)
 };
 
-struct Result
-{
-    QList<Refusal> refused; // in the order of the paths
-    bool stopped = false;   // the application quit during the pass; the rest was dropped
-};
+// Probes path and judges it; a file refused by its extension is probed too.
+// A probe cut short by *stop leaves the probe's defaults.
+Examined examine(const QString &path, const std::atomic<bool> *stop = nullptr);
 
-// Probes every path and hands the accepted ones on, in the order of the paths
-// whichever probe ends first; a file refused by its extension is probed too.
-Result analyze(const QStringList &paths, const Pass &pass);
+// The refusal of a file examine() refused.
+Refusal refusalOf(const Examined &file);
 
 // The refused files' names, as the alert and the diagnostic line show them.
 QStringList refusedNames(const QList<Refusal> &refused);

@@ -1,76 +1,40 @@
 #include "app/AppDelegate.h"
 
 #include "BuildConfig.h"
+#include "app/Alerts.h"
 #include "app/BatchNotification.h"
 #include "app/Completion.h"
 #include "app/FileListModel.h"
-#include "app/Resources.h"
+#include "app/MainWindow.h"
+#include "app/ProgressSheet.h"
 #include "app/SavePanel.h"
-#include "app/TaskbarProgress.h"
 #include "app/Thumbnail.h"
 #include "compress/Planning.h"
 #include "filelist/Intake.h"
 #include "filelist/IntakeJob.h"
 #include "filelist/RowRecord.h"
-#include "probe/FileProbe.h"
-#include "tools/Tools.h"
 #include "ui_MainWindow.h"
-#include "ui_ProgressSheet.h"
 #include "util/Diagnostics.h"
 #include "util/NotificationCenter.h"
 #include "util/TextFormat.h"
 
 #include <QApplication>
-#include <QFileDialog>
-#include <QHeaderView>
 #include <QFileInfo>
 #include <QMessageBox>
-#include <QPushButton>
-#include <QStyle>
 #include <QThread>
 #include <QTimer>
 
 #include <algorithm>
 
-namespace {
-
-// The progress sheet goes only when its work ends. A plain dialog hides on
-// Escape or a close request, and the cancel button would go with it while the
-// batch runs on.
-class SheetDialog : public QDialog
-{
-public:
-    using QDialog::QDialog;
-    void reject() override {}
-};
-
-}
-
 AppDelegate::AppDelegate(QObject *parent)
     : QObject(parent)
-    , m_ui(std::make_unique<Ui::MainWindow>())
-    , m_sheetUi(std::make_unique<Ui::ProgressSheet>())
-    , m_window(std::make_unique<QMainWindow>())
+    , m_window(std::make_unique<MainWindow>())
+    , m_ui(&m_window->ui())
 {
-    Resources::init();
-    m_ui->setupUi(m_window.get());
     window = m_window.get();
-    window->setWindowIcon(QIcon(QStringLiteral(":/images/veltrane")));
-
     fileListArrayController = new FileListModel(this);
     fileListView = m_ui->fileListView;
-    fileListView->setModel(fileListArrayController);
-    fileListView->setIconSize(QSize(FileListModel::thumbnailHeight * 16 / 9, FileListModel::thumbnailHeight));
-    fileListView->verticalHeader()->setDefaultSectionSize(FileListModel::thumbnailHeight + 8);
-    fileListView->horizontalHeader()->resizeSection(FileListModel::thumbnailColumn, FileListModel::thumbnailHeight * 16 / 9 + 12);
-    const std::pair<int, int> widths[] = { { FileListModel::nameColumn, 200 },
-                                           { FileListModel::resolutionColumn, 90 },
-                                           { FileListModel::sizeColumn, 80 },
-                                           { FileListModel::durationColumn, 95 } };
-    for (const auto &[column, width] : widths)
-        fileListView->horizontalHeader()->resizeSection(column, width);
-    fileListView->addAction(m_ui->actionRemove);
-
+    fileListArrayController->setUpView(fileListView);
     fileSizeSlider = m_ui->fileSizeSlider;
     targetFileSizeTF = m_ui->targetFileSizeTF;
     leftFileSizeTF = m_ui->leftFileSizeTF;
@@ -78,36 +42,11 @@ AppDelegate::AppDelegate(QObject *parent)
     rightFileSizeTF = m_ui->rightFileSizeTF;
     outputResolutionSlider = m_ui->outputResolutionSlider;
     outputResolutionTF = m_ui->outputResolutionTF;
-    QFont bold = targetFileSizeTF->font();
-    bold.setBold(true);
-    bold.setPointSizeF(bold.pointSizeF() * 1.25);
-    targetFileSizeTF->setFont(bold);
-
-    m_ui->dropImageView->setText(
-        tr("<img src=\":/images/veltrane\" width=\"96\" height=\"96\"><p><b>Drop videos here</b></p>"
-           "<p>or use Open to add them</p>"));
-
-    progressWindow = new SheetDialog(window);
-    m_sheetUi->setupUi(progressWindow);
-    progressWindow->setWindowModality(Qt::NonModal);
-    // No close button in its title bar either.
-    progressWindow->setWindowFlags(Qt::Sheet | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
-    progressTitle = m_sheetUi->progressTitle;
-    progressBar = m_sheetUi->progressBar;
-    progressCancel = m_sheetUi->progressCancel;
-
-    const QStyle *style = window->style();
-    // The desktop's own icons where its theme has them.
-    const auto icon = [style](const char *themeName, QStyle::StandardPixmap fallback) {
-        return QIcon::fromTheme(QString::fromLatin1(themeName), style->standardIcon(fallback));
-    };
-    m_ui->actionOpen->setIcon(icon("document-open", QStyle::SP_DialogOpenButton));
-    m_ui->actionOpenToolBar->setIcon(m_ui->actionOpen->icon());
-    m_ui->actionSave->setIcon(icon("document-save", QStyle::SP_DialogSaveButton));
-    m_ui->actionCompress->setIcon(m_ui->actionSave->icon());
-    m_ui->actionRemove->setIcon(icon("list-remove", QStyle::SP_TrashIcon));
-    m_ui->actionHelp->setIcon(icon("help-about", QStyle::SP_DialogHelpButton));
-    m_ui->actionQuit->setIcon(icon("application-exit", QStyle::SP_DialogCloseButton));
+    m_sheet = new ProgressSheet(window);
+    progressWindow = m_sheet;
+    progressTitle = m_sheet->title();
+    progressBar = m_sheet->bar();
+    progressCancel = m_sheet->cancelButton();
 
     connect(m_ui->actionOpen, &QAction::triggered, this, &AppDelegate::openMenuBTNClicked);
     connect(m_ui->actionOpenToolBar, &QAction::triggered, this, &AppDelegate::openToolBarBTNClicked);
@@ -123,7 +62,6 @@ AppDelegate::AppDelegate(QObject *parent)
     window->installEventFilter(this);
     progressWindow->installEventFilter(this);
 
-    m_taskbar = new TaskbarProgress(this);
     m_notification = new BatchNotification(window);
     connect(m_notification, &BatchNotification::activated, this, [this] { applicationShouldHandleReopen(false); });
 }
@@ -143,14 +81,10 @@ void AppDelegate::applicationDidFinishLaunching()
 
 bool AppDelegate::applicationShouldHandleReopen(bool hasVisibleWindows)
 {
-    if (hasVisibleWindows) {
+    if (hasVisibleWindows)
         window->raise();
-    } else {
-        window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
-        window->show();
-        window->raise();
-        window->activateWindow();
-    }
+    else
+        m_window->bringForward();
     return true;
 }
 
@@ -198,16 +132,7 @@ void AppDelegate::askToStopAndQuit()
         m_stopQuestion->raise();
         return;
     }
-    m_stopQuestion = new QMessageBox(QMessageBox::Question, QStringLiteral("Veltrane"), QStringLiteral("Stop compressing and quit?"),
-                                     QMessageBox::NoButton, window);
-    m_stopQuestion->setAttribute(Qt::WA_DeleteOnClose);
-    QPushButton *stop = m_stopQuestion->addButton(QStringLiteral("Stop"), QMessageBox::DestructiveRole);
-    m_stopQuestion->setDefaultButton(m_stopQuestion->addButton(QStringLiteral("Continue"), QMessageBox::RejectRole));
-    connect(m_stopQuestion, &QMessageBox::buttonClicked, this, [this, stop](QAbstractButton *button) {
-        if (button == stop)
-            stopAndQuit(0);
-    });
-    m_stopQuestion->open();
+    m_stopQuestion = Alerts::askToStop(window, QStringLiteral("Stop compressing and quit?"), this, [this] { stopAndQuit(0); });
 }
 
 void AppDelegate::resetControls()
@@ -230,17 +155,7 @@ void AppDelegate::openMenuBTNClicked() { showOpenPanel(); }
 
 void AppDelegate::openToolBarBTNClicked() { showOpenPanel(); }
 
-void AppDelegate::showOpenPanel()
-{
-    auto *panel = new QFileDialog(window);
-    panel->setAttribute(Qt::WA_DeleteOnClose);
-    panel->setFileMode(QFileDialog::ExistingFiles);
-    panel->setWindowModality(Qt::WindowModal);
-    // filesSelected, not urlsSelected: Qt's own dialog, used where the desktop
-    // offers none, emits only the former.
-    connect(panel, &QFileDialog::filesSelected, this, &AppDelegate::analyzeAndAddFilesLater);
-    panel->open();
-}
+void AppDelegate::showOpenPanel() { m_window->askForVideos(this, &AppDelegate::analyzeAndAddFilesLater); }
 
 void AppDelegate::filesAddedByDragAndDropWithNotification(const QString &name, const QVariantMap &userInfo)
 {
@@ -375,7 +290,7 @@ void AppDelegate::askForOutputFolder()
     if (!fileListArrayController->rows().isEmpty())
         panel->setDirectory(QFileInfo(fileListArrayController->rows().first().value(RowKeys::filePath).toString()).absolutePath());
     panel->selectFile(QStringLiteral("Compressed Files"));
-    panel->setInputs(listedPaths());
+    panel->setInputs(fileListArrayController->paths());
     connect(panel, &QFileDialog::fileSelected, this, [this](const QString &path) {
         if (!path.isEmpty())
             QTimer::singleShot(0, this, [this, path] { prepareOutputFolder(path); });
@@ -402,9 +317,9 @@ void AppDelegate::startBatch(const Batch &batch)
 {
     // The panel has asked before replacing anything; the run checks the
     // tools and makes the folder, or says why it cannot.
-    auto prepared = CompressionRun::prepare(batch, {}, true, listedPaths());
+    auto prepared = CompressionRun::prepare(batch, {}, true, fileListArrayController->paths());
     if (const auto *refusal = std::get_if<CompressionRun::Refusal>(&prepared)) {
-        showRefusal(*refusal, batch.outputFolder);
+        Completion::showRefusal(window, *refusal, batch.outputFolder);
         return;
     }
     m_run = std::move(std::get<std::unique_ptr<CompressionRun>>(prepared));
@@ -423,44 +338,9 @@ void AppDelegate::startBatch(const Batch &batch)
     m_run->start();
 }
 
-void AppDelegate::showRefusal(const CompressionRun::Refusal &refusal, const QString &path)
-{
-    using Kind = OutputFolder::Refusal::Kind;
-    QString title = QStringLiteral("Veltrane can't create the folder:");
-    QString text = refusal.text;
-    if (!refusal.folder)
-        title = QStringLiteral("Veltrane can't compress:");
-    else if (refusal.folder->kind == Kind::holdsInput)
-        title = OutputFolder::holdsInputMessageText, text = path;
-    else if (refusal.folder->kind == Kind::notAFolder)
-        title = QStringLiteral("Veltrane can only replace a folder, not a file:"), text = path;
-    else if (refusal.folder->kind == Kind::unsafe)
-        title = QStringLiteral("Veltrane can't replace this folder:");
-    showAlert(title, text, { Completion::okButton });
-}
+void AppDelegate::showCompressionSheet() { m_sheet->begin(QStringLiteral("Compressing Videos..."), true); }
 
-QStringList AppDelegate::listedPaths() const
-{
-    QStringList paths;
-    for (const QVariantMap &row : fileListArrayController->rows())
-        paths.append(row.value(RowKeys::filePath).toString());
-    return paths;
-}
-
-void AppDelegate::showCompressionSheet()
-{
-    setProgress(0);
-    progressTitle->setText(QStringLiteral("Compressing Videos..."));
-    progressCancel->setHidden(false);
-    openSheet();
-}
-
-void AppDelegate::hideProgressSheet()
-{
-    setProgress(0);
-    progressCancel->setHidden(true);
-    endSheet();
-}
+void AppDelegate::hideProgressSheet() { m_sheet->end(); }
 
 void AppDelegate::cancelBTNInsideProgressWindowClicked()
 {
@@ -485,19 +365,8 @@ void AppDelegate::finishBatch(const Batch &batch, const QList<RowResult> &result
         runPendingIntake();
         return;
     }
-    const Completion::Alert text = Completion::completionAlert(batch, results);
-    const QList<QUrl> entries = Completion::outputEntries(folder);
     // Not modal: a close request or a signal must still reach the window.
-    QMessageBox *alert = showAlert(text.message, text.informative, { Completion::okButton, Completion::showButton },
-                                   Modality::none);
-    if (text.failed)
-        alert->setIcon(QMessageBox::Warning);
-    if (!text.details.isEmpty())
-        alert->setDetailedText(text.details);
-    connect(alert, &QMessageBox::buttonClicked, this, [folder, entries](QAbstractButton *button) {
-        if (button->text() == Completion::showButton)
-            Completion::revealInFileManager(folder, entries);
-    });
+    Completion::showAlert(window, batch, results);
     emit batchFinished();
     runPendingIntake();
 }
@@ -512,57 +381,16 @@ void AppDelegate::setBatchControlsEnabled(bool enabled)
 
 // ---- sheets and alerts ---------------------------------------------------------
 
-void AppDelegate::showAnalyzingSheet()
-{
-    setProgress(0);
-    progressTitle->setText(QStringLiteral("Analyzing Videos..."));
-    openSheet();
-}
+void AppDelegate::showAnalyzingSheet() { m_sheet->begin(QStringLiteral("Analyzing Videos..."), false); }
 
-void AppDelegate::setProgress(double percent)
-{
-    // The bar counts hundredths of a percent; progress past the end stays full.
-    progressBar->setValue(int(std::clamp(percent, 0.0, 100.0) * 100 + 0.5));
-    m_taskbar->setProgress(percent);
-}
+void AppDelegate::setProgress(double percent) { m_sheet->setProgress(percent); }
 
-// The sheet stands over the window's work: the window takes no input while
-// it is up. It is not modal, since a modal one would swallow the window's
-// close requests.
-void AppDelegate::openSheet()
-{
-    for (QWidget *part : window->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
-        if (part != progressWindow && !part->isWindow())
-            part->setEnabled(false);
-    progressWindow->show();
-    progressWindow->raise();
-}
-
-void AppDelegate::endSheet()
-{
-    progressWindow->hide();
-    m_taskbar->clear();
-    for (QWidget *part : window->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
-        if (!part->isWindow())
-            part->setEnabled(true);
-}
+void AppDelegate::endSheet() { m_sheet->end(); }
 
 QMessageBox *AppDelegate::showAlert(const QString &message, const QString &informative, const QStringList &buttons,
                                     Modality modality)
 {
-    auto *alert = new QMessageBox(window);
-    alert->setAttribute(Qt::WA_DeleteOnClose);
-    alert->setWindowModality(modality == Modality::sheet ? Qt::WindowModal : Qt::NonModal);
-    alert->setIcon(QMessageBox::Information);
-    alert->setText(message);
-    alert->setInformativeText(informative);
-    for (const QString &title : buttons)
-        alert->addButton(title, buttons.indexOf(title) == 0 ? QMessageBox::AcceptRole : QMessageBox::ActionRole);
-    if (modality == Modality::sheet)
-        alert->open();
-    else
-        alert->show();
-    return alert;
+    return Alerts::show(window, message, informative, buttons, modality == Modality::sheet);
 }
 
 void AppDelegate::helpBTNClickedWithSender()

@@ -27,10 +27,10 @@ class QProgressBar;
 class QPushButton;
 class QSlider;
 class QTableView;
-class TaskbarProgress;
-namespace Ui {
 class MainWindow;
 class ProgressSheet;
+namespace Ui {
+class MainWindow;
 }
 
 // The one controller: it builds the window from its interface files, holds
@@ -125,9 +125,6 @@ protected:
 
 private:
     void showOpenPanel();
-    // The paths of the listed files: no folder that holds one is ever replaced.
-    QStringList listedPaths() const;
-    void showRefusal(const CompressionRun::Refusal &refusal, const QString &path);
     void intakeEnded(const QList<Intake::Refusal> &refused, bool stopped);
     // Files that arrived during a batch get their pass afterwards.
     void runPendingIntake();
@@ -135,7 +132,6 @@ private:
     void setProgress(double percent);
     void endSheet();
     void setBatchControlsEnabled(bool enabled);
-    void openSheet();
     // Stops a running batch, removes its folder (putting back a replaced one), and asks to quit.
     void stopAndQuit(int status);
     void askToStopAndQuit();
@@ -143,9 +139,8 @@ private:
     QMessageBox *showAlert(const QString &message, const QString &informative, const QStringList &buttons,
                            Modality modality = Modality::sheet);
 
-    std::unique_ptr<Ui::MainWindow> m_ui;
-    std::unique_ptr<Ui::ProgressSheet> m_sheetUi;
-    std::unique_ptr<QMainWindow> m_window;
+    std::unique_ptr<MainWindow> m_window;
+    Ui::MainWindow *m_ui; // the window's
     // The intake pass going on, if any; files that come meanwhile join it.
     std::unique_ptr<IntakeJob> m_intake;
     // Files that came during a batch: their pass comes after it.
@@ -153,7 +148,7 @@ private:
     // The last batch: running, or finished and kept until the next one starts.
     std::unique_ptr<CompressionRun> m_run;
     QPointer<QMessageBox> m_stopQuestion;
-    // The desktop's view of the work: the taskbar entry's bar, and a notification for a batch that ends unwatched.
-    TaskbarProgress *m_taskbar = nullptr;
+    ProgressSheet *m_sheet = nullptr; // owned by the window
+    // A notification for a batch that ends while the window is not watched.
     BatchNotification *m_notification = nullptr;
 };

@@ -1,5 +1,7 @@
 #include "app/Completion.h"
 
+#include "app/Alerts.h"
+
 #include "BuildConfig.h"
 #include "util/Paths.h"
 #include "util/TextFormat.h"
@@ -9,6 +11,8 @@
 #include <QDBusPendingCallWatcher>
 #include <QDesktopServices>
 #include <QDir>
+#include <QMessageBox>
+#include <QPushButton>
 
 namespace Completion {
 
@@ -37,6 +41,39 @@ Alert completionAlert(const Batch &batch, const QList<RowResult> &results)
                  QStringLiteral("Questions?: ") + QString::fromUtf8(BuildConfig::supportEmail), notes.join(QLatin1Char('\n')), false };
     return { QStringLiteral("Veltrane not able to compress these file(s):"), TextFormat::namedFilesAlertText(names),
              (details + notes).join(QLatin1Char('\n')), true };
+}
+
+QMessageBox *showAlert(QWidget *window, const Batch &batch, const QList<RowResult> &results)
+{
+    const Alert text = completionAlert(batch, results);
+    const QString folder = batch.outputFolder;
+    const QList<QUrl> entries = outputEntries(folder);
+    QMessageBox *alert = Alerts::show(window, text.message, text.informative, { okButton, showButton }, false);
+    if (text.failed)
+        alert->setIcon(QMessageBox::Warning);
+    if (!text.details.isEmpty())
+        alert->setDetailedText(text.details);
+    QObject::connect(alert, &QMessageBox::buttonClicked, alert, [folder, entries](QAbstractButton *button) {
+        if (button->text() == showButton)
+            revealInFileManager(folder, entries);
+    });
+    return alert;
+}
+
+void showRefusal(QWidget *window, const CompressionRun::Refusal &refusal, const QString &path)
+{
+    using Kind = OutputFolder::Refusal::Kind;
+    QString title = QStringLiteral("Veltrane can't create the folder:");
+    QString text = refusal.text;
+    if (!refusal.folder)
+        title = QStringLiteral("Veltrane can't compress:");
+    else if (refusal.folder->kind == Kind::holdsInput)
+        title = OutputFolder::holdsInputMessageText, text = path;
+    else if (refusal.folder->kind == Kind::notAFolder)
+        title = QStringLiteral("Veltrane can only replace a folder, not a file:"), text = path;
+    else if (refusal.folder->kind == Kind::unsafe)
+        title = QStringLiteral("Veltrane can't replace this folder:");
+    Alerts::show(window, title, text, { okButton });
 }
 
 QList<QUrl> outputEntries(const QString &folder)

@@ -6,7 +6,11 @@
 #include <QUrl>
 
 #include "compress/Batch.h"
+#include "compress/CompressionRun.h"
 #include "compress/RowResult.h"
+
+class QMessageBox;
+class QWidget;
 
 // How a finished batch is told to the user.
 namespace Completion {
@@ -24,6 +28,13 @@ struct Alert
 // Success names the folder; any failed row turns it into a failure alert
 // that names the files instead.
 Alert completionAlert(const Batch &batch, const QList<RowResult> &results);
+
+// Shows the completion alert on window (not modal); its second button reveals
+// the outputs in the file manager.
+QMessageBox *showAlert(QWidget *window, const Batch &batch, const QList<RowResult> &results);
+
+// Why a batch could not start, on window: the tools, or the folder.
+void showRefusal(QWidget *window, const CompressionRun::Refusal &refusal, const QString &path);
 
 inline const QString okButton = QStringLiteral("OK");
 inline const QString showButton = QStringLiteral("Show in Finder");

@@ -1,5 +1,8 @@
 #include "app/FileListModel.h"
 
+#include <QHeaderView>
+#include <QTableView>
+
 #include "filelist/RowRecord.h"
 #include "probe/TrackTables.h"
 #include "util/TextFormat.h"
@@ -107,4 +110,26 @@ QString FileListModel::trackSummary(const QVariantList &tracksInfo)
             parts.append(tr("cover picture"));
     }
     return parts.join(QStringLiteral(" · "));
+}
+
+void FileListModel::setUpView(QTableView *view)
+{
+    view->setModel(this);
+    view->setIconSize(QSize(thumbnailHeight * 16 / 9, thumbnailHeight));
+    view->verticalHeader()->setDefaultSectionSize(thumbnailHeight + 8);
+    const std::pair<int, int> widths[] = { { thumbnailColumn, thumbnailHeight * 16 / 9 + 12 },
+                                           { nameColumn, 200 },
+                                           { resolutionColumn, 90 },
+                                           { sizeColumn, 80 },
+                                           { durationColumn, 95 } };
+    for (const auto &[column, width] : widths)
+        view->horizontalHeader()->resizeSection(column, width);
+}
+
+QStringList FileListModel::paths() const
+{
+    QStringList paths;
+    for (const QVariantMap &row : m_rows)
+        paths.append(row.value(RowKeys::filePath).toString());
+    return paths;
 }

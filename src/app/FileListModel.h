@@ -5,6 +5,8 @@
 #include <QList>
 #include <QVariantMap>
 
+class QTableView;
+
 // The list of files: row records in list order. Views show it; the
 // selection lives in the view's selection model.
 class FileListModel : public QAbstractTableModel
@@ -24,9 +26,14 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
     const QList<QVariantMap> &rows() const { return m_rows; }
+    // The listed files' paths, in list order.
+    QStringList paths() const;
     void addObject(const QVariantMap &row);
     // Removes the rows at these positions (any order, duplicates ignored).
     void removeObjectsAtArrangedObjectIndexes(QList<int> positions);
+
+    // Shows the model in view, with its columns' widths and the thumbnails' size.
+    void setUpView(QTableView *view);
 
     // One line naming the tracks: "H264 1920x1080 · AAC stereo · subtitles (eng)".
     static QString trackSummary(const QVariantList &tracksInfo);

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QFileDialog>
+#include <QMainWindow>
+
+#include <memory>
+
+namespace Ui {
+class MainWindow;
+}
+
+// The main window as its interface file lays it out, with its looks: the
+// application icon, the desktop's icons on its actions, the bold target
+// label, the picture to drop files on. What it does is AppDelegate's.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    MainWindow();
+    ~MainWindow() override;
+
+    Ui::MainWindow &ui() { return *m_ui; }
+
+    // The open panel, as a sheet: several files; chosen(paths) once accepted.
+    // filesSelected, not urlsSelected: Qt's own dialog, used where the
+    // desktop offers none, emits only the former.
+    template<typename Receiver>
+    void askForVideos(Receiver *receiver, void (Receiver::*chosen)(const QStringList &))
+    {
+        connect(openPanel(), &QFileDialog::filesSelected, receiver, chosen);
+    }
+
+    // Brings the window forward: unminimized, shown, raised, with the keyboard.
+    void bringForward();
+
+private:
+    // Shown, deleted once closed.
+    QFileDialog *openPanel();
+
+    std::unique_ptr<Ui::MainWindow> m_ui;
+};

@@ -1,0 +1,59 @@
+#include "app/ProgressSheet.h"
+
+#include "app/TaskbarProgress.h"
+#include "ui_ProgressSheet.h"
+
+#include <QMainWindow>
+
+#include <algorithm>
+
+ProgressSheet::ProgressSheet(QMainWindow *window)
+    : QDialog(window)
+    , m_window(window)
+    , m_ui(std::make_unique<Ui::ProgressSheet>())
+    , m_taskbar(new TaskbarProgress(this))
+{
+    m_ui->setupUi(this);
+    setWindowModality(Qt::NonModal);
+    // No close button in its title bar either.
+    setWindowFlags(Qt::Sheet | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+}
+
+ProgressSheet::~ProgressSheet() = default;
+
+QLabel *ProgressSheet::title() const { return m_ui->progressTitle; }
+QProgressBar *ProgressSheet::bar() const { return m_ui->progressBar; }
+QPushButton *ProgressSheet::cancelButton() const { return m_ui->progressCancel; }
+
+void ProgressSheet::begin(const QString &title, bool cancellable)
+{
+    setProgress(0);
+    m_ui->progressTitle->setText(title);
+    m_ui->progressCancel->setHidden(!cancellable);
+    setWindowEnabled(false);
+    show();
+    raise();
+}
+
+void ProgressSheet::end()
+{
+    setProgress(0);
+    m_ui->progressCancel->setHidden(true);
+    hide();
+    m_taskbar->clear();
+    setWindowEnabled(true);
+}
+
+void ProgressSheet::setProgress(double percent)
+{
+    // The bar counts hundredths of a percent.
+    m_ui->progressBar->setValue(int(std::clamp(percent, 0.0, 100.0) * 100 + 0.5));
+    m_taskbar->setProgress(percent);
+}
+
+void ProgressSheet::setWindowEnabled(bool enabled)
+{
+    for (QWidget *part : m_window->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+        if (part != this && !part->isWindow())
+            part->setEnabled(enabled);
+}

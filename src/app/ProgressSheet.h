@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QDialog>
+
+#include <memory>
+
+class QLabel;
+class QMainWindow;
+class QProgressBar;
+class QPushButton;
+class TaskbarProgress;
+namespace Ui {
+class ProgressSheet;
+}
+
+// The sheet that stands over the window while files are examined or
+// compressed: a title, one bar (mirrored on the taskbar entry) and, for a
+// batch, Cancel. The window takes no input while it is up; it is not modal,
+// since a modal one would swallow the window's close requests. It goes only
+// when its work ends: neither Escape nor a close request takes it away.
+class ProgressSheet : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit ProgressSheet(QMainWindow *window);
+    ~ProgressSheet() override;
+
+    // Puts the sheet up with the bar at 0.
+    void begin(const QString &title, bool cancellable);
+    // Takes it away and gives the window back.
+    void end();
+    // Percent of the work; past the end stays full.
+    void setProgress(double percent);
+
+    QLabel *title() const;
+    QProgressBar *bar() const;
+    QPushButton *cancelButton() const;
+
+    void reject() override {}
+
+private:
+    void setWindowEnabled(bool enabled);
+
+    QMainWindow *const m_window;
+    std::unique_ptr<Ui::ProgressSheet> m_ui;
+    TaskbarProgress *m_taskbar = nullptr;
+};

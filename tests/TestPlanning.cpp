@@ -114,9 +114,9 @@ private slots:
     {
         const RowPlan plan = TranscoderCommand::planRow("/in/a.mov", "/out/a.mp4", row(600, true, { 1920, 1080 }, true),
                                                         Planning::Target::ofSmallest(55).bytes(100'000'000), 50);
-        QCOMPARE(plan.arguments("/work/p1.mp4", 1, std::nullopt, "/log"),
+        QCOMPARE(plan.arguments("/work/p1.mp4", RunKind::firstPass, std::nullopt, "/log"),
                  head + QString("-b:v 600.0k -vf scale=960:540,setsar=1:1 -an -pass 1 -passlogfile /log -y /work/p1.mp4").split(' '));
-        QCOMPARE(plan.arguments("/out/a.mp4", 2, 312.5, "/log"),
+        QCOMPARE(plan.arguments("/out/a.mp4", RunKind::secondPass, 312.5, "/log"),
                  head + QString("-ac 2 -b:v 312.5k -b:a 128.0k -vf scale=960:540,setsar=1:1 -pass 2 -passlogfile /log -y /out/a.mp4").split(' '));
     }
 

@@ -71,7 +71,7 @@ QList<QStringList> RowEncoder::firstRuns(const Batch &batch, qsizetype row, Pass
     if (passes != Passes::two)
         return { plan.plannedArguments() };
     const QString firstPass = workFolderOf(batch) + QStringLiteral("/row%1-pass1.mp4").arg(row);
-    return { plan.arguments(firstPass, 1, std::nullopt, logPathOf(row)), plan.arguments(plan.output, 2, std::nullopt, logPathOf(row)) };
+    return { plan.arguments(firstPass, RunKind::firstPass, std::nullopt, logPathOf(row)), plan.arguments(plan.output, RunKind::secondPass, std::nullopt, logPathOf(row)) };
 }
 
 QString RowEncoder::workPath(const QString &name) const
@@ -116,7 +116,7 @@ RowResult RowEncoder::encode(const QString &creator)
         // The first pass's statistics serve every later second pass: only the bitrate changes.
         if (!videoKbps) {
             const QString firstPass = workPath(QStringLiteral("pass1.mp4"));
-            const TranscoderRun::Result pass1 = run({ plan.arguments(firstPass, 1, std::nullopt, log), firstPass, 1,
+            const TranscoderRun::Result pass1 = run({ plan.arguments(firstPass, RunKind::firstPass, std::nullopt, log), firstPass, 1,
                                                       firstPassWeight, firstPassWeight + secondPassWeight, false });
             std::optional<RowResult> failed = failure(pass1, firstPass, 1);
             removeFile(firstPass);
@@ -124,7 +124,7 @@ RowResult RowEncoder::encode(const QString &creator)
                 return *failed;
         }
         const TranscoderRun::Result pass2 =
-            run({ plan.arguments(path, 2, videoKbps, log), path, 2, secondPassWeight, secondPassWeight, false });
+            run({ plan.arguments(path, RunKind::secondPass, videoKbps, log), path, 2, secondPassWeight, secondPassWeight, false });
         if (auto failed = failure(pass2, path, 2))
             return *failed;
         const qint64 size = m_candidates.last().size;

@@ -6,10 +6,41 @@ namespace {
 
 QString kbpsText(double kbps) { return TextFormat::decimalText(kbps) + QLatin1Char('k'); }
 
+// Presets that keep each format's encode time near x264's default on a
+// small machine, where most of the gain for the bytes is already had.
+const QString x265Preset = QStringLiteral("fast");
+const QString svtav1Preset = QStringLiteral("8");
+
 }
 
-QStringList RowPlan::arguments(const QString &to, int pass, std::optional<double> kbps, const QString &passLog) const
+QString codecName(Codec codec)
 {
+    switch (codec) {
+    case Codec::h264: return QStringLiteral("h264");
+    case Codec::h265: return QStringLiteral("h265");
+    case Codec::av1: return QStringLiteral("av1");
+    }
+    return {};
+}
+
+std::optional<Codec> codecNamed(const QString &name)
+{
+    for (const Codec codec : { Codec::h264, Codec::h265, Codec::av1 })
+        if (codecName(codec) == name)
+            return codec;
+    return std::nullopt;
+}
+
+double RowPlan::bitsPerPixel() const
+{
+    const double pixels = double(width) * double(height) * (outputFrameRate > 0 ? outputFrameRate : frameRate);
+    return pixels > 0 ? videoKbps * 1000 / pixels : 0;
+}
+
+QStringList RowPlan::arguments(const QString &to, RunKind kind, std::optional<double> kbps, const QString &stats) const
+{
+    if (!hasSecondPass())
+        kind = RunKind::single;
     QStringList arguments { QStringLiteral("-i"),
                             input,
                             QStringLiteral("-sn"),
@@ -23,21 +54,41 @@ QStringList RowPlan::arguments(const QString &to, int pass, std::optional<double
                             QStringLiteral("-avoid_negative_ts"),
                             QStringLiteral("1") };
     // A first pass only gathers the video's statistics.
-    const bool withAudio = audioKbps && pass != 1;
-    if (withAudio && downmix)
-        arguments << QStringLiteral("-ac") << QStringLiteral("2");
+    const bool withAudio = audioKbps && kind != RunKind::firstPass;
+    if (withAudio && audioChannels > 0)
+        arguments << QStringLiteral("-ac") << QString::number(audioChannels);
+    if (codec == Codec::h265)
+        arguments << QStringLiteral("-c:v") << QStringLiteral("libx265") << QStringLiteral("-preset") << x265Preset;
+    if (codec == Codec::av1)
+        arguments << QStringLiteral("-c:v") << QStringLiteral("libsvtav1") << QStringLiteral("-preset") << svtav1Preset;
     arguments << QStringLiteral("-b:v") << kbpsText(kbps.value_or(videoKbps));
     if (withAudio)
         arguments << QStringLiteral("-b:a") << kbpsText(*audioKbps);
     if (!videoFilters.isEmpty())
         arguments << QStringLiteral("-vf") << videoFilters;
+    if (keepFrameTimes)
+        arguments << QStringLiteral("-fps_mode") << QStringLiteral("passthrough");
     if (toneMapped)
         arguments << QStringLiteral("-color_primaries") << QStringLiteral("bt709") << QStringLiteral("-color_trc")
                   << QStringLiteral("bt709") << QStringLiteral("-colorspace") << QStringLiteral("bt709");
-    if (pass == 1)
+    if (codec == Codec::h265) {
+        // Apple's players take H.265 in MP4 only under this tag.
+        arguments << QStringLiteral("-tag:v") << QStringLiteral("hvc1");
+        QString params = QStringLiteral("log-level=error");
+        if (kind != RunKind::single)
+            params += QStringLiteral(":pass=%1:stats=%2").arg(kind == RunKind::secondPass ? 2 : 1).arg(stats);
+        arguments << QStringLiteral("-x265-params") << params;
+    }
+    if (kind == RunKind::firstPass)
         arguments << QStringLiteral("-an");
-    if (pass != 0)
-        arguments << QStringLiteral("-pass") << QString::number(pass) << QStringLiteral("-passlogfile") << passLog;
+    if (codec == Codec::h264 && kind != RunKind::single) {
+        arguments << QStringLiteral("-pass") << (kind == RunKind::secondPass ? QStringLiteral("2") : QStringLiteral("1"));
+        // x264's first pass is quicker and worse unless told otherwise: a
+        // first run that may be the output is the planned encode to the bit.
+        if (kind == RunKind::firstOfTwo)
+            arguments << QStringLiteral("-fastfirstpass") << QStringLiteral("0");
+        arguments << QStringLiteral("-passlogfile") << stats;
+    }
     arguments << QStringLiteral("-y") << to;
     return arguments;
 }

@@ -5,6 +5,21 @@
 
 #include <optional>
 
+// The video format an output is encoded in.
+enum class Codec {
+    h264, // plays everywhere; the planned lists name no codec and get it
+    h265, // a better picture for the bytes where players take it
+    av1,  // better still, in recent browsers and phones
+};
+
+// What one encode of a row is.
+enum class RunKind {
+    single,      // one run, nothing more
+    firstOfTwo,  // one run that also writes the encoder's statistics, for a second pass if it is needed
+    firstPass,   // the first pass of a two-pass encode: statistics only, no audio
+    secondPass,  // the second pass, from the statistics
+};
+
 // One row of a batch, fixed when it is planned: what the transcoder is told
 // and what the output is held to. Argument lists are rendered from it, never
 // read back.
@@ -16,19 +31,34 @@ struct RowPlan
     qint64 targetBytes = 0; // what the output must fit in
     double videoKbps = 0;
     std::optional<double> audioKbps; // none: the row has no audio
-    bool downmix = false;            // more than two channels become stereo
+    int audioChannels = 0;           // 0: as they are; 2: stereo (from more); 1: mono
     QString videoFilters;            // one -vf chain; empty for none
     bool toneMapped = false;         // HDR made SDR: the output is tagged BT.709
-    // What the output is checked against.
-    double frameRate = 0; // the input's average; 0 when unknown
+    Codec codec = Codec::h264;
+    bool keepFrameTimes = false;     // a variable frame rate keeps its frames, none repeated
+    // What the output is checked against, and the plan told.
+    double frameRate = 0;    // the input's average; 0 when unknown
+    double outputFrameRate = 0; // after any cap; 0 when unknown
+    qint64 width = 0;        // the output picture's; 0 when unknown
+    qint64 height = 0;
     int audioTracks = 0;
     int subtitleTracks = 0;
 
-    // The list of a run that writes to `to`: pass 0 is a single run (with
-    // `to` the output, the planned list), 1 and 2 the passes of a two-pass
-    // encode with their statistics in passLog (the first leaves audio out).
-    // videoKbps, when given, replaces the planned video bitrate.
-    QStringList arguments(const QString &to, int pass = 0, std::optional<double> videoKbps = std::nullopt,
-                          const QString &passLog = {}) const;
+    // The list of an encode of kind writing to `to`, with its statistics in
+    // stats (a file name the encoder adds to). With `to` the output and a
+    // single run, the planned list. videoKbps, when given, replaces the
+    // planned video bitrate. A format without a second pass runs every kind
+    // as a single run.
+    QStringList arguments(const QString &to, RunKind kind = RunKind::single, std::optional<double> videoKbps = std::nullopt,
+                          const QString &stats = {}) const;
     QStringList plannedArguments() const { return arguments(output); }
+
+    // Whether the format has a second pass from its first run's statistics.
+    bool hasSecondPass() const { return codec != Codec::av1; }
+    // Bits of video a pixel of a frame gets: how starved the picture is.
+    double bitsPerPixel() const;
 };
+
+// "h264", "h265", "av1": the names the command line takes.
+QString codecName(Codec codec);
+std::optional<Codec> codecNamed(const QString &name);

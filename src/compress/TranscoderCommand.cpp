@@ -75,7 +75,7 @@ RowPlan planRow(const QString &inputPath, const QString &outputPath, const QVari
     plan.videoKbps = bitrates.video;
     if (hasAudio)
         plan.audioKbps = bitrates.audio.value_or(0);
-    plan.downmix = hasAudio && row.value(RowKeys::hasAudioTrackWhichHasMoreThanTwoChannels).toBool();
+    plan.audioChannels = hasAudio && row.value(RowKeys::hasAudioTrackWhichHasMoreThanTwoChannels).toBool() ? 2 : 0;
     plan.frameRate = row.value(RowKeys::videoFrameRate).toDouble();
     plan.audioTracks = row.value(RowKeys::audioTrackCount).toInt();
     plan.subtitleTracks = row.value(RowKeys::subtitleTrackCount).toInt();

@@ -34,6 +34,7 @@ BatchJob::BatchJob(Batch batch, EncodeOptions options, QObject *parent)
     , m_batch(std::move(batch))
     , m_options(options)
 {
+    connect(&m_events, &QueuedWake::woken, this, &BatchJob::deliverEvents);
 }
 
 BatchJob::~BatchJob()
@@ -88,25 +89,10 @@ bool BatchJob::wroteAnyOutput(const QList<RowResult> &results)
 
 // ---- the worker ---------------------------------------------------------------
 
-void BatchJob::post(Event event)
-{
-    {
-        const std::lock_guard lock(m_eventsMutex);
-        m_events.push_back(std::move(event));
-    }
-    // The events travel under our own lock; the queued call only says there are some.
-    QMetaObject::invokeMethod(this, &BatchJob::deliverEvents, Qt::QueuedConnection);
-}
-
 void BatchJob::deliverEvents()
 {
-    std::vector<Event> events;
-    {
-        const std::lock_guard lock(m_eventsMutex);
-        events.swap(m_events);
-    }
     const QPointer<BatchJob> self(this);
-    for (const Event &event : events) {
+    for (const Event &event : m_events.take()) {
         switch (event.kind) {
         case Event::rowStarted: emit rowStarted(event.row); break;
         case Event::progress: emit progress(event.percent, event.row, event.attempt, event.pass); break;

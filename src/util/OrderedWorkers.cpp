@@ -1,5 +1,7 @@
 #include "util/OrderedWorkers.h"
 
+#include "util/EventQueue.h"
+
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QThread>
@@ -12,8 +14,14 @@ OrderedWorkers::OrderedWorkers(qsizetype count, int workers, Work work)
     , m_done(size_t(m_count), false)
 {
     const QCoreApplication *app = QCoreApplication::instance();
-    if (app && QThread::currentThread() == app->thread())
+    if (app && QThread::currentThread() == app->thread()) {
         m_loop = std::make_unique<QEventLoop>();
+        m_wake = std::make_unique<QueuedWake>();
+        QObject::connect(m_wake.get(), &QueuedWake::woken, m_loop.get(), [this] {
+            m_woken = true;
+            m_loop->quit();
+        });
+    }
     const qsizetype threads = std::min<qsizetype>(std::max(workers, 1), m_count);
     for (int number = 0; number < threads; ++number)
         m_threads.emplace_back([this, number] { runWorker(number); });
@@ -81,15 +89,8 @@ void OrderedWorkers::runWorker(int number)
 
 void OrderedWorkers::wake()
 {
-    if (!m_loop)
-        return;
-    // The loop lives until every worker is joined, and a call queued for it
+    // The wake lives until every worker is joined, and a call queued for it
     // that it has not yet run goes with it.
-    QMetaObject::invokeMethod(
-        m_loop.get(),
-        [this] {
-            m_woken = true;
-            m_loop->quit();
-        },
-        Qt::QueuedConnection);
+    if (m_wake)
+        m_wake->wake();
 }

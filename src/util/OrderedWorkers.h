@@ -13,6 +13,7 @@
 #include <vector>
 
 class QEventLoop;
+class QueuedWake;
 
 // Work on threads of its own, taken back in order: work(index, worker) runs
 // for every index below count on at most `workers` threads at a time, and the
@@ -60,6 +61,7 @@ private:
     std::condition_variable m_changed;
     std::vector<bool> m_done; // under m_mutex
     std::unique_ptr<QEventLoop> m_loop; // the waiting thread's, when it runs the application
+    std::unique_ptr<QueuedWake> m_wake; // ends m_loop from a worker
     bool m_woken = false; // the waiting thread's
     std::vector<std::thread> m_threads;
 };

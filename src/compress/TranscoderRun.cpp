@@ -8,6 +8,8 @@
 #include <QProcess>
 #include <QStringDecoder>
 
+#include <csignal>
+
 namespace TranscoderRun {
 
 namespace {
@@ -101,7 +103,8 @@ Result run(const QString &program, const QStringList &arguments, const QString &
     process.start();
     if (!process.waitForStarted())
         return { End::failedToStart, 0, process.errorString() };
-    processId.store(process.processId());
+    const qint64 pid = process.processId();
+    processId.store(pid);
 
     MessageTail tail;
     const auto limit = stallLimit();
@@ -117,7 +120,7 @@ Result run(const QString &program, const QStringList &arguments, const QString &
         if (stopReason)
             return;
         stopReason = why;
-        process.terminate();
+        Tools::signalGroup(pid, SIGTERM);
         sinceTerminate.start();
     };
     const auto readErrors = [&] {
@@ -151,11 +154,15 @@ Result run(const QString &program, const QStringList &arguments, const QString &
         }
         if (sinceProgress.elapsed() > limit.count())
             stop(End::stalled);
-        if (stopReason && sinceTerminate.elapsed() > killAfterMilliseconds)
+        if (stopReason && sinceTerminate.elapsed() > killAfterMilliseconds) {
+            Tools::signalGroup(pid, SIGKILL);
             process.kill();
+        }
         process.waitForFinished(pollMilliseconds);
         readErrors();
     }
+    // What it started and left in its group would write on after the run is reported.
+    Tools::signalGroup(pid, SIGKILL);
     readErrors();
     processId.store(0);
 

@@ -11,8 +11,10 @@
 
 // One run of the transcoder, watched to its end on the calling thread: its
 // progress read from its standard error, its last lines kept for the report
-// of a failure, and stopped (terminate, then kill 3 s later) when it is
-// cancelled, when it stops making progress, or when its watcher says so.
+// of a failure, and stopped (SIGTERM to its process group, SIGKILL 3 s
+// later) when it is cancelled, when it stops making progress, or when its
+// watcher says so. What it leaves running in its group when it ends is
+// killed at once, so nothing writes on after the run is reported.
 namespace TranscoderRun {
 
 enum class End {

@@ -4,7 +4,6 @@
 #include "util/Diagnostics.h"
 #include "util/PrivateFolder.h"
 #include "util/TextFormat.h"
-#include "util/Utils.h"
 
 #include <QPointer>
 
@@ -50,19 +49,6 @@ void BatchJob::start()
         return;
     m_running = true;
     m_worker = std::thread([this] { work(); });
-}
-
-std::optional<double> BatchJob::handleTranscoderOutput(const QByteArray &chunk, qsizetype i, qsizetype n,
-                                                       const QList<double> &durations)
-{
-    if (i < 0 || i >= durations.size())
-        return std::nullopt;
-    const auto t = TranscoderRun::clockSeconds(chunk);
-    if (!t)
-        return std::nullopt;
-    const double percent = (double(i) / double(n)) * 100 + (*t / durations.at(i)) * 100 / double(n);
-    Diagnostics::line(QStringLiteral("Percent : ") + TextFormat::decimalText(percent));
-    return percent;
 }
 
 QStringList BatchJob::failedInputs(const Batch &batch, const QList<RowResult> &results)
@@ -125,13 +111,12 @@ void BatchJob::work()
         reportProgress(double(i) / double(n) * 100, i);
         RowEncoder::Listener listener;
         listener.progress = [this, i, n](double fraction, int attempt, int pass) {
-            reportProgress((double(i) + fraction) / double(n) * 100, i, attempt, pass);
+            // A clock past the input's end must not carry the bar into the next row's share.
+            reportProgress((double(i) + std::clamp(fraction, 0.0, 1.0)) / double(n) * 100, i, attempt, pass);
         };
         listener.retrying = [this, i](int attempt, const QString &why) {
             post({ .kind = Event::attemptStarted, .row = i, .attempt = attempt, .why = why });
         };
-        // The "Percent : " diagnostic lines.
-        listener.chunk = [this, i, n](const QByteArray &chunk) { handleTranscoderOutput(chunk, i, n, m_batch.durations); };
         RowEncoder encoder(m_batch, i, m_options, m_cancelled, m_processId, listener);
         const RowResult result = noWorkingFolder ? RowResult { RowOutcome::failedToStart, 0, *noWorkingFolder }
             : creator                            ? encoder.encode(*creator)
@@ -148,5 +133,6 @@ void BatchJob::reportProgress(double percent, qsizetype row, int attempt, int pa
     if (percent <= m_reportedPercent)
         return;
     m_reportedPercent = percent;
+    Diagnostics::line(QStringLiteral("Percent : ") + TextFormat::decimalText(percent));
     post({ .kind = Event::progress, .row = row, .percent = percent, .attempt = attempt, .pass = pass });
 }

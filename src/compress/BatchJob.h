@@ -5,7 +5,6 @@
 #include "compress/RowResult.h"
 #include "util/EventQueue.h"
 
-#include <QByteArray>
 #include <QList>
 #include <QMetaType>
 #include <QObject>
@@ -47,13 +46,6 @@ public:
     qint64 processId() const noexcept { return m_processId.load(); }
     // One result per row once finished() has been emitted.
     const QList<RowResult> &results() const { return m_results; }
-
-    // Percent of the whole batch from one chunk of the transcoder's standard
-    // error for row i of n: the first clock text in a chunk that holds
-    // "time=". Nothing for a chunk that is not UTF-8 or carries no progress.
-    // Writes the "Percent : " line.
-    static std::optional<double> handleTranscoderOutput(const QByteArray &chunk, qsizetype i, qsizetype n,
-                                                        const QList<double> &durations);
 
     // The inputs whose rows failed (cancelled rows are not failures).
     static QStringList failedInputs(const Batch &batch, const QList<RowResult> &results);

@@ -84,38 +84,11 @@ private slots:
         m_clipsVariable.emplace("CLIPS", m_clips.path());
     }
 
-    // The transcoder's standard error in reads that cut lines anywhere: lines end at '\r' or
-    // '\n', the unfinished rest waits, and a line that never ends is handed on in pieces.
-    void lines_data()
-    {
-        QTest::addColumn<QByteArrayList>("reads");
-        QTest::addColumn<QString>("lines"); // joined by '|'
-        QTest::newRow("progress in pieces") << QByteArrayList { "frame= 1 time=00:00:0", "0.04 x\rframe= 2 time=00:00:00.08 x\r", "[aac @ 0x1] Qa", "vg: 1\n" }
-                                            << "frame= 1 time=00:00:00.04 x|frame= 2 time=00:00:00.08 x|[aac @ 0x1] Qavg: 1";
-        QTest::newRow("blank lines and CRLF") << QByteArrayList { "a\r\n\r\n", "\nb\r", "\n" } << "a|b";
-        QTest::newRow("the rest at the end") << QByteArrayList { "Conversion failed!\nno end" } << "Conversion failed!|no end";
-        QTest::newRow("a line that never ends") << QByteArrayList { QByteArray(3000, 'x'), QByteArray(3000, 'y') + "\nz" }
-                                                << QString(3000, 'x') + QString(1096, 'y') + '|' + QString(1904, 'y') + "|z";
-    }
-    void lines()
-    {
-        QFETCH(QByteArrayList, reads);
-        QFETCH(QString, lines);
-        QStringList got;
-        const auto line = [&got](QByteArrayView text) { got << QString::fromUtf8(text); };
-        TranscoderRun::LineSplitter splitter;
-        for (const QByteArray &bytes : reads)
-            splitter.feed(bytes, line);
-        splitter.finish(line);
-        QCOMPARE(got.join('|'), lines);
-    }
-
     // Lines as ffmpeg 5.1 writes them; the clock of a status line only.
     void progressSeconds_data()
     {
         QTest::addColumn<QByteArray>("line");
         QTest::addColumn<QString>("seconds"); // empty: no progress
-        QTest::newRow("first") << QByteArray("frame=    1 fps=0.0 q=0.0 size=       0kB time=00:00:00.04 bitrate=   8.3kbits/s speed=5.35x    ") << "0.04";
         QTest::newRow("last") << QByteArray("frame=  100 fps=0.0 q=-1.0 Lsize=      45kB time=00:00:04.01 bitrate=  91.7kbits/s speed=19.4x    ") << "4.01";
         QTest::newRow("audio only") << QByteArray("size=      36kB time=00:01:04.01 bitrate=  72.9kbits/s speed=36.4x    ") << "64.01";
         QTest::newRow("past 99 hours") << QByteArray("frame=   25 fps=0.0 q=-0.0 Lsize=N/A time=100:00:01.00 bitrate=N/A speed=3.96e+07x    ") << "360001.0";
@@ -135,43 +108,60 @@ private slots:
         QCOMPARE(value ? TextFormat::decimalText(*value) : QString(), seconds);
     }
 
-    // What a failure's report keeps of the transcoder's standard error, read in pieces of 7 bytes.
-    void messageTail_data()
+    // The transcoder's standard error in reads that cut it anywhere, through the one line splitter:
+    // the clocks the run sees, and what a failure's report keeps.
+    void standardError_data()
     {
-        QTest::addColumn<QByteArray>("errors");
+        QTest::addColumn<QByteArrayList>("reads");
+        QTest::addColumn<QString>("clocks");
         QTest::addColumn<QString>("tail");
-        const auto captured = [](const char *name) {
+        const auto captured = [](const char *name) { // in reads of 7 bytes
             QFile file(QString(VELTRANE_TEST_DATA "/stderr/") + name);
-            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+            const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+            QByteArrayList reads;
+            for (qsizetype at = 0; at < bytes.size(); at += 7)
+                reads << bytes.mid(at, 7);
+            return reads;
         };
-        QTest::newRow("odd size: x264 says why") << captured("odd-size.txt")
+        QTest::newRow("odd size: x264 says why") << captured("odd-size.txt") << ""
                                                  << "[libx264 @ 0x558328328300] width not divisible by 2 (321x241)\n"
                                                     "Error initializing output stream 0:0 -- Error while opening encoder for output stream #0:0 - "
                                                     "maybe incorrect parameters such as bit_rate, rate, width or height\n"
                                                     "[aac @ 0x55832832e6c0] 2 frames left in the queue on closing\n"
                                                     "Conversion failed!";
-        QTest::newRow("a run that worked says nothing") << captured("compressed.txt") << "";
+        QTest::newRow("a run that worked says nothing") << captured("compressed.txt") << "0.04 4.01" << "";
         QTest::newRow("other encoders: info goes, warnings stay")
-            << QByteArray("x265 [info]: HEVC encoder version 3.5+1-f0c1022b6\nx265 [warning]: Source height < 720p; disabling lookahead-slices\n"
-                          "encoded 25 frames in 0.16s (159.27 fps), 38.94 kb/s, Avg QP:32.42\nSvt[info]: Number of logical cores available: 2\n"
-                          "[libx264 @ 0x1] final ratefactor: 21.84\n[libx264 @ 0x1] ratecontrol_init: can't open stats file\n")
-            << "x265 [warning]: Source height < 720p; disabling lookahead-slices\n[libx264 @ 0x1] ratecontrol_init: can't open stats file";
+            << QByteArrayList { "x265 [info]: HEVC encoder version 3.5+1-f0c1022b6\nx265 [warning]: Source height < 720p; disabling lookahead-slices\n"
+                                "encoded 25 frames in 0.16s (159.27 fps), 38.94 kb/s, Avg QP:32.42\nSvt[info]: Number of logical cores available: 2\n"
+                                "[libx264 @ 0x1] final ratefactor: 21.84\n[libx264 @ 0x1] ratecontrol_init: can't open stats file\n" }
+            << "" << "x265 [warning]: Source height < 720p; disabling lookahead-slices\n[libx264 @ 0x1] ratecontrol_init: can't open stats file";
+        QTest::newRow("progress lines end in CR") << QByteArrayList { "frame= 1 time=00:00:0", "0.04 x\rframe= 2 time=00:00:00.08 x\r" } << "0.04 0.08" << "";
+        QTest::newRow("blank lines, CRLF, no end") << QByteArrayList { "a\r\n\r\n", "\nb\r", "\nno end" } << "" << "a\nb\nno end";
+        // Handed on in 4 KB pieces, of which the tail (4 KB at most) keeps the last.
+        QTest::newRow("a line that never ends") << QByteArrayList { QByteArray(3000, 'x'), QByteArray(3000, 'x') + "\nz" } << ""
+                                                << QString(1904, 'x') + "\nz";
         QByteArray many;
         for (int k = 1; k <= 25; ++k)
-            many += "complaint " + QByteArray::number(k) + "\r\n";
-        QTest::newRow("the last 20") << many << QString(many.mid(many.indexOf("complaint 6")).trimmed()).replace("\r\n", "\n");
+            many += "complaint " + QByteArray::number(k) + "\n";
+        QTest::newRow("the last 20 lines") << QByteArrayList { many } << "" << QString(many.mid(many.indexOf("complaint 6")).trimmed());
     }
-    void messageTail()
+    void standardError()
     {
-        QFETCH(QByteArray, errors);
+        QFETCH(QByteArrayList, reads);
+        QFETCH(QString, clocks);
         QFETCH(QString, tail);
-        QVERIFY(!errors.isEmpty());
-        TranscoderRun::LineSplitter splitter;
+        QStringList seen;
         TranscoderRun::MessageTail messages;
-        const auto line = [&messages](QByteArrayView text) { messages.add(text); };
-        for (qsizetype at = 0; at < errors.size(); at += 7)
-            splitter.feed(errors.mid(at, 7), line);
+        const auto line = [&](QByteArrayView text) {
+            messages.add(text);
+            if (const auto seconds = TranscoderRun::progressSeconds(text))
+                seen << QString::number(*seconds);
+        };
+        TranscoderRun::LineSplitter splitter;
+        for (const QByteArray &bytes : reads)
+            splitter.feed(bytes, line);
         splitter.finish(line);
+        QCOMPARE(seen.join(' '), clocks);
         QCOMPARE(messages.text(), tail);
     }
 

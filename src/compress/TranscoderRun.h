@@ -64,9 +64,11 @@ public:
     template<typename Line>
     void feed(QByteArrayView bytes, Line &&line)
     {
-        m_rest.append(bytes);
+        // The rest ends no line and is shorter than maxLine: only the new bytes need a look.
+        qsizetype i = m_rest.size();
         qsizetype start = 0;
-        for (qsizetype i = 0; i < m_rest.size(); ++i) {
+        m_rest.append(bytes);
+        for (; i < m_rest.size(); ++i) {
             const char c = m_rest.at(i);
             if (c == '\n' || c == '\r') {
                 if (i > start)

@@ -126,7 +126,8 @@ private slots:
         timer.start(100);
         QVERIFY(addFiles(*d, urls({ "large.mkv" })));
         timer.stop();
-        QVERIFY2(ticks >= 20 && ticks < 100 && sheetUp, qPrintable(QString("%1 ticks").arg(ticks)));
+        // About 30 ticks in the 3 s; a starved machine under a sanitizer drops many, a blocked window all.
+        QVERIFY2(ticks >= 10 && ticks < 100 && sheetUp, qPrintable(QString("%1 ticks").arg(ticks)));
         const qint64 pid = tools.runs().value(0).toLongLong();
         QVERIFY2(pid > 0 && !processExists(pid), "the stopped tool is still running");
         QVERIFY(d->fileListArrayController->rows().value(1)[RowKeys::coverArt] == Thumbnail::placeholder());

@@ -88,23 +88,85 @@ private slots:
         m_clipsVariable.emplace("CLIPS", m_clips.path());
     }
 
-    // Row 1 of two, of 60 s and 2 h: the first clock in a chunk that says "time=", unclamped.
-    void progressText()
+    // Lines as ffmpeg 5.1 writes them; the clock of a status line only.
+    void progressSeconds_data()
     {
-        const std::pair<QByteArray, QString> chunks[] = { // and the percent, empty for no update
-            { "frame= 9 time=01:02:03.50 bitrate=N/A", "75.85763888888889" },
-            { "  Duration: 02:01:00.00, start: 0.0\nframe= 1 time=01:00:00.00", "100.41666666666666" },
-            { "  Duration: 00:00:30.00, start: 0.0", "" }, // no time=
-            { "time=00:00:30.00 \xff\xfe", "" }, // not UTF-8
-            { "frame= 9 time=00:00:3", "" }, // split mid-clock
-            { "frame= 9 time=00:00:04,00", "" }, // a comma for the point
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QString>("seconds"); // empty: no progress
+        QTest::newRow("last") << QByteArray("frame=  100 fps=0.0 q=-1.0 Lsize=      45kB time=00:00:04.01 bitrate=  91.7kbits/s speed=19.4x    ") << "4.01";
+        QTest::newRow("audio only") << QByteArray("size=      36kB time=00:01:04.01 bitrate=  72.9kbits/s speed=36.4x    ") << "64.01";
+        QTest::newRow("past 99 hours") << QByteArray("frame=   25 fps=0.0 q=-0.0 Lsize=N/A time=100:00:01.00 bitrate=N/A speed=3.96e+07x    ") << "360001.0";
+        QTest::newRow("negative") << QByteArray("frame=    1 fps=0.0 q=-0.0 size=N/A time=-00:00:00.16 bitrate=N/A speed=N/A    ") << "0.0";
+        QTest::newRow("N/A") << QByteArray("frame=    0 fps=0.0 q=0.0 size=       0kB time=N/A bitrate=N/A speed=N/A    ") << "";
+        QTest::newRow("a fake's") << QByteArray("time=00:00:00.50") << "0.5";
+        QTest::newRow("Duration header") << QByteArray("  Duration: 00:00:04.00, start: 0.000000, bitrate: 118 kb/s") << "";
+        QTest::newRow("a name with a clock") << QByteArray("Input #0, mov,mp4,m4a,3gp,3g2,mj2, from 'at time=00:00:09.00.mp4':") << "";
+        QTest::newRow("cut short") << QByteArray("frame=    1 fps=0.0 q=0.0 size=       0kB time=00:00:0") << "";
+        QTest::newRow("not a field of its own") << QByteArray("out_time=00:00:01.000000") << "";
+    }
+    void progressSeconds()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(QString, seconds);
+        const auto value = TranscoderRun::progressSeconds(line);
+        QCOMPARE(value ? TextFormat::decimalText(*value) : QString(), seconds);
+    }
+
+    // The transcoder's standard error in reads that cut it anywhere, through the one line splitter:
+    // the clocks the run sees, and what a failure's report keeps.
+    void standardError_data()
+    {
+        QTest::addColumn<QByteArrayList>("reads");
+        QTest::addColumn<QString>("clocks");
+        QTest::addColumn<QString>("tail");
+        const auto captured = [](const char *name) { // in reads of 7 bytes
+            QFile file(QString(VELTRANE_TEST_DATA "/stderr/") + name);
+            const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+            QByteArrayList reads;
+            for (qsizetype at = 0; at < bytes.size(); at += 7)
+                reads << bytes.mid(at, 7);
+            return reads;
         };
-        for (const auto &[chunk, percent] : chunks) {
-            const TestSupport::DiagnosticCapture capture;
-            const auto value = BatchJob::handleTranscoderOutput(chunk, 1, 2, { 60, 7200 });
-            QCOMPARE(value ? TextFormat::decimalText(*value) : QString(), percent);
-            QCOMPARE(capture.lines(), percent.isEmpty() ? QStringList() : QStringList { "Percent : " + percent });
-        }
+        QTest::newRow("odd size: x264 says why") << captured("odd-size.txt") << ""
+                                                 << "[libx264 @ 0x558328328300] width not divisible by 2 (321x241)\n"
+                                                    "Error initializing output stream 0:0 -- Error while opening encoder for output stream #0:0 - "
+                                                    "maybe incorrect parameters such as bit_rate, rate, width or height\n"
+                                                    "[aac @ 0x55832832e6c0] 2 frames left in the queue on closing\n"
+                                                    "Conversion failed!";
+        QTest::newRow("a run that worked says nothing") << captured("compressed.txt") << "0.04 4.01" << "";
+        QTest::newRow("other encoders: info goes, warnings stay")
+            << QByteArrayList { "x265 [info]: HEVC encoder version 3.5+1-f0c1022b6\nx265 [warning]: Source height < 720p; disabling lookahead-slices\n"
+                                "encoded 25 frames in 0.16s (159.27 fps), 38.94 kb/s, Avg QP:32.42\nSvt[info]: Number of logical cores available: 2\n"
+                                "[libx264 @ 0x1] final ratefactor: 21.84\n[libx264 @ 0x1] ratecontrol_init: can't open stats file\n" }
+            << "" << "x265 [warning]: Source height < 720p; disabling lookahead-slices\n[libx264 @ 0x1] ratecontrol_init: can't open stats file";
+        QTest::newRow("progress lines end in CR") << QByteArrayList { "frame= 1 time=00:00:0", "0.04 x\rframe= 2 time=00:00:00.08 x\r" } << "0.04 0.08" << "";
+        QTest::newRow("blank lines, CRLF, no end") << QByteArrayList { "a\r\n\r\n", "\nb\r", "\nno end" } << "" << "a\nb\nno end";
+        // Handed on in 4 KB pieces, of which the tail (4 KB at most) keeps the last.
+        QTest::newRow("a line that never ends") << QByteArrayList { QByteArray(3000, 'x'), QByteArray(3000, 'x') + "\nz" } << ""
+                                                << QString(1904, 'x') + "\nz";
+        QByteArray many;
+        for (int k = 1; k <= 25; ++k)
+            many += "complaint " + QByteArray::number(k) + "\n";
+        QTest::newRow("the last 20 lines") << QByteArrayList { many } << "" << QString(many.mid(many.indexOf("complaint 6")).trimmed());
+    }
+    void standardError()
+    {
+        QFETCH(QByteArrayList, reads);
+        QFETCH(QString, clocks);
+        QFETCH(QString, tail);
+        QStringList seen;
+        TranscoderRun::MessageTail messages;
+        const auto line = [&](QByteArrayView text) {
+            messages.add(text);
+            if (const auto seconds = TranscoderRun::progressSeconds(text))
+                seen << QString::number(*seconds);
+        };
+        TranscoderRun::LineSplitter splitter;
+        for (const QByteArray &bytes : reads)
+            splitter.feed(bytes, line);
+        splitter.finish(line);
+        QCOMPARE(seen.join(' '), clocks);
+        QCOMPARE(messages.text(), tail);
     }
 
     void runs_data()
@@ -165,14 +227,18 @@ private slots:
     void progressOnlyGrows()
     {
         const TestSupport::FakeTools tools { QString(fakeCreator) };
-        const TestSupport::DiagnosticCapture quiet;
+        const TestSupport::DiagnosticCapture quiet; // the "Percent : " lines
         BatchJob job(batchOf({ "late-a", "ok-b" }, tools.path()), { Passes::one, TranscoderRun::Output::discard });
-        QStringList progress;
-        connect(&job, &BatchJob::progress, this, [&](double percent, qsizetype row) { progress << QString("%1@%2").arg(percent).arg(row); });
+        QStringList progress, percentLines;
+        connect(&job, &BatchJob::progress, this, [&](double percent, qsizetype row) {
+            progress << QString("%1@%2").arg(percent).arg(row);
+            percentLines << "Percent : " + TextFormat::decimalText(percent);
+        });
         QSignalSpy finished(&job, &BatchJob::finished);
         job.start();
         QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 10000);
         QCOMPARE(progress.join(' '), "0@0 25@0 49.5@0 50@0 75@1 99.5@1 100@1");
+        QCOMPARE(quiet.lines(), percentLines); // the diagnostic says what the bar shows
     }
 
     // The planned run, two passes when it is over its target, corrected bitrates after that; the

@@ -4,7 +4,6 @@
 #include "util/Diagnostics.h"
 #include "util/PrivateFolder.h"
 #include "util/TextFormat.h"
-#include "util/Utils.h"
 
 #include <QPointer>
 
@@ -16,6 +15,7 @@ BatchJob::BatchJob(Batch batch, EncodeOptions options, QObject *parent)
     , m_batch(std::move(batch))
     , m_options(options)
 {
+    connect(&m_events, &QueuedWake::woken, this, &BatchJob::deliverEvents);
 }
 
 BatchJob::~BatchJob()
@@ -31,19 +31,6 @@ void BatchJob::start()
         return;
     m_running = true;
     m_worker = std::thread([this] { work(); });
-}
-
-std::optional<double> BatchJob::handleTranscoderOutput(const QByteArray &chunk, qsizetype i, qsizetype n,
-                                                       const QList<double> &durations)
-{
-    if (i < 0 || i >= durations.size())
-        return std::nullopt;
-    const auto t = TranscoderRun::clockSeconds(chunk);
-    if (!t)
-        return std::nullopt;
-    const double percent = (double(i) / double(n)) * 100 + (*t / durations.at(i)) * 100 / double(n);
-    Diagnostics::line(QStringLiteral("Percent : ") + TextFormat::decimalText(percent));
-    return percent;
 }
 
 QStringList BatchJob::failedInputs(const Batch &batch, const QList<RowResult> &results)
@@ -70,25 +57,10 @@ bool BatchJob::wroteAnyOutput(const QList<RowResult> &results)
 
 // ---- the worker ---------------------------------------------------------------
 
-void BatchJob::post(Event event)
-{
-    {
-        const std::lock_guard lock(m_eventsMutex);
-        m_events.push_back(std::move(event));
-    }
-    // The events travel under our own lock; the queued call only says there are some.
-    QMetaObject::invokeMethod(this, &BatchJob::deliverEvents, Qt::QueuedConnection);
-}
-
 void BatchJob::deliverEvents()
 {
-    std::vector<Event> events;
-    {
-        const std::lock_guard lock(m_eventsMutex);
-        events.swap(m_events);
-    }
     const QPointer<BatchJob> self(this);
-    for (const Event &event : events) {
+    for (const Event &event : m_events.take()) {
         switch (event.kind) {
         case Event::rowStarted: emit rowStarted(event.row); break;
         case Event::progress: emit progress(event.percent, event.row, event.attempt, event.pass); break;
@@ -111,9 +83,6 @@ void BatchJob::work()
     // Without a working folder a two-pass log would have nowhere safe to go.
     const std::optional<QString> noWorkingFolder = PrivateFolder::problem();
     const qsizetype n = m_batch.count();
-    QList<double> durations;
-    for (const RowPlan &row : m_batch.rows)
-        durations.append(row.duration);
     QList<RowResult> results;
     for (qsizetype i = 0; i < n; ++i) {
         if (m_cancelled.load()) {
@@ -124,13 +93,12 @@ void BatchJob::work()
         reportProgress(double(i) / double(n) * 100, i);
         RowEncoder::Listener listener;
         listener.progress = [this, i, n](double fraction, int attempt, int pass) {
-            reportProgress((double(i) + fraction) / double(n) * 100, i, attempt, pass);
+            // A clock past the input's end must not carry the bar into the next row's share.
+            reportProgress((double(i) + std::clamp(fraction, 0.0, 1.0)) / double(n) * 100, i, attempt, pass);
         };
         listener.retrying = [this, i](int attempt, const QString &why) {
             post({ .kind = Event::attemptStarted, .row = i, .attempt = attempt, .why = why });
         };
-        // The "Percent : " diagnostic lines.
-        listener.chunk = [i, n, &durations](const QByteArray &chunk) { handleTranscoderOutput(chunk, i, n, durations); };
         RowEncoder encoder(m_batch, i, m_options, m_cancelled, m_processId, listener);
         const RowResult result = noWorkingFolder ? RowResult { RowOutcome::failedToStart, 0, *noWorkingFolder }
             : creator                            ? encoder.encode(*creator)
@@ -147,5 +115,6 @@ void BatchJob::reportProgress(double percent, qsizetype row, int attempt, int pa
     if (percent <= m_reportedPercent)
         return;
     m_reportedPercent = percent;
+    Diagnostics::line(QStringLiteral("Percent : ") + TextFormat::decimalText(percent));
     post({ .kind = Event::progress, .row = row, .percent = percent, .attempt = attempt, .pass = pass });
 }

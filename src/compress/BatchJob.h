@@ -3,8 +3,8 @@
 #include "compress/Batch.h"
 #include "compress/RowEncoder.h"
 #include "compress/RowResult.h"
+#include "util/EventQueue.h"
 
-#include <QByteArray>
 #include <QList>
 #include <QMetaType>
 #include <QObject>
@@ -12,10 +12,8 @@
 #include <QStringList>
 
 #include <atomic>
-#include <mutex>
 #include <optional>
 #include <thread>
-#include <vector>
 
 
 // One run of a batch, from start to end: it owns the worker thread, the
@@ -49,13 +47,6 @@ public:
     // One result per row once finished() has been emitted.
     const QList<RowResult> &results() const { return m_results; }
 
-    // Percent of the whole batch from one chunk of the transcoder's standard
-    // error for row i of n: the first clock text in a chunk that holds
-    // "time=". Nothing for a chunk that is not UTF-8 or carries no progress.
-    // Writes the "Percent : " line.
-    static std::optional<double> handleTranscoderOutput(const QByteArray &chunk, qsizetype i, qsizetype n,
-                                                        const QList<double> &durations);
-
     // The inputs whose rows failed (cancelled rows are not failures).
     static QStringList failedInputs(const Batch &batch, const QList<RowResult> &results);
     // Why no batch can run now, for the user: the transcoder is missing, or
@@ -78,7 +69,7 @@ signals:
     void finished(const QList<RowResult> &results);
 
 private:
-    // What the worker has to say, handed over under m_eventsMutex.
+    // What the worker has to say.
     struct Event
     {
         enum Kind { rowStarted, progress, attemptStarted, rowFinished, finished } kind;
@@ -94,7 +85,7 @@ private:
     // On the worker.
     void work();
     void reportProgress(double percent, qsizetype row, int attempt = 0, int pass = 0);
-    void post(Event event);
+    void post(Event event) { m_events.post(std::move(event)); }
     // On the job's thread: emits what the worker posted.
     void deliverEvents();
 
@@ -104,8 +95,7 @@ private:
     std::atomic<qint64> m_processId { 0 };
     std::thread m_worker;
     double m_reportedPercent = -1; // the worker's
-    std::mutex m_eventsMutex;
-    std::vector<Event> m_events;
+    EventQueue<Event> m_events { this };
     bool m_running = false; // the job's thread's, as is everything below
     QList<RowResult> m_results;
 };

@@ -144,7 +144,6 @@ TranscoderRun::Result RowEncoder::run(const Run &run)
     const double share = (1 - m_fraction) / run.remaining * run.weight;
     double reached = 0;
     TranscoderRun::Watch watch;
-    watch.chunk = m_listener.chunk;
     watch.stopEarly = [&](double seconds) {
         reached = duration > 0 ? std::clamp(seconds / duration, 0.0, 1.0) : 0.0;
         report(m_fraction + share * reached, run.pass);

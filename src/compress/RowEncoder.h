@@ -40,8 +40,6 @@ public:
         std::function<void(double fraction, int attempt, int pass)> progress;
         // Another encode begins, and why.
         std::function<void(int attempt, const QString &why)> retrying;
-        // Each chunk of the transcoder's standard error.
-        std::function<void(const QByteArray &chunk)> chunk;
     };
 
     RowEncoder(const Batch &batch, qsizetype row, EncodeOptions options, const std::atomic<bool> &cancelled,

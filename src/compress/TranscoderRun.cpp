@@ -4,9 +4,14 @@
 #include "util/Utils.h"
 
 #include <QElapsedTimer>
+#include <QRegularExpression>
 #include <QFileInfo>
 #include <QProcess>
-#include <QStringDecoder>
+
+#include <algorithm>
+#include <cmath>
+#include <csignal>
+#include <initializer_list>
 
 namespace TranscoderRun {
 
@@ -18,32 +23,83 @@ constexpr int outputCheckMilliseconds = 1000;
 constexpr qsizetype tailLines = 20;
 constexpr qsizetype tailBytes = 4096;
 
-const QString clockPattern = QStringLiteral("([0-9][0-9]):([0-9][0-9]):([0-9][0-9]).([0-9][0-9])");
-
-// Progress lines and the encoders' closing statistics: what a failure's
-// report has no room for, since they come after the error that matters.
-bool isNoise(const QByteArray &line)
+bool startsWithAny(QByteArrayView text, std::initializer_list<const char *> prefixes)
 {
-    if (line.startsWith("frame=") || line.startsWith("size="))
+    for (const char *prefix : prefixes)
+        if (text.startsWith(QByteArrayView(prefix)))
+            return true;
+    return false;
+}
+
+// The settings and closing statistics each encoder prints on every run, after
+// its "[name @ 0x…] " prefix.
+bool isEncoderRoutine(QByteArrayView encoder, QByteArrayView text)
+{
+    if (encoder == "libx264")
+        return startsWithAny(text, { "using SAR=", "using cpu capabilities:", "profile ", "264 - core ", "frame I:",
+                                     "frame P:", "frame B:", "consecutive B-frames:", "mb I ", "mb P ", "mb B ",
+                                     "direct mvs", "field mbs", "final ratefactor:", "8x8 transform intra:", "coded y,",
+                                     "i16 v,h,dc,p:", "i8 v,h,dc", "i4 v,h,dc", "i8c dc,h,v,p:", "Weighted P-Frames:",
+                                     "ref P L0:", "ref B L0:", "ref B L1:", "kb/s:", "PSNR", "SSIM" });
+    if (encoder == "aac")
+        return text.startsWith("Qavg:");
+    return false;
+}
+
+// Text that comes on every run, not worth a place in a failure's report.
+bool isRoutine(QByteArrayView line)
+{
+    // The build lines under the banner and the description of every input,
+    // output and stream mapping come indented.
+    if (line.startsWith(' ') || line.startsWith('\t'))
         return true;
-    if (line.startsWith("video:") && line.contains("muxing overhead"))
+    if (startsWithAny(line, { "ffmpeg version ", "Input #", "Output #", "Stream mapping:", "Press [q] to stop",
+                              "frame=", "size=" }))
         return true;
-    const bool encoderLine = line.startsWith("[libx264 @") || line.startsWith("[aac @");
-    return encoderLine && !line.contains("rror");
+    // Encoders that log on their own say how much their lines matter.
+    if (startsWithAny(line, { "x265 [info]:", "Svt[info]:" }) || (line.startsWith("encoded ") && line.contains(" frames in ")))
+        return true;
+    QByteArrayView text = line;
+    if (line.startsWith('[')) {
+        const qsizetype end = line.indexOf("] ");
+        if (end < 0)
+            return false;
+        const QByteArrayView context = line.sliced(1, end - 1);
+        text = line.sliced(end + 2);
+        const qsizetype address = context.indexOf(" @ ");
+        if (address >= 0 && isEncoderRoutine(context.first(address), text))
+            return true;
+    }
+    return text.startsWith("video:") && text.contains("muxing overhead");
 }
 
 }
 
-std::optional<double> clockSeconds(const QByteArray &chunk)
+std::optional<double> progressSeconds(QByteArrayView line)
 {
-    QStringDecoder decoder(QStringDecoder::Utf8);
-    const QString text = decoder.decode(chunk);
-    if (decoder.hasError() || !text.contains(QLatin1String("time=")))
+    // A status line is a row of "key=value" fields ("frame=", "size=",
+    // "time="): a header line may hold "time=" in a file's name.
+    qsizetype key = 0;
+    while (key < line.size() && ((line[key] >= 'a' && line[key] <= 'z') || line[key] == '_'))
+        ++key;
+    if (key == 0 || !line.sliced(key).startsWith('='))
         return std::nullopt;
-    const QStringList matches = Utils::regexMatches(clockPattern, text);
-    if (matches.isEmpty())
+    // "time=" as a field of its own: at the start or after a blank.
+    qsizetype at = -1;
+    for (qsizetype from = 0; (at = line.indexOf("time=", from)) > 0; from = at + 1)
+        if (line[at - 1] == ' ' || line[at - 1] == '\t')
+            break;
+    if (at < 0)
         return std::nullopt;
-    return Utils::secondsFromClockText(matches.first());
+    const QString field = QString::fromLatin1(line.sliced(at + 5)).section(QLatin1Char(' '), 0, 0);
+    // A clock as the transcoder writes it; before the first frame it may run negative.
+    static const QRegularExpression clock(QStringLiteral("^(-?)([0-9]+:[0-9]{2}:[0-9]{2}\\.[0-9]{2})$"));
+    const QRegularExpressionMatch match = clock.match(field);
+    if (!match.hasMatch())
+        return std::nullopt;
+    if (!match.captured(1).isEmpty())
+        return 0.0;
+    return Utils::secondsFromClockText(match.captured(2));
 }
 
 std::chrono::milliseconds stallLimit()
@@ -51,45 +107,25 @@ std::chrono::milliseconds stallLimit()
     return Tools::limitFromEnvironment<std::chrono::seconds>("VELTRANE_STALL_TIMEOUT_S", std::chrono::minutes(5));
 }
 
-void MessageTail::append(const QByteArray &bytes)
+void MessageTail::add(QByteArrayView line)
 {
-    m_partial += bytes;
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < m_partial.size(); ++i) {
-        if (m_partial.at(i) == '\n' || m_partial.at(i) == '\r') {
-            keep(m_partial.mid(start, i - start));
-            start = i + 1;
-        }
-    }
-    m_partial.remove(0, start);
-    // A line that never ends is still a line once it is long enough.
-    if (m_partial.size() > tailBytes) {
-        keep(m_partial.left(tailBytes));
-        m_partial.clear();
-    }
-}
-
-void MessageTail::keep(const QByteArray &line)
-{
-    const QByteArray trimmed = line.trimmed();
-    if (trimmed.isEmpty() || isNoise(trimmed))
+    if (isRoutine(line))
         return;
-    m_lines.append(trimmed.left(tailBytes));
-    qsizetype bytes = 0;
-    for (const QByteArray &kept : m_lines)
-        bytes += kept.size() + 1;
-    while (m_lines.size() > tailLines || bytes > tailBytes) {
-        bytes -= m_lines.first().size() + 1;
+    const QByteArrayView trimmed = line.trimmed();
+    const QByteArray kept = trimmed.first(std::min(trimmed.size(), tailBytes)).toByteArray();
+    if (kept.isEmpty())
+        return;
+    m_lines.append(kept);
+    m_bytes += kept.size() + 1;
+    while (m_lines.size() > tailLines || m_bytes > tailBytes) {
+        m_bytes -= m_lines.first().size() + 1;
         m_lines.removeFirst();
     }
 }
 
 QString MessageTail::text() const
 {
-    QList<QByteArray> lines = m_lines;
-    if (!m_partial.trimmed().isEmpty())
-        lines.append(m_partial.trimmed());
-    return QString::fromUtf8(lines.join('\n'));
+    return QString::fromUtf8(m_lines.join('\n'));
 }
 
 Result run(const QString &program, const QStringList &arguments, const QString &outputPath, Output output,
@@ -101,8 +137,10 @@ Result run(const QString &program, const QStringList &arguments, const QString &
     process.start();
     if (!process.waitForStarted())
         return { End::failedToStart, 0, process.errorString() };
-    processId.store(process.processId());
+    const qint64 pid = process.processId();
+    processId.store(pid);
 
+    LineSplitter lines;
     MessageTail tail;
     const auto limit = stallLimit();
     QElapsedTimer sinceProgress;
@@ -117,23 +155,29 @@ Result run(const QString &program, const QStringList &arguments, const QString &
         if (stopReason)
             return;
         stopReason = why;
-        process.terminate();
+        Tools::signalGroup(pid, SIGTERM);
         sinceTerminate.start();
     };
-    const auto readErrors = [&] {
-        const QByteArray chunk = process.readAllStandardError();
-        if (chunk.isEmpty())
-            return;
-        tail.append(chunk);
-        if (watch.chunk)
-            watch.chunk(chunk);
-        const auto clock = clockSeconds(chunk);
+    std::optional<double> clock;
+    const auto line = [&](QByteArrayView text) {
+        tail.add(text);
+        if (const auto seconds = progressSeconds(text))
+            clock = seconds;
+    };
+    const auto clockMoved = [&] {
         if (!clock || clock == lastClock)
             return;
         lastClock = clock;
         sinceProgress.start();
         if (watch.stopEarly && watch.stopEarly(*clock))
             stop(End::stoppedEarly);
+    };
+    const auto readErrors = [&] {
+        const QByteArray chunk = process.readAllStandardError();
+        if (chunk.isEmpty())
+            return;
+        lines.feed(chunk, line);
+        clockMoved();
     };
 
     // The flag is looked at before every wait, so a cancel that came before
@@ -151,12 +195,17 @@ Result run(const QString &program, const QStringList &arguments, const QString &
         }
         if (sinceProgress.elapsed() > limit.count())
             stop(End::stalled);
-        if (stopReason && sinceTerminate.elapsed() > killAfterMilliseconds)
+        if (stopReason && sinceTerminate.elapsed() > killAfterMilliseconds) {
+            Tools::signalGroup(pid, SIGKILL);
             process.kill();
+        }
         process.waitForFinished(pollMilliseconds);
         readErrors();
     }
+    // What it started and left in its group would write on after the run is reported.
+    Tools::signalGroup(pid, SIGKILL);
     readErrors();
+    lines.finish(line);
     processId.store(0);
 
     if (cancelled.load())

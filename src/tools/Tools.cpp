@@ -10,8 +10,10 @@
 #include <QThread>
 #include <QTimer>
 
-#ifdef Q_OS_LINUX
 #include <csignal>
+#include <unistd.h>
+
+#ifdef Q_OS_LINUX
 #include <sys/prctl.h>
 #endif
 
@@ -95,16 +97,39 @@ void configure(QProcess &process, const QString &program, const QStringList &arg
     process.setProgram(program);
     process.setArguments(arguments);
     process.setStandardInputFile(QProcess::nullDevice());
+    const pid_t parent = ::getpid();
+    // In the child, between fork and exec: async-signal-safe calls only.
+    process.setChildProcessModifier([parent] {
+        ::setpgid(0, 0);
+        // Out of the terminal's foreground group, a write to the terminal
+        // would stop the tool where the terminal is set to "tostop".
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN;
+        ::sigaction(SIGTTOU, &ignore, nullptr);
 #ifdef Q_OS_LINUX
-    // A tool must not outlive the application, even one that was killed.
-    process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+        // A tool must not outlive the application, even one that was killed;
+        // one that died before this line is no longer our parent.
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (::getppid() != parent)
+            ::_exit(127);
 #endif
+    });
     // Inherited streams go through the channel mode, discarded ones to the null device.
     process.setProcessChannelMode(channelMode(output, error));
     if (output == Stream::discard)
         process.setStandardOutputFile(QProcess::nullDevice());
     if (error == Stream::discard)
         process.setStandardErrorFile(QProcess::nullDevice());
+}
+
+void signalGroup(qint64 pid, int signal)
+{
+    if (pid <= 0)
+        return;
+    // A group's id stays taken while any member lives, so it names no one
+    // else even after the tool itself has been reaped. The group exists from
+    // before exec, so from any time a start has been seen.
+    ::kill(-pid_t(pid), signal);
 }
 
 RunResult run(const QString &program, const QStringList &arguments, Stream output, Stream error,
@@ -117,6 +142,7 @@ RunResult run(const QString &program, const QStringList &arguments, Stream outpu
     const auto bound = waitBound();
     QCoreApplication *app = QCoreApplication::instance();
     const bool onApplicationThread = app && QThread::currentThread() == app->thread();
+    qint64 pid = 0;
 
     if (onApplicationThread) {
         QEventLoop loop;
@@ -129,6 +155,7 @@ RunResult run(const QString &program, const QStringList &arguments, Stream outpu
                 loop.quit();
         });
         process.start();
+        pid = process.processId();
         if (process.state() != QProcess::NotRunning || process.error() != QProcess::FailedToStart) {
             deadline.start(bound);
             if (process.state() != QProcess::NotRunning)
@@ -137,6 +164,7 @@ RunResult run(const QString &program, const QStringList &arguments, Stream outpu
     } else {
         process.start();
         if (process.waitForStarted(-1)) {
+            pid = process.processId();
             const QDeadlineTimer deadline(bound);
             while (!process.waitForFinished(stopPollMilliseconds) && process.state() != QProcess::NotRunning
                    && !deadline.hasExpired()) {
@@ -149,6 +177,9 @@ RunResult run(const QString &program, const QStringList &arguments, Stream outpu
     }
 
     result.started = process.error() != QProcess::FailedToStart;
+    // Stopped or done, nothing the tool started may outlive its run.
+    if (result.started)
+        signalGroup(pid, SIGKILL);
     if (process.state() != QProcess::NotRunning) {
         result.timedOut = !result.stopped;
         process.kill();

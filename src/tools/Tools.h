@@ -47,8 +47,16 @@ enum class Stream { inherit, pipe, discard };
 
 // Sets up a child: argument list only (never a shell), standard input from the
 // null device so the tool never reads the user's terminal, and the two output
-// streams as asked.
+// streams as asked. The tool leads a process group of its own, so that ending
+// the group ends whatever the tool started too, and it is sent SIGTERM when
+// the thread that started it ends, which is when Veltrane dies: every run
+// waits for its tool on the thread that started it.
 void configure(QProcess &process, const QString &program, const QStringList &arguments, Stream output, Stream error);
+
+// Sends signal to the process group of the tool started as pid: the tool and
+// everything it started that is still in its group. Once the tool has ended,
+// SIGKILL this way ends what it left behind. Nothing for pid 0.
+void signalGroup(qint64 pid, int signal);
 
 struct RunResult
 {

@@ -1,26 +1,10 @@
 #include "util/Utils.h"
 
-#include "util/Diagnostics.h"
-
 #include <QRegularExpression>
 
 #include <charconv>
 
 namespace Utils {
-
-QStringList regexMatches(const QString &pattern, const QString &text)
-{
-    const QRegularExpression expression(pattern);
-    if (!expression.isValid()) {
-        Diagnostics::line(QStringLiteral("invalid regex: ") + expression.errorString());
-        return {};
-    }
-    QStringList matches;
-    auto it = expression.globalMatch(text);
-    while (it.hasNext())
-        matches.append(it.next().captured(0));
-    return matches;
-}
 
 namespace {
 

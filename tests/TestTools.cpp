@@ -1,0 +1,117 @@
+// A tool and what it starts end together: when the tool ends, when its run is
+// stopped, and when Veltrane itself is killed.
+#include "compress/TranscoderRun.h"
+#include "tools/Tools.h"
+
+#include "TestSupport.h"
+
+#include <QtTest>
+
+#include <csignal>
+#include <thread>
+
+using namespace TestSupport;
+
+namespace {
+
+// Leaves a child in the background that writes "$RUNS.late" half a second
+// later, then ends or, as "$END" says, waits to be stopped.
+const QString leavesAChild = R"SH(
+( sleep 0.5; echo late > "$RUNS.late" ) &
+echo "$! child" >> "$RUNS"
+echo "$$ tool" >> "$RUNS"
+[ "$END" = ends ] || exec sleep 30
+)SH";
+
+// Logs its id and waits: a run to be interrupted.
+const QString sleeper = "echo $$ >> \"$RUNS\"\nexec sleep 30";
+
+// Waits, on any thread, until the fake tools have logged that many lines.
+bool waitForRuns(const FakeTools &tools, qsizetype count)
+{
+    const QDeadlineTimer deadline(5000);
+    while (tools.runs().size() < count && !deadline.hasExpired())
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return tools.runs().size() >= count;
+}
+
+}
+
+class TestTools : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // The transcoder's runs and the probe's and thumbnail's (Tools::run, on the application's thread
+    // and on a worker: one end of a run in each, as every end takes the same way out).
+    void leftChildrenEnd_data()
+    {
+        QTest::addColumn<QString>("runner");
+        QTest::addColumn<QString>("end");
+        QTest::newRow("transcoder ends") << "transcoder" << "ends";
+        QTest::newRow("transcoder cancelled") << "transcoder" << "cancelled";
+        QTest::newRow("tool ends") << "tool" << "ends";
+        QTest::newRow("tool on a worker stopped") << "worker" << "stopped";
+    }
+    void leftChildrenEnd()
+    {
+        QFETCH(QString, runner);
+        QFETCH(QString, end);
+        const FakeTools tools(leavesAChild);
+        const ScopedEnvironment ending("END", end);
+        const QString creator = tools.path() + "/creator";
+        std::atomic<bool> stop { false };
+        std::jthread stopper;
+        if (end != "ends")
+            stopper = std::jthread([&] { stop.store(waitForRuns(tools, 2)); });
+        if (runner == "transcoder") {
+            std::atomic<qint64> processId { 0 };
+            const auto result = TranscoderRun::run(creator, {}, tools.path() + "/out.mp4", TranscoderRun::Output::discard,
+                                                   stop, processId, {});
+            QCOMPARE(result.end, end == "ends" ? TranscoderRun::End::exited : TranscoderRun::End::cancelled);
+        } else if (runner == "tool") {
+            QVERIFY(!Tools::run(creator, {}, Tools::Stream::discard, Tools::Stream::discard).timedOut);
+        } else {
+            Tools::RunResult result;
+            std::thread worker([&] { result = Tools::run(creator, {}, Tools::Stream::discard, Tools::Stream::discard, &stop); });
+            worker.join();
+            QVERIFY(result.stopped);
+        }
+        QCOMPARE(tools.runs().size(), 2);
+        // Killed, not left to end on its own half a second later.
+        QTRY_VERIFY2_WITH_TIMEOUT(tools.allGone(), qPrintable(tools.runs().join(", ")), 300);
+        QTest::qWait(800);
+        QVERIFY2(!QFileInfo::exists(tools.path() + "/runs.late"), "a child the tool left wrote after its run");
+    }
+
+    // Veltrane killed outright: the transcoder it was running on the batch's
+    // worker, or the probe on an intake worker, goes with it.
+    void killedWithVeltrane_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::newRow("compress") << "compress";
+        QTest::newRow("probe") << "probe";
+    }
+    void killedWithVeltrane()
+    {
+        QFETCH(QString, command);
+        if (!QFileInfo(realTool(Tools::sniffer)).isExecutable())
+            QSKIP("ffprobe is not in the resources folder");
+        QTemporaryDir work;
+        QVERIFY(makeVideo(work.filePath("clip.mp4")));
+        const bool compress = command == "compress";
+        const FakeTools tools(compress ? std::optional(sleeper) : std::nullopt, compress ? std::optional<QString>() : sleeper);
+        QProcess cli;
+        cli.setWorkingDirectory(work.path());
+        cli.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        cli.start(QCoreApplication::applicationDirPath() + "/veltrane-cli",
+                  compress ? QStringList { "compress", "--output", "out", "clip.mp4" } : QStringList { "probe", "clip.mp4" });
+        QTRY_COMPARE_WITH_TIMEOUT(tools.runs().size(), 1, 10000);
+        cli.kill();
+        QVERIFY(cli.waitForFinished(5000));
+        QTRY_VERIFY_WITH_TIMEOUT(tools.allGone(), 2000);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTools)
+#include "TestTools.moc"

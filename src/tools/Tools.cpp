@@ -5,10 +5,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QEventLoop>
 #include <QFileInfo>
-#include <QThread>
-#include <QTimer>
 
 #include <csignal>
 #include <unistd.h>
@@ -140,38 +137,18 @@ RunResult run(const QString &program, const QStringList &arguments, Stream outpu
     configure(process, program, arguments, output, error);
 
     const auto bound = waitBound();
-    QCoreApplication *app = QCoreApplication::instance();
-    const bool onApplicationThread = app && QThread::currentThread() == app->thread();
     qint64 pid = 0;
-
-    if (onApplicationThread) {
-        QEventLoop loop;
-        QTimer deadline;
-        deadline.setSingleShot(true);
-        QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
-        QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
-        QObject::connect(&process, &QProcess::errorOccurred, &loop, [&](QProcess::ProcessError e) {
-            if (e == QProcess::FailedToStart)
-                loop.quit();
-        });
-        process.start();
+    // Tools run on workers (intake, the batch), never on the window's
+    // thread: a plain wait, looking at *stop every 20 ms.
+    process.start();
+    if (process.waitForStarted(-1)) {
         pid = process.processId();
-        if (process.state() != QProcess::NotRunning || process.error() != QProcess::FailedToStart) {
-            deadline.start(bound);
-            if (process.state() != QProcess::NotRunning)
-                loop.exec(QEventLoop::ExcludeUserInputEvents);
-        }
-    } else {
-        process.start();
-        if (process.waitForStarted(-1)) {
-            pid = process.processId();
-            const QDeadlineTimer deadline(bound);
-            while (!process.waitForFinished(stopPollMilliseconds) && process.state() != QProcess::NotRunning
-                   && !deadline.hasExpired()) {
-                if (stop && stop->load()) {
-                    result.stopped = true;
-                    break;
-                }
+        const QDeadlineTimer deadline(bound);
+        while (!process.waitForFinished(stopPollMilliseconds) && process.state() != QProcess::NotRunning
+               && !deadline.hasExpired()) {
+            if (stop && stop->load()) {
+                result.stopped = true;
+                break;
             }
         }
     }

@@ -67,10 +67,9 @@ struct RunResult
 };
 
 // Runs a tool to its end or until the wait bound, whichever comes first; a
-// tool still running then is killed. On the thread of a running application
-// the wait spins an event loop that excludes user input, so windows keep
-// painting while nothing the user does can re-enter the caller. Elsewhere a
-// run is killed within 20 ms of *stop being set.
+// tool still running then is killed, as it is within 20 ms of *stop being
+// set. It blocks the calling thread: call it from a worker, never from the
+// window's thread.
 RunResult run(const QString &program, const QStringList &arguments, Stream output, Stream error,
               const std::atomic<bool> *stop = nullptr);
 

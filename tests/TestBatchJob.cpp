@@ -37,6 +37,12 @@ case $name in
   full*) head -c 3000 "$CLIPS/big.mp4" > "$output"; echo 'av_interleaved_write_frame(): No space left on device' >&2 ;;
   nospace*) head -c 3000 "$CLIPS/big.mp4" > "$output"; echo 'Error writing trailer: No space left on device' >&2; exit 1 ;;
   stall*) exec sleep 30 ;;
+  seq*) # seq-A-B-...: the Nth encode that writes an output copies clip N (a first pass writes a small one)
+    if [ $pass = 1 ]; then small; else
+      n=$(grep -c " ${name%.*} [02] " "$RUNS"); set -- $(echo "${name%.*}" | tr - ' '); shift $n; cp "$CLIPS/$1.mp4" "$output"; fi ;;
+  projected*) # under its target when it reports a little over half, but heading over it
+    if [ $pass = 0 ]; then head -c 120000 /dev/zero > "$output"; echo 'frame= 28 time=00:00:01.10' >&2; exec sleep 10; else small; fi ;;
+  retry*) if [ $pass = 2 ]; then exec sleep 10; elif [ $pass = 0 ]; then cp "$CLIPS/big.mp4" "$output"; else small; fi ;;
 esac
 )SH";
 
@@ -46,11 +52,12 @@ Batch batchOf(const QStringList &names, const QString &folder)
 {
     Batch batch;
     batch.outputFolder = folder;
-    // A name that starts with "noaudio" or "tracks" has sound, the latter 8 tracks of it and 2 of subtitles.
+    // A name that starts with "noaudio" or "tracks" has sound, the latter 8 tracks of it and 2 of subtitles;
+    // "projected" aims at a larger target.
     for (const QString &name : names) {
         const bool sound = name.startsWith("noaudio") || name.startsWith("tracks");
         batch.rows << RowPlan { .input = "/in/" + name + ".mov", .output = folder + '/' + name + ".mp4", .duration = 2.0,
-                                .targetBytes = target, .videoKbps = 100, .audioKbps = sound ? std::optional(32.0) : std::nullopt,
+                                .targetBytes = name.startsWith("projected") ? 4 * target : target, .videoKbps = 100, .audioKbps = sound ? std::optional(32.0) : std::nullopt,
                                 .frameRate = 25, .audioTracks = name.startsWith("tracks") ? 8 : sound, .subtitleTracks = name.startsWith("tracks") ? 2 : 0 };
     }
     return batch;
@@ -84,7 +91,12 @@ private slots:
         QVERIFY(makeClip(m_clips.filePath("short.mp4"), { "-f", "lavfi", "-i", "color=s=32x32:r=25:d=1.52", "-pix_fmt", "yuv420p" }));
         QVERIFY(makeClip(m_clips.filePath("soundtiny.mp4"), { "-f", "lavfi", "-i", "color=s=32x32:r=25:d=2", "-f", "lavfi", "-i",
                                                               "anullsrc=r=8000:cl=mono", "-t", "2", "-pix_fmt", "yuv420p", "-b:a", "8k" }));
-        QVERIFY(QFileInfo(m_clips.filePath("tiny.mp4")).size() < target && QFileInfo(m_clips.filePath("big.mp4")).size() > 2 * target);
+        // Two over the target, below big.mp4 and apart from each other.
+        QVERIFY(makeClip(m_clips.filePath("over1.mp4"), noise + QStringList { "-b:v", "230k" }));
+        QVERIFY(makeClip(m_clips.filePath("over2.mp4"), noise + QStringList { "-b:v", "320k" }));
+        const auto size = [this](const char *name) { return QFileInfo(m_clips.filePath(name)).size(); };
+        QVERIFY(size("tiny.mp4") < target && target < size("over1.mp4") && size("over1.mp4") < size("over2.mp4")
+                && size("over2.mp4") < size("big.mp4") && size("big.mp4") > 2 * target);
         m_clipsVariable.emplace("CLIPS", m_clips.path());
     }
 
@@ -270,6 +282,11 @@ private slots:
         QTest::newRow("second pass fails after an output") << "pass2fail-a" << automatic << "O" << "012"
                                                            << "a further encode failed: the transcoder reported an error, and its file was removed";
         QTest::newRow("stalled") << "stall-a" << automatic << "T" << "0" << "the transcoder stopped making progress";
+        // What is kept: the output that fits, whenever it came; with none, the smallest, whenever it came.
+        QTest::newRow("fits at last") << "seq-big-over1-tiny" << automatic << "S" << "0122" << "compressed in two passes";
+        QTest::newRow("none fits, the second is smallest") << "seq-over2-over1-big-over2" << automatic << "O" << "01222"
+                                                           << "the smallest this encoder could make";
+        QTest::newRow("projected over: stopped early") << "projected-a" << automatic << "S" << "012" << "compressed in two passes";
     }
     void encodes()
     {
@@ -304,12 +321,34 @@ private slots:
         QCOMPARE(QDir(out.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
                  kept ? QStringList { name + ".mp4" } : QStringList());
         QCOMPARE(result.size, kept ? QFileInfo(out.filePath(name + ".mp4")).size() : 0);
+        if (name.startsWith("seq")) // the clip each encode wrote, and the one kept
+            QCOMPARE(result.size, QFileInfo(m_clips.filePath(outcome == "S" ? "tiny.mp4" : "over1.mp4")).size());
+        if (name.startsWith("projected"))
+            QCOMPARE(retries.value(0).value(2).toString(), "heading over target by 9.1 %: two passes");
         if (name == "huge-a") { // each correction scales the last bitrate by target / size x 0.98, in a second pass alone
             const double big = double(QFileInfo(m_clips.filePath("big.mp4")).size()), third = 100 * target / big * 0.98;
             QCOMPARE(tools.runs().at(3).section(' ', 3) + ' ' + tools.runs().at(4).section(' ', 3),
                      TextFormat::decimalText(third) + "k " + TextFormat::decimalText(third * target / big * 0.98) + 'k');
             QCOMPARE(result.size, qint64(big));
         }
+        QVERIFY(tools.allGone());
+    }
+
+    // A cancel during the second pass of a row's retry: the row is cancelled, not failed, and
+    // leaves nothing, its first output either.
+    void cancelDuringRetry()
+    {
+        const TestSupport::FakeTools tools { QString(fakeCreator) };
+        QTemporaryDir out;
+        BatchJob job(batchOf({ "retry-a" }, out.path()), { Passes::automatic, TranscoderRun::Output::discard });
+        QSignalSpy finished(&job, &BatchJob::finished);
+        job.start();
+        QTRY_VERIFY_WITH_TIMEOUT(!tools.runs().filter(" retry-a 2 ").isEmpty(), 10000);
+        job.cancel();
+        QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 5000);
+        QCOMPARE(letters(job.results()), "X");
+        QVERIFY(!job.results().first().failed() && job.results().first().size == 0);
+        QCOMPARE(QDir(out.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
         QVERIFY(tools.allGone());
     }
 

@@ -320,6 +320,7 @@ def is_variable_rate(path, packets=600, tolerance=0.25):
 # ---- scoring ----------------------------------------------------------------
 
 SSIM_LINE = re.compile(r"SSIM Y:\S+ \(\S+\) U:\S+ \(\S+\) V:\S+ \(\S+\) All:(\S+) \((\S+)\)")
+NAMED_SSIM_LINE = re.compile(r"Parsed_ssim_(\d+) @ \S+\] SSIM Y:\S+ \(\S+\) U:\S+ \(\S+\) V:\S+ \(\S+\) All:(\S+)")
 PSNR_LINE = re.compile(r"PSNR y:(\S+) u:\S+ v:\S+ average:(\S+)")
 
 
@@ -431,3 +432,112 @@ def planned_kbps(target_bytes, duration, has_audio=True):
     if total <= 368:
         return 2 / 3 * total * 0.96, total / 3 * 0.96
     return total - 128, 128
+
+
+def stream_bytes(path):
+    """Bytes of the video and audio packets, and what the container adds
+    (the file less both): read off the packets, no decoding."""
+    out = subprocess.run([ffprobe(), "-v", "error", "-show_entries", "packet=codec_type,size", "-of", "csv=p=0", path],
+                         capture_output=True, text=True, check=True)
+    sums = {"video": 0, "audio": 0}
+    packets = {"video": 0, "audio": 0}
+    for line in out.stdout.split():
+        kind, _, size = line.partition(",")
+        if kind in sums and size.isdigit():
+            sums[kind] += int(size)
+            packets[kind] += 1
+    size = os.path.getsize(path)
+    return {"video": sums["video"], "audio": sums["audio"], "container": size - sums["video"] - sums["audio"],
+            "video_packets": packets["video"], "audio_packets": packets["audio"]}
+
+
+def audio_curve(total_kbps):
+    """The proposed audio for a row's total kb/s: 10 % of it, between 32 and
+    128 kb/s, never more than a third of the row; mono below 48 kb/s.
+    Returns (kb/s, channels)."""
+    kbps = min(max(32.0, min(128.0, 0.1 * total_kbps)), total_kbps / 3)
+    return kbps, (1 if kbps < 48 else 2)
+
+
+# ---- choosing the size and frame rate from the content ----------------------
+
+CANDIDATES = [(100, None), (75, None), (67, None), (50, None)]
+
+
+def sample_segments(duration, count=3, seconds=1.0):
+    """Where the samples are taken: `count` stretches of `seconds`, spread
+    evenly (the middle of equal parts of the clip), all of it when the clip
+    is shorter than the samples together."""
+    if duration <= count * seconds:
+        return [(0.0, duration)]
+    return [(max(0.0, duration * (i + 0.5) / count - seconds / 2), seconds) for i in range(count)]
+
+
+def sample_measure(source, video_kbps, folder, candidates=None, count=3, seconds=1.0, preset="veryfast"):
+    """A quick measurement of which output size (and frame-rate cap) gives
+    the best picture at a bitrate: the same short stretches of the source
+    encoded at every candidate in one ffmpeg run (decoded once; x264 at
+    `preset`, one pass at video_kbps), then all scored in one more run
+    against the stretches (SSIM after scaling back). Returns the candidates'
+    scores and sizes, and what the two runs cost (a benchlib.Sample)."""
+    candidates = candidates or CANDIDATES
+    src = probe(source)
+    parts = sample_segments(src["duration"], count, seconds)
+    inputs = []
+    for start, length in parts:
+        inputs += ["-ss", f"{start:.3f}", "-t", f"{length:.3f}", "-i", source]
+    join = "".join(f"[{i}:v]" for i in range(len(parts))) + f"concat=n={len(parts)}:v=1:a=0"
+    names = [f"c{percent}-{cap or 0}" for percent, cap in candidates]
+    graph = [f"{join},split={len(candidates)}" + "".join(f"[{n}]" for n in names)]
+    outputs = []
+    for (percent, cap), n in zip(candidates, names):
+        chain = scale_filter(src, percent, cap)
+        graph.append(f"[{n}]{chain or 'null'}[o{n}]")
+        path = os.path.join(folder, f"sample-{n}.mp4")
+        outputs += ["-map", f"[o{n}]", "-c:v", "libx264", "-preset", preset, "-b:v", f"{video_kbps:g}k",
+                    "-pix_fmt", "yuv420p", path]
+    cost, _ = run([*inputs, "-filter_complex", ";".join(graph), *outputs])
+    # Scoring: the stretches again, split once per candidate.
+    grid = src["r_frame_rate"] if 0 < src["r_frame_rate"] <= 120 else 60
+    common = f"fps=fps={grid}:round=near,format=yuv420p"
+    score_inputs = list(inputs)
+    for n in names:
+        score_inputs += ["-i", os.path.join(folder, f"sample-{n}.mp4")]
+    graph = [f"{join},setpts=PTS-STARTPTS,setsar=1,{common},split={len(names)}" + "".join(f"[s{n}]" for n in names)]
+    for k, n in enumerate(names):
+        graph.append(f"[{len(parts) + k}:v]setpts=PTS-STARTPTS,scale={src['width']}:{src['height']}:flags=bicubic,"
+                     f"setsar=1,{common}[d{n}];[d{n}][s{n}]ssim=shortest=1")
+    scored, done = run([*score_inputs, "-filter_complex", ";".join(graph), "-f", "null", "-"])
+    # Each ssim filter names itself by its place in the graph: sorted by it,
+    # the lines come in the candidates' order.
+    lines = sorted((int(k), v) for k, v in NAMED_SSIM_LINE.findall(done.stderr.decode(errors="replace")))
+    if len(lines) != len(names):
+        sys.exit(f"expected {len(names)} SSIM lines from the sample scoring, got {len(lines)}")
+    results = []
+    for (percent, cap), n, (_, value) in zip(candidates, names, lines):
+        results.append({"percent": percent, "fps_cap": cap, "ssim_db": ssim_db(float(value)),
+                        "bytes": os.path.getsize(os.path.join(folder, f"sample-{n}.mp4"))})
+    return results, cost + scored
+
+
+# ---- a peer ---------------------------------------------------------------------
+
+HANDBRAKE_ENCODERS = {"h264": ("x264", "medium"), "h265": ("x265", "medium"), "av1": ("svt_av1", "10")}
+
+
+def handbrake_command(handbrake, source, output, codec, video_kbps, audio_kbps, width, height, two_pass=True,
+                      preset=None):
+    """HandBrakeCLI set up as bench/compress sets it up for x264, for any of
+    the three formats: the same average bitrate, picture size (no cropping,
+    square pixels), AAC stereo at the same bitrate; two passes with a fast
+    ("turbo") first pass."""
+    encoder, default_preset = HANDBRAKE_ENCODERS[codec]
+    command = [handbrake, "-i", source, "-o", output, "-f", "av_mp4", "-e", encoder,
+               "--encoder-preset", str(preset or default_preset),
+               *(["--two-pass", "--turbo"] if two_pass else ["--no-two-pass"]), "-b", str(round(video_kbps)),
+               "--crop-mode", "none", "--non-anamorphic", "-w", str(width), "-l", str(height)]
+    if audio_kbps:
+        command += ["-a", "1", "-E", "av_aac", "-B", str(round(audio_kbps)), "-6", "stereo"]
+    else:
+        command += ["-a", "none"]
+    return command

@@ -48,6 +48,8 @@ def run(arguments, nice=True, **kwargs):
     """One ffmpeg run (arguments without the program), timed; exits with its
     messages when it fails."""
     command = (NICE if nice else []) + [ffmpeg(), "-hide_banner", "-nostdin", "-y", *arguments]
+    # SVT-AV1 writes a dozen info lines per run; warnings and errors are enough.
+    kwargs.setdefault("env", dict(os.environ, SVT_LOG=os.environ.get("SVT_LOG", "2")))
     kwargs.setdefault("stdout", subprocess.DEVNULL)
     kwargs.setdefault("stderr", subprocess.PIPE)
     sample, done = B.timed(command, **kwargs)
@@ -216,12 +218,13 @@ def write_slides_clip(path, images, width, height, rate, seconds):
 
 
 def write_vfr_clip(path, image, width, height, seconds, folder):
-    """A variable-frame-rate clip as a phone writes it: a pan shot at 30 fps
-    whose frames come with a few milliseconds of jitter, at 15 fps for a
-    stretch (low light: every other frame gone), and now and then one
-    dropped; kept as they are (-fps_mode passthrough), in an mp4 with a
-    90 kHz time scale. Deterministic: the drops and the jitter are
-    functions of the frame numbers."""
+    """A variable-frame-rate clip as a phone writes it: a pan shot at 30 fps,
+    at 15 fps for a stretch (low light: every other frame gone) and now and
+    then a frame dropped; kept as they are (-fps_mode passthrough), in an
+    mp4 with a 90 kHz time scale. Deterministic: the drops are functions of
+    the frame numbers. (The few milliseconds of jitter added to each time
+    are rounded away by the encoder's 1/30 s time base: the frames sit on a
+    1/30 s grid with gaps.)"""
     rate = 30
     cfr = os.path.join(folder, "vfr-cfr.mkv")
     graph = photo_graph(0, width, height, rate, seconds, "pan", 6)
@@ -370,7 +373,10 @@ def planned(source, output, video_kbps, audio_kbps, filters=None):
 def video_arguments(codec, video_kbps, pass_=0, stats=None, preset=None, svt_params=None):
     """The codec's own arguments at an average bitrate. pass_: 0 one pass,
     1 or 2 a pass of two, writing/reading `stats`. H.264 pass 1 here is the
-    full first run (-fastfirstpass 0), whose output is the planned one's."""
+    full first run (-fastfirstpass 0), whose output is the planned one's.
+    Presets by default: x264 ffmpeg's (medium), x265 fast (better SSIM per
+    byte than medium here, for less time), SVT-AV1 10 (pass 9 from 1080p
+    up: each is no slower than x264 medium at its size)."""
     rate = ["-b:v", f"{video_kbps:g}k"]
     if codec == "h264":
         args = ["-c:v", "libx264", *(["-preset", preset] if preset else []), *rate]
@@ -381,7 +387,7 @@ def video_arguments(codec, video_kbps, pass_=0, stats=None, preset=None, svt_par
         return args
     if codec == "h265":
         params = ["log-level=error"] + ([f"pass={pass_}", f"stats={stats}"] if pass_ else [])
-        return ["-c:v", "libx265", "-preset", preset or "medium", *rate, "-x265-params", ":".join(params),
+        return ["-c:v", "libx265", "-preset", preset or "fast", *rate, "-x265-params", ":".join(params),
                 "-tag:v", "hvc1"]
     if codec == "av1":
         args = ["-c:v", "libsvtav1", "-preset", str(preset if preset is not None else 8), *rate]
@@ -541,3 +547,26 @@ def handbrake_command(handbrake, source, output, codec, video_kbps, audio_kbps, 
     else:
         command += ["-a", "none"]
     return command
+
+
+# ---- fitting ----------------------------------------------------------------
+
+def second_pass_kbps(target, first_size, first_video_bytes, duration, codec="h264", first_kbps=None):
+    """The rate of the one correcting run, from the first run's measured
+    size. Audio and container (first_size - first_video_bytes) come back
+    byte for byte. x264 and x265 second passes spend about 98.5 % of what
+    they are asked on camera content, so the aim (98 % of the target) is
+    divided by that; SVT-AV1's single pass moves its bytes faster than its
+    rate (as rate^1.1 to rate^1.7), so its correction is damped and aims
+    lower."""
+    fixed = first_size - first_video_bytes
+    if codec == "av1":
+        need = 0.95 * target - fixed
+        return first_kbps * (max(need, 1) / first_video_bytes) ** 0.7
+    return max(0.0, 0.98 * target - fixed) * 8 / 0.985 / duration / 1000
+
+
+def third_pass_kbps(target, size, video_bytes, duration, asked_kbps):
+    """A further correction, from a second pass's own accuracy."""
+    accuracy = video_bytes * 8 / 1000 / duration / asked_kbps
+    return max(0.0, 0.98 * target - (size - video_bytes)) * 8 / accuracy / duration / 1000

@@ -100,6 +100,10 @@ Examined examine(const QString &path, const std::atomic<bool> *stop)
 {
     Examined file { path, FileProbe(path, stop), std::nullopt };
     file.refusal = refusalReason(file.probe, path);
+    // Rates that differ are only a hint: the packets' times tell.
+    const double average = file.probe.videoFrameRate, base = file.probe.videoBaseFrameRate;
+    if (!file.refusal && average > 0 && base > 0 && std::fabs(base - average) > 0.005 * base)
+        file.probe.hasVariableFrameRate = FileProbe::readsAsVariableFrameRate(path, stop);
     return file;
 }
 

@@ -32,6 +32,7 @@ QVariantMap make(const FileProbe &probe, const QVariant &coverArt)
         { RowKeys::videoFieldOrder, probe.videoFieldOrder },
         { RowKeys::videoFrameRate, probe.videoFrameRate },
         { RowKeys::videoBaseFrameRate, probe.videoBaseFrameRate },
+        { RowKeys::videoVariableFrameRate, probe.hasVariableFrameRate },
         { RowKeys::audioTrackCount, probe.audioTrackCount },
         { RowKeys::subtitleTrackCount, probe.subtitleTrackCount },
     };

@@ -30,6 +30,7 @@ inline const QString videoMatrix = QStringLiteral("videoMatrix");         // tex
 inline const QString videoFieldOrder = QStringLiteral("videoFieldOrder"); // text "tt"
 inline const QString videoFrameRate = QStringLiteral("videoFrameRate");     // double, frames a second; 0 unknown
 inline const QString videoBaseFrameRate = QStringLiteral("videoBaseFrameRate"); // double, the timestamps' rate
+inline const QString videoVariableFrameRate = QStringLiteral("videoVariableFrameRate"); // bool
 inline const QString audioTrackCount = QStringLiteral("audioTrackCount");       // int
 inline const QString subtitleTrackCount = QStringLiteral("subtitleTrackCount"); // int
 }

@@ -11,7 +11,9 @@
 #include <QLocale>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 #include <filesystem>
 
 namespace {
@@ -109,6 +111,44 @@ QStringList FileProbe::arguments(const QString &path)
     return { QStringLiteral("-v"), QStringLiteral("quiet"), QStringLiteral("-print_format"), QStringLiteral("json"),
              QStringLiteral("-show_format"), QStringLiteral("-show_streams"), QStringLiteral("-show_chapters"),
              QStringLiteral("-show_error"), path };
+}
+
+bool FileProbe::readsAsVariableFrameRate(const QString &path, const std::atomic<bool> *stop)
+{
+    const auto tool = Tools::resourcePath(QString::fromLatin1(Tools::sniffer));
+    if (!tool)
+        return false;
+    const Tools::RunResult run = Tools::run(*tool,
+                                            { QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-select_streams"),
+                                              QStringLiteral("v:0"), QStringLiteral("-read_intervals"), QStringLiteral("%+#600"),
+                                              QStringLiteral("-show_entries"), QStringLiteral("packet=pts_time,dts_time"),
+                                              QStringLiteral("-of"), QStringLiteral("csv=p=0"), path },
+                                            Tools::Stream::pipe, Tools::Stream::discard, stop);
+    // Packets come in decoding order: only those shown by the last one decoded are all in.
+    std::vector<double> shown;
+    double lastDecoded = -1e300;
+    std::vector<std::pair<double, double>> packets;
+    for (const QByteArray &line : run.output.split('\n')) {
+        bool okShown = false, okDecoded = false;
+        const double pts = line.split(',').value(0).toDouble(&okShown), dts = line.split(',').value(1).toDouble(&okDecoded);
+        if (okShown && okDecoded) {
+            packets.emplace_back(pts, dts);
+            lastDecoded = std::max(lastDecoded, dts);
+        }
+    }
+    for (const auto &[pts, dts] : packets)
+        if (pts <= lastDecoded)
+            shown.push_back(pts);
+    std::sort(shown.begin(), shown.end());
+    std::vector<double> intervals;
+    for (size_t i = 1; i < shown.size(); ++i)
+        intervals.push_back(shown[i] - shown[i - 1]);
+    if (intervals.size() < 3)
+        return false;
+    std::sort(intervals.begin(), intervals.end());
+    const double median = intervals[intervals.size() / 2];
+    // A 29.97 clip's intervals are equal to far less than that, in any time base.
+    return median > 0 && intervals.back() - intervals.front() > 0.25 * median;
 }
 
 FileProbe::FileProbe(const QString &path, const std::atomic<bool> *stop)
@@ -281,6 +321,8 @@ void FileProbe::takeDimensions(const JSON &stream, std::optional<qint64> width, 
     videoFieldOrder = stream["field_order"].stringValue();
     videoBitDepth = bitDepthOf(stream);
     videoFrameRate = frameRateOf(stream["avg_frame_rate"]);
+    videoBitRate = stream["bit_rate"].integerValue();
+    videoDuration = stream["duration"].doubleValue();
     videoBaseFrameRate = frameRateOf(stream["r_frame_rate"]);
     hasVideoTrack = true;
     videoWidth = width;

@@ -60,6 +60,13 @@ public:
     // when not known.
     double videoFrameRate = 0;
     double videoBaseFrameRate = 0;
+    // The chosen video stream's own bit rate (bits a second; 0 when not
+    // reported): with the duration, the bytes of its packets.
+    qint64 videoBitRate = 0;
+    double videoDuration = 0; // the stream's own, seconds; 0 when not reported
+    // Frames shown at irregular times (phones record so), as read off the
+    // packets' timestamps; only looked at where the two rates above differ.
+    bool hasVariableFrameRate = false;
     // Tracks of each kind, counted as hasAudioTrack and hasSubtitleTrack see them.
     int audioTrackCount = 0;
     int subtitleTrackCount = 0;
@@ -78,6 +85,11 @@ public:
 
     // The nine arguments of a probe run.
     static QStringList arguments(const QString &path);
+
+    // Whether the display times of the first packets of path's video are
+    // irregular: intervals that differ by more than a quarter of their
+    // median. One more probe run, reading timestamps only.
+    static bool readsAsVariableFrameRate(const QString &path, const std::atomic<bool> *stop = nullptr);
 
 private:
     void describeFile(const QString &path);

@@ -391,7 +391,7 @@ int responsivenessMode(const Options &options)
         const QList<QStringList> lists =
             Batch::plan(delegate.fileListArrayController->rows(), options.output,
                         Planning::Target::ofSmallest(delegate.fileSizeSlider->value()),
-                        delegate.outputResolutionSlider->value())
+                        { .resolutionPercent = double(delegate.outputResolutionSlider->value()) })
                 .plannedArgumentLists();
         QTimer::singleShot(0, &loop, [&, program = *creator, lists] {
             batchStalls.start();

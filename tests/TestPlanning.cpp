@@ -113,7 +113,7 @@ private slots:
     void passes()
     {
         const RowPlan plan = TranscoderCommand::planRow("/in/a.mov", "/out/a.mp4", row(600, true, { 1920, 1080 }, true),
-                                                        Planning::Target::ofSmallest(55).bytes(100'000'000), 50);
+                                                        Planning::Target::ofSmallest(55).bytes(100'000'000), { .resolutionPercent = 50 });
         QCOMPARE(plan.arguments("/work/p1.mp4", RunKind::firstPass, std::nullopt, "/log"),
                  head + QString("-b:v 600.0k -vf scale=960:540,setsar=1:1 -an -pass 1 -passlogfile /log -y /work/p1.mp4").split(' '));
         QCOMPARE(plan.arguments("/out/a.mp4", RunKind::secondPass, 312.5, "/log"),
@@ -146,7 +146,7 @@ private slots:
     void batch()
     {
         const QList<QVariantMap> rows { row(600, true, {}, false, 200'000'000, "/a/clip.mov"), row(300, false, {}, false, 80'000'000, "/b/clip.mkv") };
-        const Batch batch = Batch::plan(rows, "/out", Planning::Target::ofSmallest(55), 100);
+        const Batch batch = Batch::plan(rows, "/out", Planning::Target::ofSmallest(55));
         QCOMPARE(batch.rows.at(0).output, "/out/clip.mp4");
         QCOMPARE(batch.rows.at(1).output, "/out/clip (2).mp4");
         QVERIFY(batch.rows.at(0).targetBytes == 44'000'000 && batch.rows.at(1).targetBytes == 44'000'000);
@@ -154,7 +154,7 @@ private slots:
         const QList<QStringList> lists = batch.plannedArgumentLists();
         QCOMPARE(lists.at(0).mid(12, 4), (QStringList { "-b:v", "455.0k", "-b:a", "128.0k" }));
         QCOMPARE(lists.at(1).mid(12, 2), (QStringList { "-b:v", "1165.0k" }));
-        const Batch inBytes = Batch::plan(rows, "/out", Planning::Target::exactly(44'000'000), 100);
+        const Batch inBytes = Batch::plan(rows, "/out", Planning::Target::exactly(44'000'000));
         QCOMPARE(inBytes.plannedArgumentLists(), lists);
         QCOMPARE(inBytes.rows.at(1).targetBytes, batch.rows.at(1).targetBytes);
         QCOMPARE(Batch::argumentListsText({ { "-i", "say \"hi\".mov" }, { "back\\slash", "two\nlines" } }),

@@ -307,8 +307,8 @@ void AppDelegate::prepareOutputFolder(const QString &path)
 
 void AppDelegate::planBatch(const QString &folder)
 {
-    const Batch batch = Batch::plan(fileListArrayController->rows(), folder,
-                                    Planning::Target::ofSmallest(fileSizeSlider->value()), outputResolutionSlider->value());
+    const Batch batch = Batch::plan(fileListArrayController->rows(), folder, Planning::Target::ofSmallest(fileSizeSlider->value()),
+                                    { .resolutionPercent = double(outputResolutionSlider->value()) });
     Diagnostics::line(Batch::argumentListsText(batch.plannedArgumentLists()));
     startBatch(batch);
 }

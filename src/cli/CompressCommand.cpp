@@ -64,7 +64,7 @@ OrExit<Batch> plan(const CompressOptions &options, const Inputs &inputs, QTextSt
             return compressUsage(err, QStringLiteral("--target-size %1 is below 1% of the smallest file (%2 bytes)")
                                           .arg(options.targetSizeText).arg(reference));
     }
-    return Batch::plan(inputs.rows, options.folder, options.target, options.resolutionPercent, options.filters);
+    return Batch::plan(inputs.rows, options.folder, options.target, options.choices);
 }
 
 // ---- run ------------------------------------------------------------------------

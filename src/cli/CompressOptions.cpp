@@ -42,7 +42,9 @@ std::variant<CompressOptions, int> parseCompressOptions(const QStringList &argum
     parser.addHelpOption();
     const QCommandLineOption size(QStringLiteral("size"), QStringLiteral("Target size as a percentage (1-100) of the smallest file. Default 55."), QStringLiteral("PERCENT"));
     const QCommandLineOption targetSize(QStringLiteral("target-size"), QStringLiteral("Target size, e.g. 8MB, 750KB, 1.5GB, 25M (units of 1000) or 10MiB (units of 1024); a plain number is bytes."), QStringLiteral("SIZE"));
-    const QCommandLineOption resolution(QStringLiteral("resolution"), QStringLiteral("Output width and height as a percentage (1-100) of each file's own. Default 100."), QStringLiteral("PERCENT"));
+    const QCommandLineOption resolution(QStringLiteral("resolution"), QStringLiteral("Output width and height as a percentage (1-100) of each file's own, default 100; or auto: for each file the size that gives the best picture at its bitrate, chosen from short samples of its content (and the audio sized to the budget)."), QStringLiteral("PERCENT|auto"));
+    const QCommandLineOption codec(QStringLiteral("codec"), QStringLiteral("h264 (default): plays everywhere. h265: a better picture for the size; plays on recent phones, Macs, most browsers, and Windows with its HEVC extension. av1: better still; plays in recent browsers and on recent phones, not on older Apple devices."), QStringLiteral("h264|h265|av1"));
+    const QCommandLineOption audio(QStringLiteral("audio"), QStringLiteral("planned (default): AAC at the planned share; auto: its bitrate follows the budget (10 %, 32 to 128 kb/s, mono below 48), giving starved files' bits to the picture."), QStringLiteral("planned|auto"));
     const QCommandLineOption output(QStringLiteral("output"), QStringLiteral("Folder to create for the compressed files. Default \"Compressed Files\" in the current folder."), QStringLiteral("FOLDER"));
     const QCommandLineOption passes(QStringLiteral("passes"), QStringLiteral("auto (default): a second encode in two passes when an output is over its target; 1: the planned run alone; 2: two passes from the start."), QStringLiteral("auto|1|2"));
     const QCommandLineOption toneMap(QStringLiteral("tone-map"), QStringLiteral("auto (default): HDR video (PQ or HLG) becomes BT.709 SDR; off: as it is."), QStringLiteral("auto|off"));
@@ -52,7 +54,7 @@ std::variant<CompressOptions, int> parseCompressOptions(const QStringList &argum
     const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("Progress (standard error) and summary (standard output) as JSON."));
     const QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Write diagnostic lines to standard error."));
     const QCommandLineOption jobs = jobsOption();
-    parser.addOptions({ size, targetSize, resolution, output, passes, toneMap, deinterlace, force, dryRun, json, verbose, jobs });
+    parser.addOptions({ size, targetSize, resolution, codec, audio, output, passes, toneMap, deinterlace, force, dryRun, json, verbose, jobs });
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Videos to compress, or folders of them."), QStringLiteral("FILE..."));
 
     if (!parser.parse(QStringList { QStringLiteral("veltrane-cli compress") } + arguments))
@@ -72,13 +74,24 @@ std::variant<CompressOptions, int> parseCompressOptions(const QStringList &argum
     const auto percent = [&parser](const QCommandLineOption &option, double absent) {
         return parser.isSet(option) ? percentOption(parser.value(option)) : std::optional(absent);
     };
-    const std::optional<double> sizePercent = percent(size, 55), resolutionPercent = percent(resolution, 100);
+    const bool automaticPicture = parser.value(resolution) == QLatin1String("auto");
+    const std::optional<double> sizePercent = percent(size, 55),
+                                resolutionPercent = automaticPicture ? std::optional(100.0) : percent(resolution, 100);
     if (!sizePercent)
         return usage(QStringLiteral("--size must be a number from 1 to 100, not '%1'").arg(parser.value(size)));
     if (!resolutionPercent)
-        return usage(QStringLiteral("--resolution must be a number from 1 to 100, not '%1'").arg(parser.value(resolution)));
+        return usage(QStringLiteral("--resolution must be auto or a number from 1 to 100, not '%1'").arg(parser.value(resolution)));
     options.target = Planning::Target::ofSmallest(*sizePercent);
-    options.resolutionPercent = *resolutionPercent;
+    options.choices.resolutionPercent = *resolutionPercent;
+    options.choices.automaticPicture = automaticPicture;
+    const std::optional<Codec> format = codecNamed(parser.isSet(codec) ? parser.value(codec) : QStringLiteral("h264"));
+    if (!format)
+        return usage(QStringLiteral("--codec must be h264, h265 or av1, not '%1'").arg(parser.value(codec)));
+    options.choices.codec = *format;
+    if (parser.isSet(audio) && parser.value(audio) != QLatin1String("auto") && parser.value(audio) != QLatin1String("planned"))
+        return usage(QStringLiteral("--audio must be auto or planned, not '%1'").arg(parser.value(audio)));
+    // The budget's audio goes with the budget's picture.
+    options.choices.automaticAudio = parser.value(audio) == QLatin1String("auto") || (automaticPicture && !parser.isSet(audio));
     if (parser.isSet(targetSize)) {
         options.targetSizeText = parser.value(targetSize);
         options.targetBytes = TextFormat::byteCountFromText(options.targetSizeText);
@@ -110,7 +123,7 @@ std::variant<CompressOptions, int> parseCompressOptions(const QStringList &argum
         return usage(QStringLiteral("--tone-map must be auto or off, not '%1'").arg(parser.value(toneMap)));
     if (!deinterlacing)
         return usage(QStringLiteral("--deinterlace must be auto or off, not '%1'").arg(parser.value(deinterlace)));
-    options.filters = { *toneMapping, *deinterlacing };
+    options.choices.filters = { *toneMapping, *deinterlacing };
     options.force = parser.isSet(force);
     options.dryRun = parser.isSet(dryRun);
     options.json = parser.isSet(json);

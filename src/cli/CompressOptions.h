@@ -19,10 +19,9 @@ struct CompressOptions
     Planning::Target target = Planning::Target::ofSmallest(55);
     std::optional<qint64> targetBytes; // --target-size, checked against the inputs once they are known
     QString targetSizeText;
-    double resolutionPercent = 100;
+    TranscoderCommand::Choices choices; // resolution, format, audio, source filters
     QString folder; // absolute
     Passes passes = Passes::automatic;
-    TranscoderCommand::SourceFilters filters;
     bool force = false;
     bool dryRun = false;
     bool json = false;

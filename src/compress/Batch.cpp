@@ -7,7 +7,7 @@
 
 
 Batch Batch::plan(const QList<QVariantMap> &rows, const QString &outputFolder, Planning::Target target,
-                  double resolutionPercent, TranscoderCommand::SourceFilters filters)
+                  const TranscoderCommand::Choices &choices)
 {
     const qint64 reference = Planning::referenceFileSize(rows);
     QStringList inputs;
@@ -17,8 +17,7 @@ Batch Batch::plan(const QList<QVariantMap> &rows, const QString &outputFolder, P
     Batch batch;
     batch.outputFolder = outputFolder;
     for (qsizetype i = 0; i < rows.size(); ++i) {
-        RowPlan plan = TranscoderCommand::planRow(inputs.at(i), outputs.at(i), rows.at(i), target.bytes(reference),
-                                                  resolutionPercent, filters);
+        RowPlan plan = TranscoderCommand::planRow(inputs.at(i), outputs.at(i), rows.at(i), target.bytes(reference), choices);
         plan.targetBytes = target.wholeBytes(reference);
         batch.rows.append(plan);
     }

@@ -28,7 +28,7 @@ struct Batch
 
     // Every row of the list, aimed at one target, scaled by the resolution slider.
     static Batch plan(const QList<QVariantMap> &rows, const QString &outputFolder, Planning::Target target,
-                      double resolutionPercent, TranscoderCommand::SourceFilters filters = {});
+                      const TranscoderCommand::Choices &choices = {});
 
     // All argument lists as one line: [["-i", "/in/a.mov", ...], [...]].
     static QString argumentListsText(const QList<QStringList> &argumentLists);

@@ -63,10 +63,35 @@ QString resolutionLabel(double resolutionPercent)
     return QString::number(qint64(std::trunc(resolutionPercent))) + QLatin1Char('%');
 }
 
-Bitrates planBitrates(const QVariantMap &row, double targetBytes)
+namespace {
+
+double totalKbps(const QVariantMap &row, double targetBytes)
 {
     const double d = row.value(RowKeys::duration).toDouble();
-    const double total = std::round(targetBytes / 1000000 * 0.97 * 8192 / d);
+    return std::round(targetBytes / 1000000 * 0.97 * 8192 / d);
+}
+
+}
+
+Bitrates budgetBitrates(const QVariantMap &row, double targetBytes)
+{
+    const double total = totalKbps(row, targetBytes);
+    Bitrates plan;
+    plan.video = total;
+    if (!row.value(RowKeys::hasAudioTrack).toBool())
+        return plan;
+    // AAC holds its rate from 32 kb/s up; mono keeps a voice's band where
+    // stereo at the same rate would cut it.
+    const double audio = std::min(std::clamp(0.1 * total, 32.0, 128.0), total / 3);
+    plan.audio = audio;
+    plan.audioChannels = audio < 48 ? 1 : 0;
+    plan.video = total - audio;
+    return plan;
+}
+
+Bitrates planBitrates(const QVariantMap &row, double targetBytes)
+{
+    const double total = totalKbps(row, targetBytes);
 
     Bitrates plan;
     if (!row.value(RowKeys::hasAudioTrack).toBool()) {

@@ -53,9 +53,15 @@ struct Bitrates
 {
     double video = 0.0;
     std::optional<double> audio;
+    int audioChannels = 0; // 1 where the audio is to be mono; 0: as it is, at most stereo
 };
 // targetBytes: what the row's output aims at, from Target::bytes.
 Bitrates planBitrates(const QVariantMap &row, double targetBytes);
+
+// The same total as planBitrates, with the audio's share following the
+// budget: 10 % of the total, from 32 up to 128 kb/s but never more than a
+// third of it, mono below 48 kb/s; the rest is the picture's.
+Bitrates budgetBitrates(const QVariantMap &row, double targetBytes);
 
 struct Dimensions
 {

@@ -2,14 +2,19 @@
 
 #include "util/TextFormat.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
 
 QString kbpsText(double kbps) { return TextFormat::decimalText(kbps) + QLatin1Char('k'); }
 
 // Presets that keep each format's encode time near x264's default on a
-// small machine, where most of the gain for the bytes is already had.
+// small machine (docs/QUALITY-RESEARCH.md): x265's fast gives more for the
+// bytes than its medium, and costs less; SVT-AV1 at 10 below 1080p and 9
+// from there is no slower than one x264 run.
 const QString x265Preset = QStringLiteral("fast");
-const QString svtav1Preset = QStringLiteral("8");
+QString svtav1Preset(qint64 height) { return height >= 1080 ? QStringLiteral("9") : QStringLiteral("10"); }
 
 }
 
@@ -29,6 +34,44 @@ std::optional<Codec> codecNamed(const QString &name)
         if (codecName(codec) == name)
             return codec;
     return std::nullopt;
+}
+
+namespace {
+
+qint64 evenShare(qint64 side, double percent)
+{
+    return percent < 100 ? std::max<qint64>(2, 2 * qint64(std::llround(double(side) * percent / 100 / 2))) : side & ~1;
+}
+
+}
+
+QString RowPlan::sizeFilter(double percent) const
+{
+    if (percent < 100)
+        return QStringLiteral("scale=%1:%2,setsar=1:1").arg(evenShare(sourceWidth, percent)).arg(evenShare(sourceHeight, percent));
+    // The encoder refuses an odd side in 4:2:0: one pixel goes.
+    if (sourceWidth % 2 != 0 || sourceHeight % 2 != 0)
+        return QStringLiteral("crop=trunc(iw/2)*2:trunc(ih/2)*2");
+    return {};
+}
+
+RowPlan RowPlan::withPicture(double percent, double fpsCap) const
+{
+    RowPlan plan = *this;
+    QStringList chain;
+    if (!sourceFilters.isEmpty())
+        chain << sourceFilters;
+    // Fewer frames first: the scaler then has less to do.
+    if (fpsCap > 0 && frameRate > fpsCap + 0.5) {
+        chain << QStringLiteral("fps=%1").arg(fpsCap);
+        plan.outputFrameRate = fpsCap;
+    }
+    if (const QString size = sizeFilter(percent); !size.isEmpty())
+        chain << size;
+    plan.width = evenShare(sourceWidth, percent);
+    plan.height = evenShare(sourceHeight, percent);
+    plan.videoFilters = chain.join(QLatin1Char(','));
+    return plan;
 }
 
 double RowPlan::bitsPerPixel() const
@@ -60,7 +103,7 @@ QStringList RowPlan::arguments(const QString &to, RunKind kind, std::optional<do
     if (codec == Codec::h265)
         arguments << QStringLiteral("-c:v") << QStringLiteral("libx265") << QStringLiteral("-preset") << x265Preset;
     if (codec == Codec::av1)
-        arguments << QStringLiteral("-c:v") << QStringLiteral("libsvtav1") << QStringLiteral("-preset") << svtav1Preset;
+        arguments << QStringLiteral("-c:v") << QStringLiteral("libsvtav1") << QStringLiteral("-preset") << svtav1Preset(height);
     arguments << QStringLiteral("-b:v") << kbpsText(kbps.value_or(videoKbps));
     if (withAudio)
         arguments << QStringLiteral("-b:a") << kbpsText(*audioKbps);

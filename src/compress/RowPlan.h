@@ -43,6 +43,12 @@ struct RowPlan
     qint64 height = 0;
     int audioTracks = 0;
     int subtitleTracks = 0;
+    // The picture chosen at run time from samples of the content (--resolution auto):
+    // the chain before any size, and the source's size it applies to.
+    bool automaticPicture = false;
+    QString sourceFilters;
+    qint64 sourceWidth = 0;
+    qint64 sourceHeight = 0;
 
     // The list of an encode of kind writing to `to`, with its statistics in
     // stats (a file name the encoder adds to). With `to` the output and a
@@ -52,6 +58,13 @@ struct RowPlan
     QStringList arguments(const QString &to, RunKind kind = RunKind::single, std::optional<double> videoKbps = std::nullopt,
                           const QString &stats = {}) const;
     QStringList plannedArguments() const { return arguments(output); }
+
+    // The plan with the picture at percent of the source's size (even sides)
+    // and, where fpsCap is above 0, frames capped at that rate.
+    RowPlan withPicture(double percent, double fpsCap = 0) const;
+    // The filter that gives the picture at percent of the source's size:
+    // a scale, a crop of an odd side's pixel at full size, or nothing.
+    QString sizeFilter(double percent) const;
 
     // Whether the format has a second pass from its first run's statistics.
     bool hasSecondPass() const { return codec != Codec::av1; }

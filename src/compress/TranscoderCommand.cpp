@@ -62,46 +62,67 @@ QStringList outputPaths(const QString &folder, const QStringList &inputPaths)
 }
 
 RowPlan planRow(const QString &inputPath, const QString &outputPath, const QVariantMap &row, double targetBytes,
-                double resolutionPercent, SourceFilters filters)
+                const Choices &choices)
 {
     const bool hasAudio = row.value(RowKeys::hasAudioTrack).toBool();
-    const Planning::Bitrates bitrates = Planning::planBitrates(row, targetBytes);
+    const bool surround = hasAudio && row.value(RowKeys::hasAudioTrackWhichHasMoreThanTwoChannels).toBool();
 
     RowPlan plan;
     plan.input = inputPath;
     plan.output = outputPath;
     plan.duration = row.value(RowKeys::duration).toDouble();
     plan.targetBytes = qint64(targetBytes);
-    plan.videoKbps = bitrates.video;
-    if (hasAudio)
-        plan.audioKbps = bitrates.audio.value_or(0);
-    plan.audioChannels = hasAudio && row.value(RowKeys::hasAudioTrackWhichHasMoreThanTwoChannels).toBool() ? 2 : 0;
+    if (choices.automaticAudio) {
+        const Planning::Bitrates bitrates = Planning::budgetBitrates(row, targetBytes);
+        plan.videoKbps = bitrates.video;
+        plan.audioKbps = bitrates.audio;
+        plan.audioChannels = bitrates.audioChannels == 1 ? 1 : surround ? 2 : 0;
+    } else {
+        const Planning::Bitrates bitrates = Planning::planBitrates(row, targetBytes);
+        plan.videoKbps = bitrates.video;
+        if (hasAudio)
+            plan.audioKbps = bitrates.audio.value_or(0);
+        plan.audioChannels = surround ? 2 : 0;
+    }
+    plan.codec = choices.codec;
     plan.frameRate = row.value(RowKeys::videoFrameRate).toDouble();
+    plan.outputFrameRate = plan.frameRate;
+    // Only a variable frame rate is kept as it is: a constant one gets its list as ever.
+    plan.keepFrameTimes = row.value(RowKeys::videoVariableFrameRate).toBool();
     plan.audioTracks = row.value(RowKeys::audioTrackCount).toInt();
     plan.subtitleTracks = row.value(RowKeys::subtitleTrackCount).toInt();
+    plan.sourceWidth = row.value(RowKeys::videoWidth).toLongLong();
+    plan.sourceHeight = row.value(RowKeys::videoHeight).toLongLong();
+    plan.width = plan.sourceWidth;
+    plan.height = plan.sourceHeight;
 
     // One chain, in this order: fields to frames, HDR to SDR, then the size.
     QStringList chain;
-    if (filters.deinterlace && FileProbe::isInterlacedFieldOrder(row.value(RowKeys::videoFieldOrder).toString()))
+    if (choices.filters.deinterlace && FileProbe::isInterlacedFieldOrder(row.value(RowKeys::videoFieldOrder).toString()))
         chain << QStringLiteral("bwdif=mode=send_frame");
-    plan.toneMapped = filters.toneMap && FileProbe::isHDRTransfer(row.value(RowKeys::videoTransfer).toString());
+    plan.toneMapped = choices.filters.toneMap && FileProbe::isHDRTransfer(row.value(RowKeys::videoTransfer).toString());
     if (plan.toneMapped)
         chain << toneMapChain(row);
-    if (Planning::isScaling(resolutionPercent)) {
-        const Planning::Dimensions size = Planning::outputDimensions(row, resolutionPercent);
+    plan.sourceFilters = chain.join(QLatin1Char(','));
+    plan.automaticPicture = choices.automaticPicture;
+    if (Planning::isScaling(choices.resolutionPercent) && !choices.automaticPicture) {
+        const Planning::Dimensions size = Planning::outputDimensions(row, choices.resolutionPercent);
         chain << QStringLiteral("scale=%1:%2,setsar=1:1").arg(size.width).arg(size.height);
-    } else if (row.value(RowKeys::videoWidth).toLongLong() % 2 != 0 || row.value(RowKeys::videoHeight).toLongLong() % 2 != 0) {
-        // The encoder refuses an odd side in 4:2:0: one pixel goes.
-        chain << QStringLiteral("crop=trunc(iw/2)*2:trunc(ih/2)*2");
+        plan.width = size.width;
+        plan.height = size.height;
+        plan.videoFilters = chain.join(QLatin1Char(','));
+    } else {
+        // The full size until a choice is made; an odd side loses a pixel.
+        plan = plan.withPicture(100);
     }
-    plan.videoFilters = chain.join(QLatin1Char(','));
     return plan;
 }
 
 QStringList transcoderArguments(const QString &inputPath, const QString &outputPath, const QVariantMap &row,
                                 double targetBytes, double resolutionPercent, SourceFilters filters)
 {
-    return planRow(inputPath, outputPath, row, targetBytes, resolutionPercent, filters).plannedArguments();
+    return planRow(inputPath, outputPath, row, targetBytes, { .resolutionPercent = resolutionPercent, .filters = filters })
+        .plannedArguments();
 }
 
 }

@@ -27,12 +27,22 @@ struct SourceFilters
     bool deinterlace = true;
 };
 
+// What the user chose beyond the target, for every row.
+struct Choices
+{
+    double resolutionPercent = 100; // the resolution slider
+    bool automaticPicture = false;  // the size chosen per row from samples of its content
+    bool automaticAudio = false;    // the audio's bitrate follows the budget
+    Codec codec = Codec::h264;
+    SourceFilters filters;
+};
+
 // The plan of one row: its bitrates for targetBytes (Planning::Target::bytes),
 // its filter chain (fields to frames, HDR to SDR, then the size: scaled by
 // the slider, or else cropped by a pixel where a side is odd, which 4:2:0
-// video cannot have), and what its output is checked against.
+// video cannot have), its format, and what its output is checked against.
 RowPlan planRow(const QString &inputPath, const QString &outputPath, const QVariantMap &row, double targetBytes,
-                double resolutionPercent, SourceFilters filters = {});
+                const Choices &choices);
 
 // The planned list of the row.
 QStringList transcoderArguments(const QString &inputPath, const QString &outputPath, const QVariantMap &row,

@@ -74,7 +74,7 @@ void printArgumentLists(QTextStream &out, const Batch &batch, Passes passes)
 {
     QJsonArray lists;
     for (qsizetype row = 0; row < batch.count(); ++row)
-        for (const QStringList &list : RowEncoder::firstRuns(batch, row, passes))
+        for (const QStringList &list : RowEncoder::firstRuns(batch.rows.at(row), row, passes, batch.writingFolder() + QStringLiteral("/.veltrane-work")))
             lists.append(QJsonArray::fromStringList(list));
     out << QJsonDocument(lists).toJson(QJsonDocument::Indented);
 }

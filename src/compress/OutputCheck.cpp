@@ -48,6 +48,7 @@ Verdict check(const QString &output, const RowPlan &plan, const QString &message
     const FileProbe probe(output);
     Verdict verdict;
     verdict.audioTracks = probe.audioTrackCount;
+    verdict.videoBytes = qint64(double(probe.videoBitRate) * (probe.videoDuration > 0 ? probe.videoDuration : probe.duration) / 8);
     if (Intake::refusalReason(probe, output)) {
         verdict.problem = QStringLiteral("the output is not a playable video")
             + (diskMayBeFull(output, messages, plan.targetBytes) ? QStringLiteral("; the disk may be full") : QString());

@@ -16,6 +16,7 @@ struct Verdict
 {
     std::optional<QString> problem; // why it is no good, as the user is told; nothing when it passes
     int audioTracks = 0;            // the output's
+    qint64 videoBytes = 0;          // of its video packets; 0 when the probe could not tell
 };
 
 // messages: the transcoder's last lines, which may tell of a full disk.

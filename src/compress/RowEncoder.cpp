@@ -1,6 +1,7 @@
 #include "compress/RowEncoder.h"
 
 #include "compress/OutputCheck.h"
+#include "compress/PictureChoice.h"
 #include "compress/TranscoderCommand.h"
 #include "util/Paths.h"
 #include "util/PrivateFolder.h"
@@ -10,25 +11,34 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 namespace {
 
-// Work of each run against a single run's: a first pass is fast.
+// Work of each run against a single run's: a first pass is fast, choosing
+// the picture costs a few sample encodes.
 constexpr double singleWeight = 1.0;
 constexpr double firstPassWeight = 0.5;
 constexpr double secondPassWeight = 1.0;
-// What the first run of an automatic row leaves of its share for the two
-// passes it may turn out to need.
+constexpr double pictureWeight = 0.3;
+// What the first run of an automatic row leaves of its share for the
+// correction it may turn out to need: most rows fit in one or two encodes.
 constexpr double retryReserve = 0.5;
-constexpr int twoPassEncodes = 3;
+constexpr int mostCorrections = 3;
 // A first run is stopped once its output is over the target already, or once
 // a fair share of the file is done and its output is plainly heading there.
 constexpr double earlyShare = 0.25;
 constexpr double earlyMargin = 1.05;
 constexpr qint64 earlyLeastBytes = 64 * 1024;
-// A corrected bitrate aims a little under the target.
-constexpr double correctionMargin = 0.98;
+// A correction aims a little under the target (docs/QUALITY-RESEARCH.md):
+// x264's and x265's second passes spend about 98.5 % of what they are asked
+// on camera content; SVT-AV1's output grows faster than its rate, so its
+// correction is damped and aims lower.
+constexpr double aim = 0.98;
+constexpr double secondPassAccuracy = 0.985;
+constexpr double av1Aim = 0.95;
+constexpr double av1Damping = 0.7;
 // Progress of a row stays short of its end until the row is done.
 constexpr double mostOfRow = 0.99;
 
@@ -41,6 +51,9 @@ QString overBy(double size, double target)
 {
     return QString::number((size / target - 1) * 100, 'f', 1) + QStringLiteral(" %");
 }
+
+// What x264 says when a second pass is asked for less than it can make.
+bool atEncoderFloor(const QString &messages) { return messages.contains(QLatin1String("requested bitrate is too low")); }
 
 }
 
@@ -65,13 +78,50 @@ RowEncoder::RowEncoder(const Batch &batch, qsizetype row, EncodeOptions options,
 {
 }
 
-QList<QStringList> RowEncoder::firstRuns(const Batch &batch, qsizetype row, Passes passes)
+QList<QStringList> RowEncoder::firstRuns(const RowPlan &plan, qsizetype row, Passes passes, const QString &workFolder)
 {
-    const RowPlan &plan = batch.rows.at(row);
-    if (passes != Passes::two)
-        return { plan.plannedArguments() };
-    const QString firstPass = workFolderOf(batch) + QStringLiteral("/row%1-pass1.mp4").arg(row);
-    return { plan.arguments(firstPass, RunKind::firstPass, std::nullopt, logPathOf(row)), plan.arguments(plan.output, RunKind::secondPass, std::nullopt, logPathOf(row)) };
+    switch (passes) {
+    case Passes::one: return { plan.plannedArguments() };
+    case Passes::automatic: return { plan.arguments(plan.output, RunKind::firstOfTwo, std::nullopt, logPathOf(row)) };
+    case Passes::two:
+        if (!plan.hasSecondPass())
+            return { plan.plannedArguments() };
+        return { plan.arguments(workFolder + QStringLiteral("/row%1-pass1.mp4").arg(row), RunKind::firstPass, std::nullopt, logPathOf(row)),
+                 plan.arguments(plan.output, RunKind::secondPass, std::nullopt, logPathOf(row)) };
+    }
+    return {};
+}
+
+std::optional<double> RowEncoder::correctedKbps(const RowPlan &plan, const QList<Measured> &encodes)
+{
+    if (encodes.isEmpty() || plan.duration <= 0)
+        return std::nullopt;
+    const Measured &last = encodes.last();
+    const double target = double(plan.targetBytes), d = plan.duration;
+    // Audio and container come back to the byte in every encode of the row:
+    // only the video follows the rate.
+    const qint64 video = last.videoBytes > 0 ? last.videoBytes : qint64(last.kbps * 1000 * d / 8);
+    const double fixed = double(last.size - video);
+    if (plan.codec == Codec::av1) {
+        const double need = av1Aim * target - fixed;
+        if (need <= 0 || video <= 0)
+            return std::nullopt;
+        // How the bytes followed the rate between the last two runs, else the usual damping.
+        double exponent = av1Damping;
+        if (encodes.size() >= 2) {
+            const Measured &before = encodes.at(encodes.size() - 2);
+            const double slope = std::log(double(video) / double(std::max<qint64>(1, before.videoBytes))) / std::log(last.kbps / before.kbps);
+            if (std::isfinite(slope))
+                exponent = 1 / std::clamp(slope, 0.5, 2.0);
+        }
+        return last.kbps * std::pow(need / double(video), exponent);
+    }
+    const double need = aim * target - fixed;
+    if (need <= 0)
+        return std::nullopt;
+    // A second pass's own accuracy, once there is one; before, the usual.
+    const double accuracy = last.secondPass && last.kbps > 0 ? double(video) / (last.kbps * 1000 * d / 8) : secondPassAccuracy;
+    return need * 8 / (accuracy * d) / 1000;
 }
 
 QString RowEncoder::workPath(const QString &name) const
@@ -79,67 +129,106 @@ QString RowEncoder::workPath(const QString &name) const
     return workFolderOf(m_batch) + QLatin1Char('/') + QStringLiteral("row%1-").arg(m_row) + name;
 }
 
+bool RowEncoder::fits() const { return !m_candidates.isEmpty() && m_candidates.last().measured.size <= m_plan.targetBytes; }
+
 RowResult RowEncoder::encode(const QString &creator)
 {
     m_creator = creator;
-    const RowPlan &plan = m_batch.rows.at(m_row);
-    const double target = double(plan.targetBytes);
-    const QString log = logPathOf(m_row);
-    QString why;
+    m_plan = m_batch.rows.at(m_row);
+    const double target = double(m_plan.targetBytes);
     if (!QDir().mkpath(workFolderOf(m_batch)))
         return fail({ RowOutcome::noOutput, 0, QStringLiteral("its working folder could not be made in ") + m_batch.writingFolder() });
 
-    if (m_passes != Passes::two) {
-        const QString path = workPath(QStringLiteral("attempt%1.mp4").arg(++m_attempts));
+    QString pictureWhy;
+    if (m_plan.automaticPicture) {
+        const PictureChoice::Choice choice = PictureChoice::measure(creator, m_plan, workFolderOf(m_batch), m_cancelled, m_processId);
+        if (m_cancelled.load())
+            return fail({ RowOutcome::cancelled });
+        m_plan = choice.plan;
+        pictureWhy = choice.why;
+        m_fraction = pictureWeight / (pictureWeight + singleWeight + retryReserve);
+        report(m_fraction, 0);
+    }
+    if (m_listener.planned)
+        m_listener.planned(m_plan, pictureWhy);
+
+    QString why;
+    bool haveStatistics = false;
+    if (m_passes == Passes::two && m_plan.hasSecondPass()) {
+        if (auto failed = firstPass())
+            return *failed;
+        haveStatistics = true;
+        if (auto failed = encodeAt(RunKind::secondPass, m_plan.videoKbps, 2, secondPassWeight, secondPassWeight + retryReserve))
+            return *failed;
+    } else {
         const bool automatic = m_passes == Passes::automatic;
-        const TranscoderRun::Result first = run({ plan.arguments(path), path, 0, singleWeight,
-                                                  automatic ? singleWeight + retryReserve : singleWeight, automatic });
-        if (first.end == TranscoderRun::End::stoppedEarly) {
-            removeFile(path);
-            why = m_earlyStop;
-        } else {
-            if (auto failed = failure(first, path, 1))
-                return *failed;
-            const qint64 size = m_candidates.last().size;
-            if (size <= target || m_passes == Passes::one)
-                return finish();
-            why = QStringLiteral("over target by %1: two passes").arg(overBy(double(size), target));
-        }
+        const RunKind kind = automatic && m_plan.hasSecondPass() ? RunKind::firstOfTwo : RunKind::single;
+        if (auto failed = encodeAt(kind, m_plan.videoKbps, 0, singleWeight, automatic ? singleWeight + retryReserve : singleWeight,
+                                   automatic))
+            return *failed;
+        haveStatistics = kind == RunKind::firstOfTwo && m_earlyStop.isEmpty();
+        if (m_earlyStop.isEmpty() && (fits() || m_passes == Passes::one))
+            return finish();
+        why = m_earlyStop.isEmpty() ? QStringLiteral("over target by %1: a second pass at a corrected bitrate")
+                                          .arg(overBy(double(m_candidates.last().measured.size), target))
+                                    : m_earlyStop;
     }
 
-    std::optional<double> videoKbps; // the planned bitrate, until a correction
-    for (int encode = 0; encode < twoPassEncodes; ++encode) {
-        ++m_attempts;
-        if (!why.isEmpty() && m_listener.retrying)
-            m_listener.retrying(m_attempts, why);
-        const QString path = workPath(QStringLiteral("attempt%1.mp4").arg(m_attempts));
-        // The first pass's statistics serve every later second pass: only the bitrate changes.
-        if (!videoKbps) {
-            const QString firstPass = workPath(QStringLiteral("pass1.mp4"));
-            const TranscoderRun::Result pass1 = run({ plan.arguments(firstPass, RunKind::firstPass, std::nullopt, log), firstPass, 1,
-                                                      firstPassWeight, firstPassWeight + secondPassWeight, false });
-            std::optional<RowResult> failed = failure(pass1, firstPass, 1);
-            removeFile(firstPass);
-            if (failed)
-                return *failed;
+    for (int correction = 0; correction < mostCorrections && !fits() && !m_atEncoderFloor; ++correction) {
+        std::optional<double> kbps;
+        if (m_candidates.isEmpty()) // stopped early: what it was heading for tells the rate
+            kbps = m_plan.videoKbps * std::min(1.0, aim * target / std::max(m_projected, 1.0));
+        else {
+            QList<Measured> encodes;
+            for (const Candidate &c : std::as_const(m_candidates))
+                encodes.append(c.measured);
+            kbps = correctedKbps(m_plan, encodes);
         }
-        const TranscoderRun::Result pass2 =
-            run({ plan.arguments(path, RunKind::secondPass, videoKbps, log), path, 2, secondPassWeight, secondPassWeight, false });
-        if (auto failed = failure(pass2, path, 2))
-            return *failed;
-        const qint64 size = m_candidates.last().size;
-        if (size <= target)
+        if (!kbps || *kbps <= 0)
             break;
-        videoKbps = videoKbps.value_or(plan.videoKbps) * target / double(size) * correctionMargin;
-        why = QStringLiteral("over target by %1: two passes at a lower bitrate").arg(overBy(double(size), target));
+        if (m_listener.retrying)
+            m_listener.retrying(m_attempts + 1, why);
+        if (!haveStatistics && m_plan.hasSecondPass()) {
+            if (auto failed = firstPass())
+                return *failed;
+            haveStatistics = true;
+        }
+        const RunKind kind = m_plan.hasSecondPass() ? RunKind::secondPass : RunKind::single;
+        if (auto failed = encodeAt(kind, *kbps, kind == RunKind::secondPass ? 2 : 0, secondPassWeight,
+                                   secondPassWeight * (mostCorrections - correction)))
+            return *failed;
+        why = QStringLiteral("over target by %1: again at a corrected bitrate").arg(overBy(double(m_candidates.last().measured.size), target));
     }
-    return finish();
+    return finish(m_atEncoderFloor ? QStringLiteral("; the encoder cannot go lower at this picture size") : QString());
+}
+
+std::optional<RowResult> RowEncoder::encodeAt(RunKind kind, double kbps, int pass, double weight, double remaining, bool mayStopEarly)
+{
+    ++m_attempts;
+    const QString path = workPath(QStringLiteral("attempt%1.mp4").arg(m_attempts));
+    const TranscoderRun::Result result =
+        run({ m_plan.arguments(path, kind, kbps, logPathOf(m_row)), path, pass, weight, remaining, mayStopEarly });
+    if (result.end == TranscoderRun::End::stoppedEarly) {
+        removeFile(path);
+        return std::nullopt;
+    }
+    return failure(result, path, kind == RunKind::secondPass ? 2 : 1, kbps);
+}
+
+std::optional<RowResult> RowEncoder::firstPass()
+{
+    const QString path = workPath(QStringLiteral("pass1.mp4"));
+    const TranscoderRun::Result result = run({ m_plan.arguments(path, RunKind::firstPass, std::nullopt, logPathOf(m_row)), path, 1,
+                                               firstPassWeight, firstPassWeight + secondPassWeight, false });
+    std::optional<RowResult> failed = failure(result, path, 1, m_plan.videoKbps);
+    removeFile(path);
+    return failed;
 }
 
 TranscoderRun::Result RowEncoder::run(const Run &run)
 {
-    const double duration = m_batch.rows.at(m_row).duration;
-    const double target = double(m_batch.rows.at(m_row).targetBytes);
+    const double duration = m_plan.duration;
+    const double target = double(m_plan.targetBytes);
     // The rest of the row's share is spread over the work still planned.
     const double share = (1 - m_fraction) / run.remaining * run.weight;
     double reached = 0;
@@ -154,10 +243,12 @@ TranscoderRun::Result RowEncoder::run(const Run &run)
         const double projected = double(written) / reached;
         if (double(written) > target) {
             m_earlyStop = QStringLiteral("over target before it was done: two passes");
+            m_projected = projected;
             return true;
         }
         if (reached >= earlyShare && written >= earlyLeastBytes && projected > earlyMargin * target) {
             m_earlyStop = QStringLiteral("heading over target by %1: two passes").arg(overBy(projected, target));
+            m_projected = projected;
             return true;
         }
         return false;
@@ -179,9 +270,9 @@ void RowEncoder::report(double fraction, int pass)
         m_listener.progress(fraction, m_attempts, pass);
 }
 
-std::optional<RowResult> RowEncoder::failure(const TranscoderRun::Result &result, const QString &output, int passes)
+std::optional<RowResult> RowEncoder::failure(const TranscoderRun::Result &result, const QString &output, int passes, double kbps)
 {
-    const RowPlan &plan = m_batch.rows.at(m_row);
+    const RowPlan &plan = m_plan;
     RowResult row;
     row.messages = result.messages;
     switch (result.end) {
@@ -192,6 +283,8 @@ std::optional<RowResult> RowEncoder::failure(const TranscoderRun::Result &result
     case TranscoderRun::End::stoppedEarly: return std::nullopt;
     case TranscoderRun::End::exited:
         if (result.exitCode != 0) {
+            // Asked for less than it can make at this size: no encode will fit, the best so far stays.
+            m_atEncoderFloor = atEncoderFloor(result.messages);
             row.outcome = RowOutcome::exitedNonZero;
             row.exitCode = result.exitCode;
             if (OutputCheck::diskMayBeFull(output, result.messages, plan.targetBytes))
@@ -211,7 +304,7 @@ std::optional<RowResult> RowEncoder::failure(const TranscoderRun::Result &result
             row.reason = *verdict.problem;
             break;
         }
-        m_candidates.append({ output, QFileInfo(output).size(), passes, verdict.audioTracks });
+        m_candidates.append({ output, { QFileInfo(output).size(), verdict.videoBytes, kbps, passes == 2 }, passes, verdict.audioTracks });
         return std::nullopt;
     }
     // Whatever went wrong, this encode's file is no use.
@@ -232,6 +325,8 @@ RowResult RowEncoder::fail(RowResult result, bool removedOne)
     for (const Candidate &candidate : std::as_const(m_candidates))
         removed |= removeFile(candidate.path);
     removed |= removeFile(m_batch.writtenOutput(m_row));
+    if (m_atEncoderFloor && result.outcome == RowOutcome::exitedNonZero)
+        result.reason = QStringLiteral("the target is too small for the encoder at this picture size");
     removeWorkFiles();
     result.attempts = m_attempts;
     if (removed && result.outcome != RowOutcome::cancelled)
@@ -241,13 +336,16 @@ RowResult RowEncoder::fail(RowResult result, bool removedOne)
 
 RowResult RowEncoder::finish(const QString &note)
 {
-    const RowPlan &plan = m_batch.rows.at(m_row);
+    const RowPlan &plan = m_plan;
     const qint64 target = plan.targetBytes;
+    if (m_candidates.isEmpty())
+        return fail({ RowOutcome::overTarget, 0, QStringLiteral("the target is too small: the sound and the container alone would not fit") });
     // The largest output that fits, or else the smallest of all.
-    const auto fits = [target](const Candidate &c) { return c.size <= target; };
+    const auto fits = [target](const Candidate &c) { return c.measured.size <= target; };
+    const auto size = [](const Candidate &c) { return c.measured.size; };
     const Candidate *kept = nullptr;
     for (const Candidate &c : std::as_const(m_candidates)) {
-        if (!kept || (fits(c) && (!fits(*kept) || c.size > kept->size)) || (!fits(c) && !fits(*kept) && c.size < kept->size))
+        if (!kept || (fits(c) && (!fits(*kept) || size(c) > size(*kept))) || (!fits(c) && !fits(*kept) && size(c) < size(*kept)))
             kept = &c;
     }
     for (const Candidate &c : std::as_const(m_candidates))
@@ -260,17 +358,17 @@ RowResult RowEncoder::finish(const QString &note)
     removeWorkFiles();
 
     RowResult result { RowOutcome::succeeded };
-    result.size = kept->size;
+    result.size = kept->measured.size;
     result.passes = kept->passes;
     result.attempts = m_attempts;
     result.notes = OutputCheck::droppedTracks(plan, kept->audioTracks);
-    if (kept->size > target) {
+    if (kept->measured.size > target) {
         if (m_passes == Passes::one) {
-            result.reason = QStringLiteral("compressed, over its target by %1").arg(overBy(double(kept->size), double(target)));
+            result.reason = QStringLiteral("compressed, over its target by %1").arg(overBy(double(kept->measured.size), double(target)));
         } else {
             result.outcome = RowOutcome::overTarget;
             result.reason = QStringLiteral("%1 for a target of %2: the smallest this encoder could make")
-                                .arg(TextFormat::byteCountText(kept->size), TextFormat::byteCountText(target));
+                                .arg(TextFormat::byteCountText(kept->measured.size), TextFormat::byteCountText(target));
         }
     } else if (kept->passes == 2) {
         result.reason = QStringLiteral("compressed in two passes");

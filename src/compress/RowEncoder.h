@@ -14,7 +14,7 @@
 
 // How many passes a row is encoded in.
 enum class Passes {
-    automatic, // the planned run; two passes when its output is over the target
+    automatic, // the planned run, writing the encoder's statistics; a corrected second pass when it is over the target
     one,       // the planned run alone; an output over its target is only a warning
     two,       // two passes from the start
 };
@@ -25,12 +25,15 @@ struct EncodeOptions
     TranscoderRun::Output transcoderOutput = TranscoderRun::Output::inherit;
 };
 
-// Encodes one row of a batch on the calling thread: the first run, the check
-// of its output, and, while the output is over its target, two-pass encodes
-// (at most three, the later ones at a corrected video bitrate). Every encode
-// writes a working file of its own; only the best checked one is given the
-// output's name: the largest that fits, or the smallest. Every other file it
-// made goes, and a failed row leaves no output.
+// Encodes one row of a batch on the calling thread: the picture chosen from
+// samples where the plan asks for it, the first run, the check of its
+// output, and, while the output is over its target, corrected encodes (at
+// most three): second passes from the first run's statistics at a bitrate
+// taken from what the last encode measured (AV1, without a second pass,
+// corrects its single run). Every encode writes a working file of its own;
+// only the best checked one is given the output's name: the largest that
+// fits, or the smallest. Every other file it made goes, and a failed row
+// leaves no output.
 class RowEncoder
 {
 public:
@@ -40,6 +43,8 @@ public:
         std::function<void(double fraction, int attempt, int pass)> progress;
         // Another encode begins, and why.
         std::function<void(int attempt, const QString &why)> retrying;
+        // The plan the row is encoded to, once its picture is chosen; why: how it was.
+        std::function<void(const RowPlan &plan, const QString &why)> planned;
     };
 
     RowEncoder(const Batch &batch, qsizetype row, EncodeOptions options, const std::atomic<bool> &cancelled,
@@ -47,15 +52,28 @@ public:
 
     RowResult encode(const QString &creator);
 
-    // The argument lists that run first for the row, as planned: the planned
-    // one, or the two passes of a two-pass encode at the planned bitrates.
-    static QList<QStringList> firstRuns(const Batch &batch, qsizetype row, Passes passes);
+    // The argument lists that run first for the row: the first run (with
+    // automatic passes, writing its statistics as it runs), or the two
+    // passes of a two-pass encode at the planned bitrates.
+    static QList<QStringList> firstRuns(const RowPlan &plan, qsizetype row, Passes passes, const QString &workFolder);
+
+    // The video bitrate of the next correcting encode, from the encodes so
+    // far (bytes and kb/s each, the first one first); nothing when even no
+    // video would not fit. Pure.
+    struct Measured
+    {
+        qint64 size = 0;       // the file
+        qint64 videoBytes = 0; // its video
+        double kbps = 0;       // the video rate it was asked
+        bool secondPass = false;
+    };
+    static std::optional<double> correctedKbps(const RowPlan &plan, const QList<Measured> &encodes);
 
 private:
     struct Candidate
     {
         QString path;
-        qint64 size = 0;
+        Measured measured;
         int passes = 1;
         int audioTracks = 0;
     };
@@ -70,9 +88,14 @@ private:
     };
 
     TranscoderRun::Result run(const Run &run);
+    // The encode at kbps of kind into its own working file, checked; nothing
+    // when it gave a candidate, otherwise the row's result.
+    std::optional<RowResult> encodeAt(RunKind kind, double kbps, int pass, double weight, double remaining, bool mayStopEarly = false);
+    // The first pass of a two-pass encode: statistics only.
+    std::optional<RowResult> firstPass();
     // Nothing when the run left an output worth keeping (a checked one is
     // added to the candidates); otherwise the row's result.
-    std::optional<RowResult> failure(const TranscoderRun::Result &result, const QString &output, int passes);
+    std::optional<RowResult> failure(const TranscoderRun::Result &result, const QString &output, int passes, double kbps);
     // removedOne: a file of the row was removed already.
     RowResult fail(RowResult result, bool removedOne = false);
     // The best output so far under the output's name; note ends its reason.
@@ -81,6 +104,7 @@ private:
     QString workPath(const QString &name) const;
     bool removeFile(const QString &path) const;
     void removeWorkFiles() const;
+    bool fits() const;
 
     const Batch &m_batch;
     const qsizetype m_row;
@@ -89,10 +113,13 @@ private:
     const std::atomic<bool> &m_cancelled;
     std::atomic<qint64> &m_processId;
     const Listener m_listener;
+    RowPlan m_plan; // the row's, with its picture once chosen
     QString m_creator;
     QList<Candidate> m_candidates;
     int m_attempts = 0;
     double m_fraction = 0; // of the row's share, runs done
     double m_reported = -1;
-    QString m_earlyStop; // why the first run was stopped early
+    QString m_earlyStop;     // why the first run was stopped early
+    double m_projected = 0;  // the size it was heading for then
+    bool m_atEncoderFloor = false; // the encoder refused to go lower
 };

@@ -134,6 +134,10 @@ Result run(const QString &program, const QStringList &arguments, const QString &
     QProcess process;
     Tools::configure(process, program, arguments, output == Output::inherit ? Tools::Stream::inherit : Tools::Stream::discard,
                      Tools::Stream::pipe);
+    // SVT-AV1 writes its settings to standard error at every start; only its warnings are worth a report.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("SVT_LOG"), QStringLiteral("2"));
+    process.setProcessEnvironment(environment);
     process.start();
     if (!process.waitForStarted())
         return { End::failedToStart, 0, process.errorString() };
@@ -161,6 +165,8 @@ Result run(const QString &program, const QStringList &arguments, const QString &
     std::optional<double> clock;
     const auto line = [&](QByteArrayView text) {
         tail.add(text);
+        if (watch.line)
+            watch.line(text);
         if (const auto seconds = progressSeconds(text))
             clock = seconds;
     };

@@ -39,6 +39,8 @@ struct Watch
 {
     // Asked each time the clock moves: true stops the run.
     std::function<bool(double seconds)> stopEarly;
+    // Every line of standard error, as it comes.
+    std::function<void(QByteArrayView line)> line;
 };
 
 enum class Output { inherit, discard }; // the transcoder's standard output

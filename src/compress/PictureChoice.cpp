@@ -1,0 +1,189 @@
+#include "compress/PictureChoice.h"
+
+#include "compress/TranscoderRun.h"
+#include "util/TextFormat.h"
+
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <cmath>
+
+namespace PictureChoice {
+
+namespace {
+
+constexpr double stretchSeconds = 2;
+constexpr double secondsPerStretch = 20;
+constexpr int mostStretches = 3;
+// A sample over its rate by more than this does not fit at that size: the
+// encoder is at its floor there.
+constexpr double overItsRate = 1.3;
+// Frames are only halved from this rate, and never below the floor.
+constexpr double halvedFrom = 48;
+constexpr double lowestFrameRate = 24;
+
+QString secondsText(double seconds) { return QString::number(seconds, 'f', 3); }
+
+QString samplePath(const QString &folder, qsizetype k) { return folder + QStringLiteral("/sample-%1.mp4").arg(k); }
+
+// The source's stretches as inputs, each from the key frame at or before its
+// start (nothing to decode before it), and the chain that joins them.
+QStringList stretchInputs(const RowPlan &plan, const QList<Stretch> &stretches)
+{
+    QStringList inputs;
+    for (const Stretch &stretch : stretches)
+        inputs << QStringLiteral("-noaccurate_seek") << QStringLiteral("-ss") << secondsText(stretch.start)
+               << QStringLiteral("-t") << secondsText(stretch.seconds) << QStringLiteral("-i") << plan.input;
+    return inputs;
+}
+
+QString joined(const RowPlan &plan, const QList<Stretch> &stretches)
+{
+    QString join;
+    for (qsizetype i = 0; i < stretches.size(); ++i)
+        join += QStringLiteral("[%1:v]").arg(i);
+    join += QStringLiteral("concat=n=%1:v=1:a=0").arg(stretches.size());
+    if (!plan.sourceFilters.isEmpty())
+        join += QLatin1Char(',') + plan.sourceFilters;
+    return join;
+}
+
+QString split(qsizetype count, const QString &label)
+{
+    QString text = QStringLiteral(",split=%1").arg(count);
+    for (qsizetype k = 0; k < count; ++k)
+        text += QStringLiteral("[%1%2]").arg(label).arg(k);
+    return text;
+}
+
+// Both sides of a score on one grid of display times.
+QString grid(const RowPlan &plan)
+{
+    const double rate = plan.frameRate > 0 && plan.frameRate <= 120 ? plan.frameRate : 30;
+    return QStringLiteral("fps=fps=%1:round=near,format=yuv420p").arg(TextFormat::decimalText(rate));
+}
+
+}
+
+QList<Stretch> stretches(double duration)
+{
+    const int count = std::clamp(int(std::lround(duration / secondsPerStretch)), 1, mostStretches);
+    if (duration <= count * stretchSeconds * 2)
+        return { { 0, duration } };
+    QList<Stretch> parts;
+    for (int i = 0; i < count; ++i)
+        parts.append({ std::max(0.0, duration * (i + 0.5) / count - stretchSeconds / 2), stretchSeconds });
+    return parts;
+}
+
+QStringList sampleArguments(const RowPlan &plan, const QList<Stretch> &stretches, const QString &folder)
+{
+    QStringList graph { joined(plan, stretches) + split(percents.size(), QStringLiteral("c")) };
+    QStringList outputs;
+    for (qsizetype k = 0; k < percents.size(); ++k) {
+        const QString size = plan.sizeFilter(percents.at(k));
+        graph << QStringLiteral("[c%1]%2[o%1]").arg(k).arg(size.isEmpty() ? QStringLiteral("null") : size);
+        outputs << QStringLiteral("-map") << QStringLiteral("[o%1]").arg(k) << QStringLiteral("-c:v") << QStringLiteral("libx264")
+                << QStringLiteral("-preset") << QStringLiteral("veryfast") << QStringLiteral("-b:v")
+                << TextFormat::decimalText(plan.videoKbps) + QLatin1Char('k') << QStringLiteral("-pix_fmt")
+                << QStringLiteral("yuv420p") << QStringLiteral("-y") << samplePath(folder, k);
+    }
+    return QStringList { QStringLiteral("-nostdin") } + stretchInputs(plan, stretches)
+        + QStringList { QStringLiteral("-filter_complex"), graph.join(QLatin1Char(';')) } + outputs;
+}
+
+QStringList scoreArguments(const RowPlan &plan, const QList<Stretch> &stretches, const QString &folder)
+{
+    QStringList inputs = stretchInputs(plan, stretches);
+    for (qsizetype k = 0; k < percents.size(); ++k)
+        inputs << QStringLiteral("-i") << samplePath(folder, k);
+    QStringList graph { joined(plan, stretches) + QStringLiteral(",setpts=PTS-STARTPTS,setsar=1,") + grid(plan)
+                        + split(percents.size(), QStringLiteral("s")) };
+    const qint64 width = plan.sourceWidth & ~1, height = plan.sourceHeight & ~1;
+    for (qsizetype k = 0; k < percents.size(); ++k)
+        graph << QStringLiteral("[%1:v]setpts=PTS-STARTPTS,scale=%2:%3:flags=bicubic,setsar=1,%4[d%5];[s%5]scale=%2:%3,setsar=1[r%5];"
+                                "[d%5][r%5]ssim=shortest=1")
+                     .arg(stretches.size() + k)
+                     .arg(width)
+                     .arg(height)
+                     .arg(grid(plan))
+                     .arg(k);
+    return QStringList { QStringLiteral("-nostdin") } + inputs
+        + QStringList { QStringLiteral("-filter_complex"), graph.join(QLatin1Char(';')), QStringLiteral("-f"),
+                        QStringLiteral("null"), QStringLiteral("-") };
+}
+
+std::optional<std::pair<int, double>> ssimLine(QByteArrayView line)
+{
+    static const QRegularExpression form(QStringLiteral("Parsed_ssim_(\\d+) @ \\S+\\] SSIM .* All:\\S+ \\(([0-9.]+|inf)\\)"));
+    const auto match = form.match(QString::fromLatin1(line));
+    if (!match.hasMatch())
+        return std::nullopt;
+    const double db = match.captured(2) == QLatin1String("inf") ? 100.0 : match.captured(2).toDouble();
+    return std::pair(match.captured(1).toInt(), db);
+}
+
+Choice choose(const RowPlan &plan, const QList<Candidate> &candidates, double sampledSeconds)
+{
+    const auto keepsToRate = [&](const Candidate &c) {
+        return sampledSeconds > 0 && double(c.bytes) * 8 / 1000 / sampledSeconds <= overItsRate * plan.videoKbps;
+    };
+    const Candidate *best = nullptr;
+    for (const Candidate &c : candidates)
+        if (c.ssimDb && keepsToRate(c) && (!best || *c.ssimDb > *best->ssimDb))
+            best = &c;
+    Choice choice { plan, candidates, {} };
+    QStringList others;
+    for (const Candidate &c : candidates)
+        if (&c != best && c.ssimDb)
+            others << QStringLiteral("%1 %: %2").arg(c.percent).arg(*c.ssimDb, 0, 'f', 2);
+    if (best) {
+        choice.plan = plan.withPicture(best->percent);
+        choice.why = QStringLiteral("%1 % (SSIM %2 dB; %3)").arg(best->percent).arg(*best->ssimDb, 0, 'f', 2).arg(others.join(QStringLiteral(", ")));
+        return choice;
+    }
+    if (candidates.isEmpty()) {
+        choice.plan = plan.withPicture(100);
+        choice.why = QStringLiteral("100 %: nothing could be measured");
+        return choice;
+    }
+    // No size keeps to the rate: the smallest, and half the frames where there are many.
+    const double fps = plan.frameRate >= halvedFrom ? std::max(lowestFrameRate, plan.frameRate / 2) : 0;
+    choice.plan = plan.withPicture(percents.last(), fps);
+    choice.why = QStringLiteral("%1 %%2: no size keeps to the rate").arg(percents.last()).arg(fps > 0 ? QStringLiteral(" at %1 fps").arg(fps) : QString());
+    return choice;
+}
+
+Choice measure(const QString &creator, const RowPlan &plan, const QString &folder, const std::atomic<bool> &cancelled,
+               std::atomic<qint64> &processId)
+{
+    const QList<Stretch> parts = stretches(plan.duration);
+    double sampled = 0;
+    for (const Stretch &part : parts)
+        sampled += part.seconds;
+    const auto ran = [&](const QStringList &arguments, const QString &watched, TranscoderRun::Watch watch) {
+        const auto result = TranscoderRun::run(creator, arguments, watched, TranscoderRun::Output::discard, cancelled, processId, watch);
+        return result.end == TranscoderRun::End::exited && result.exitCode == 0;
+    };
+    QList<Candidate> candidates;
+    if (ran(sampleArguments(plan, parts, folder), samplePath(folder, 0), {})) {
+        QList<std::pair<int, double>> scores;
+        TranscoderRun::Watch watch;
+        watch.line = [&scores](QByteArrayView line) {
+            if (const auto score = ssimLine(line))
+                scores.append(*score);
+        };
+        if (ran(scoreArguments(plan, parts, folder), QString(), watch) && scores.size() == percents.size()) {
+            // Each ssim filter is named by its place in the graph: in that order, the candidates'.
+            std::sort(scores.begin(), scores.end());
+            for (qsizetype k = 0; k < percents.size(); ++k)
+                candidates.append({ percents.at(k), QFileInfo(samplePath(folder, k)).size(), scores.at(k).second });
+        }
+    }
+    for (qsizetype k = 0; k < percents.size(); ++k)
+        QFile::remove(samplePath(folder, k));
+    return choose(plan, candidates, sampled);
+}
+
+}

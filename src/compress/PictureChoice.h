@@ -1,0 +1,66 @@
+#pragma once
+
+#include "compress/RowPlan.h"
+
+#include <QByteArrayView>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <optional>
+
+// The picture size that gives the best picture for a row's bitrate, chosen
+// from the content (--resolution auto): a bitrate table alone scales
+// textured video down when it should not, and keeps text at full size when
+// it cannot fit. Short stretches of the source, starting at key frames, are
+// encoded at 100, 67 and 50 % of its size in one run (x264 veryfast, one
+// pass at the row's video rate) and scored in another (SSIM after scaling
+// back with bicubic); the best that keeps to its rate wins. The frame rate
+// is left as it is, and only halved (never below 24) where no size keeps to
+// its rate (docs/QUALITY-RESEARCH.md has the measurements behind this).
+namespace PictureChoice {
+
+struct Stretch
+{
+    double start = 0;
+    double seconds = 0;
+};
+
+struct Candidate
+{
+    double percent = 100;
+    qint64 bytes = 0;                // of its sample
+    std::optional<double> ssimDb;    // against the source's stretches
+};
+
+struct Choice
+{
+    RowPlan plan;                 // with the chosen picture
+    QList<Candidate> candidates;  // as measured; empty when nothing could be measured
+    QString why;                  // "67 % (SSIM 14.2 dB; 100 %: 13.9, 50 %: 13.1)"
+};
+
+inline const QList<double> percents { 100, 67, 50 };
+
+// Where the samples are taken: 2 s stretches at the middles of equal parts
+// of the clip, one per 20 s of it, one to three; all of a clip of 4 s or less.
+QList<Stretch> stretches(double duration);
+
+// The run that encodes every candidate's sample into folder/sample-<k>.mp4.
+QStringList sampleArguments(const RowPlan &plan, const QList<Stretch> &stretches, const QString &folder);
+// The run that scores them: one SSIM line per candidate on standard error.
+QStringList scoreArguments(const RowPlan &plan, const QList<Stretch> &stretches, const QString &folder);
+// The candidate's number and its SSIM in dB from one line of the scoring
+// run ("[Parsed_ssim_3 @ 0x..] SSIM Y:... All:0.951 (13.098)").
+std::optional<std::pair<int, double>> ssimLine(QByteArrayView line);
+
+// The choice among measured candidates, for plan (pure).
+Choice choose(const RowPlan &plan, const QList<Candidate> &candidates, double sampledSeconds);
+
+// Measures and chooses, running the creator on the calling thread; the plan
+// as it was (full size) when the measurement cannot be made or is cancelled.
+Choice measure(const QString &creator, const RowPlan &plan, const QString &folder, const std::atomic<bool> &cancelled,
+               std::atomic<qint64> &processId);
+
+}

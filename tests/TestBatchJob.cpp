@@ -18,7 +18,8 @@ name=${2##*/}
 pass=0 rate= prev=
 for a; do case $prev in -pass) pass=$a ;; -b:v) rate=$a ;; -fastfirstpass) pass=0 ;; esac; prev=$a; done
 echo "$$ ${name%.*} $pass $rate" >> "$RUNS"
-echo 'frame=   25 fps=0.0 q=28.0 size=       1kB time=00:00:01.00 bitrate=   8.2kbits/s speed=  2x' >&2
+# Those that must run to their end show no clock: a clock read after their output was written could stop them early.
+case $name in big*|huge*|seq*|pass2fail*|retry*) ;; *) echo 'frame=   25 fps=0.0 q=28.0 size=       1kB time=00:00:01.00 bitrate=   8.2kbits/s speed=  2x' >&2 ;; esac
 small() { cp "$CLIPS/tiny.mp4" "$output"; }
 case $name in
   ok*) small ;;
@@ -264,8 +265,8 @@ private slots:
         QTest::addColumn<QString>("runs"); // the pass of each run: 0 a single run
         QTest::addColumn<QString>("reason"); // part of the description
         const int automatic = int(Passes::automatic), one = int(Passes::one), two = int(Passes::two);
-        QTest::newRow("over, then two passes fit") << "big-a" << automatic << "S" << "012" << "compressed in two passes";
-        QTest::newRow("never fits: the smallest is kept") << "huge-a" << automatic << "O" << "01222"
+        QTest::newRow("over, then a second pass fits") << "big-a" << automatic << "S" << "02" << "compressed in two passes";
+        QTest::newRow("never fits: the smallest is kept") << "huge-a" << automatic << "O" << "0222"
                                                           << "for a target of 50 KB: the smallest this encoder could make";
         QTest::newRow("heading over: stopped early") << "heading-a" << automatic << "S" << "012" << "compressed in two passes";
         QTest::newRow("one pass: over is a warning") << "big-a" << one << "S" << "0" << "compressed, over its target by";
@@ -284,8 +285,8 @@ private slots:
                                                            << "a further encode failed: the transcoder reported an error, and its file was removed";
         QTest::newRow("stalled") << "stall-a" << automatic << "T" << "0" << "the transcoder stopped making progress";
         // What is kept: the output that fits, whenever it came; with none, the smallest, whenever it came.
-        QTest::newRow("fits at last") << "seq-big-over1-tiny" << automatic << "S" << "0122" << "compressed in two passes";
-        QTest::newRow("none fits, the second is smallest") << "seq-over2-over1-big-over2" << automatic << "O" << "01222"
+        QTest::newRow("fits at last") << "seq-big-over1-tiny" << automatic << "S" << "022" << "compressed in two passes";
+        QTest::newRow("none fits, the second is smallest") << "seq-over2-over1-big-over2" << automatic << "O" << "0222"
                                                            << "the smallest this encoder could make";
         QTest::newRow("projected over: stopped early") << "projected-a" << automatic << "S" << "012" << "compressed in two passes";
     }
@@ -326,9 +327,9 @@ private slots:
             QCOMPARE(result.size, QFileInfo(m_clips.filePath(outcome == "S" ? "tiny.mp4" : "over1.mp4")).size());
         if (name.startsWith("projected"))
             QCOMPARE(retries.value(0).value(2).toString(), "heading over target by 9.1 %: two passes");
-        if (name == "huge-a") { // each correction asks less than the one before, in a second pass alone
+        if (name == "huge-a") { // each correction after a second pass asks less than the one before
             const auto rate = [&](int run) { return tools.runs().at(run).section(' ', 3).chopped(1).toDouble(); };
-            QVERIFY(rate(2) < 100 && rate(3) < rate(2) && rate(4) < rate(3));
+            QVERIFY(rate(2) < rate(1) && rate(3) < rate(2));
             QCOMPARE(result.size, QFileInfo(m_clips.filePath("big.mp4")).size());
         }
         QVERIFY(tools.allGone());

@@ -156,7 +156,8 @@ Result run(const QString &program, const QStringList &arguments, const QString &
     QElapsedTimer sinceTerminate;
     std::optional<End> stopReason;
     const auto stop = [&](End why) {
-        if (stopReason)
+        // A run that has ended was not stopped: what it made is whole.
+        if (stopReason || process.state() == QProcess::NotRunning)
             return;
         stopReason = why;
         Tools::signalGroup(pid, SIGTERM);

@@ -1,6 +1,8 @@
 #include "compress/PictureChoice.h"
 
+#include "compress/Batch.h"
 #include "compress/TranscoderRun.h"
+#include "util/Diagnostics.h"
 #include "util/TextFormat.h"
 
 #include <QFileInfo>
@@ -27,13 +29,13 @@ QString secondsText(double seconds) { return QString::number(seconds, 'f', 3); }
 
 QString samplePath(const QString &folder, qsizetype k) { return folder + QStringLiteral("/sample-%1.mp4").arg(k); }
 
-// The source's stretches as inputs, each from the key frame at or before its
-// start (nothing to decode before it), and the chain that joins them.
+// The source's stretches as inputs, each from its exact start: a seek to the
+// key frame before it leaves nothing to encode where key frames are far apart.
 QStringList stretchInputs(const RowPlan &plan, const QList<Stretch> &stretches)
 {
     QStringList inputs;
     for (const Stretch &stretch : stretches)
-        inputs << QStringLiteral("-noaccurate_seek") << QStringLiteral("-ss") << secondsText(stretch.start)
+        inputs << QStringLiteral("-ss") << secondsText(stretch.start)
                << QStringLiteral("-t") << secondsText(stretch.seconds) << QStringLiteral("-i") << plan.input;
     return inputs;
 }
@@ -163,8 +165,12 @@ Choice measure(const QString &creator, const RowPlan &plan, const QString &folde
     for (const Stretch &part : parts)
         sampled += part.seconds;
     const auto ran = [&](const QStringList &arguments, const QString &watched, TranscoderRun::Watch watch) {
+        Diagnostics::line(Batch::argumentListsText({ arguments }));
         const auto result = TranscoderRun::run(creator, arguments, watched, TranscoderRun::Output::discard, cancelled, processId, watch);
-        return result.end == TranscoderRun::End::exited && result.exitCode == 0;
+        const bool ok = result.end == TranscoderRun::End::exited && result.exitCode == 0;
+        if (!ok && !cancelled.load())
+            Diagnostics::line(QStringLiteral("The picture could not be measured: ") + result.messages);
+        return ok;
     };
     QList<Candidate> candidates;
     if (ran(sampleArguments(plan, parts, folder), samplePath(folder, 0), {})) {

@@ -13,7 +13,7 @@
 // The picture size that gives the best picture for a row's bitrate, chosen
 // from the content (--resolution auto): a bitrate table alone scales
 // textured video down when it should not, and keeps text at full size when
-// it cannot fit. Short stretches of the source, starting at key frames, are
+// it cannot fit. Short stretches of the source, from their exact starts, are
 // encoded at 100, 67 and 50 % of its size in one run (x264 veryfast, one
 // pass at the row's video rate) and scored in another (SSIM after scaling
 // back with bicubic); the best that keeps to its rate wins. The frame rate

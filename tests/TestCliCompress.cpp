@@ -173,7 +173,8 @@ private slots:
                 QCOMPARE(event["outcome"].toString(), "compressed");
         }
         events.removeDuplicates(); // the noise may need a corrected bitrate too
-        QCOMPARE(events, (QStringList { "rowStarted 0", "rowFinished 0", "rowStarted 1", "attemptStarted 1", "rowFinished 1", "finished -1" }));
+        QCOMPARE(events, (QStringList { "rowStarted 0", "rowPlanned 0", "rowFinished 0", "rowStarted 1", "rowPlanned 1", "attemptStarted 1",
+                                        "rowFinished 1", "finished -1" }));
         const QJsonArray files = QJsonDocument::fromJson(run.out.toUtf8())["files"].toArray();
         const QStringList expected { "320x180 1", "160x120 2" }; // and passes
         for (qsizetype i = 0; i < expected.size(); ++i) {
@@ -185,6 +186,47 @@ private slots:
             QCOMPARE(QString("%1x%2 %3").arg(probe["videoWidth"].toInt()).arg(probe["videoHeight"].toInt()).arg(files[i]["passes"].toInt()), expected[i]);
         }
         QCOMPARE(QDir("replaced").entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), (QStringList { "stereo.mp4", "surround.mp4" }));
+    }
+
+    // Each format end to end: planned, encoded by the real encoder, checked and fitted; the
+    // automatic picture measured from samples. An encoder this ffmpeg lacks is skipped, said so.
+    void formats_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QString>("encoder");
+        QTest::addColumn<QString>("codec"); // as the probe names the output's
+        QTest::newRow("H.264, automatic picture") << QStringList { "--resolution", "auto" } << "libx264" << "h264";
+        QTest::newRow("H.265") << QStringList { "--codec", "h265" } << "libx265" << "hevc";
+        QTest::newRow("AV1") << QStringList { "--codec", "av1" } << "libsvtav1" << "av1";
+    }
+    void formats()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(QString, encoder);
+        QFETCH(QString, codec);
+        QProcess encoders;
+        encoders.start("ffmpeg", { "-hide_banner", "-encoders" });
+        QVERIFY(encoders.waitForFinished(10000));
+        if (!encoders.readAllStandardOutput().contains(' ' + encoder.toLatin1() + ' '))
+            QSKIP(qPrintable("this ffmpeg has no " + encoder));
+        if (!QFileInfo::exists("textured.mkv"))
+            QVERIFY(makeClip("textured.mkv", { "-f", "lavfi", "-i", "testsrc2=s=480x270:r=30:d=3,noise=alls=8:allf=t", "-f", "lavfi", "-i",
+                                               "sine=d=3,aformat=channel_layouts=stereo", "-pix_fmt", "yuv420p", "-preset", "ultrafast" }));
+        const QString output = "formats-" + encoder;
+        const CliRun run = runCli(QStringList { "compress", "--json", "--size", "30", "--output", output } + options + QStringList { "textured.mkv" });
+        QVERIFY2(run.status == Cli::success, qPrintable(describe(run)));
+        QJsonObject planned;
+        for (const QString &line : run.err.split('\n', Qt::SkipEmptyParts))
+            if (const QJsonObject event = QJsonDocument::fromJson(line.toUtf8()).object(); event["event"] == "rowPlanned")
+                planned = event;
+        QCOMPARE(planned["codec"].toString(), options.contains("--codec") ? options.last() : "h264");
+        QVERIFY2(planned["bitsPerPixel"].toDouble() > 0 && !planned["summary"].toString().isEmpty(), qPrintable(describe(run)));
+        QCOMPARE(planned["automaticPicture"].toBool(), options.contains("auto"));
+        const QJsonValue file = QJsonDocument::fromJson(run.out.toUtf8())["files"][0];
+        QVERIFY2(file["ratio"].toDouble() <= 1 && file["ratio"].toDouble() > 0.8, qPrintable(describe(run)));
+        const QJsonValue probe = probeOf(file["output"].toString());
+        QCOMPARE(probe["tracksInfo"][0]["trackCodec"].toString(), codec);
+        QCOMPARE(probe["videoWidth"].toInt(), planned["width"].toInt());
     }
 
     // HLG (10-bit, BT.2020) as phones record it comes out as 8-bit BT.709 with a mid-grey that

@@ -1,4 +1,5 @@
 #include "compress/Batch.h"
+#include "compress/PictureChoice.h"
 #include "compress/Planning.h"
 #include "compress/TranscoderCommand.h"
 #include "filelist/RowRecord.h"
@@ -118,6 +119,102 @@ private slots:
                  head + QString("-b:v 600.0k -vf scale=960:540,setsar=1:1 -an -pass 1 -passlogfile /log -y /work/p1.mp4").split(' '));
         QCOMPARE(plan.arguments("/out/a.mp4", RunKind::secondPass, 312.5, "/log"),
                  head + QString("-ac 2 -b:v 312.5k -b:a 128.0k -vf scale=960:540,setsar=1:1 -pass 2 -passlogfile /log -y /out/a.mp4").split(' '));
+    }
+
+    // Each format's list for each kind of run: H.264's first run also writes its statistics; H.265
+    // keeps its own statistics and the tag Apple's players want; AV1 has one kind of run.
+    void codecs_data()
+    {
+        QTest::addColumn<int>("codec");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<qint64>("height");
+        QTest::addColumn<QString>("middle"); // between the fixed head and "-y" with the output
+        const int h264 = int(Codec::h264), h265 = int(Codec::h265), av1 = int(Codec::av1);
+        QTest::newRow("H.264, first of two") << h264 << int(RunKind::firstOfTwo) << qint64(720)
+                                             << "-b:v 500.0k -b:a 64.0k -pass 1 -fastfirstpass 0 -passlogfile /log";
+        QTest::newRow("H.265, single") << h265 << int(RunKind::single) << qint64(720)
+                                       << "-c:v libx265 -preset fast -b:v 500.0k -b:a 64.0k -tag:v hvc1 -x265-params log-level=error";
+        QTest::newRow("H.265, first of two") << h265 << int(RunKind::firstOfTwo) << qint64(720)
+            << "-c:v libx265 -preset fast -b:v 500.0k -b:a 64.0k -tag:v hvc1 -x265-params log-level=error:pass=1:stats=/log";
+        QTest::newRow("H.265, first pass") << h265 << int(RunKind::firstPass) << qint64(720)
+            << "-c:v libx265 -preset fast -b:v 500.0k -tag:v hvc1 -x265-params log-level=error:pass=1:stats=/log -an";
+        QTest::newRow("H.265, second pass") << h265 << int(RunKind::secondPass) << qint64(720)
+            << "-c:v libx265 -preset fast -b:v 400.0k -b:a 64.0k -tag:v hvc1 -x265-params log-level=error:pass=2:stats=/log";
+        QTest::newRow("AV1, any run is one") << av1 << int(RunKind::secondPass) << qint64(720) << "-c:v libsvtav1 -preset 10 -b:v 400.0k -b:a 64.0k";
+        QTest::newRow("AV1, 1080p") << av1 << int(RunKind::firstOfTwo) << qint64(1080) << "-c:v libsvtav1 -preset 9 -b:v 500.0k -b:a 64.0k";
+    }
+    void codecs()
+    {
+        QFETCH(int, codec);
+        QFETCH(int, kind);
+        QFETCH(qint64, height);
+        QFETCH(QString, middle);
+        const RowPlan plan { .input = "/in/a.mov", .output = "/out/a.mp4", .videoKbps = 500, .audioKbps = 64.0, .codec = Codec(codec),
+                             .height = height };
+        const std::optional<double> rate = RunKind(kind) == RunKind::secondPass ? std::optional(400.0) : std::nullopt;
+        QCOMPARE(plan.arguments("/out/a.mp4", RunKind(kind), rate, "/log"), (head + middle.split(' ') + QStringList { "-y", "/out/a.mp4" }));
+    }
+
+    // The audio follows the budget: 10 % of the total within 32 to 128 kb/s, a third at most, mono below 48.
+    void audioBudget_data()
+    {
+        QTest::addColumn<double>("duration"); // of a 1080p row with sound, at 55 % of 100 MB
+        QTest::addColumn<QString>("middle");
+        QTest::newRow("T=728: 72.8 stereo") << 600.0 << "-b:v 655.2k -b:a 72.8k";
+        QTest::newRow("T=368: mono") << 1187.6 << "-ac 1 -b:v 331.2k -b:a 36.800000000000004k";
+        QTest::newRow("T=7284: 128 at most") << 60.0 << "-b:v 7156.0k -b:a 128.0k";
+        QTest::newRow("T=73: a third at most") << 6000.0 << "-ac 1 -b:v 48.66666666666667k -b:a 24.333333333333332k";
+    }
+    void audioBudget()
+    {
+        QFETCH(double, duration);
+        QFETCH(QString, middle);
+        const RowPlan plan = TranscoderCommand::planRow("/in/a.mov", "/out/a.mp4", row(duration, true), Planning::Target::ofSmallest(55).bytes(100'000'000),
+                                                        { .automaticAudio = true });
+        QCOMPARE(plan.plannedArguments(), (head + middle.split(' ') + QStringList { "-y", "/out/a.mp4" }));
+    }
+
+    // What a row's plan says to people, and the picture a cap and a size give.
+    void pictures()
+    {
+        RowPlan plan { .videoKbps = 1400, .codec = Codec::h265, .frameRate = 60, .outputFrameRate = 60, .sourceWidth = 1920, .sourceHeight = 1080 };
+        const RowPlan capped = plan.withPicture(67, 30);
+        QCOMPARE(capped.videoFilters, "fps=30,scale=1286:724,setsar=1:1");
+        QCOMPARE(capped.summaryText(), "1920×1080 60 fps → 1286×724 30 fps · H.265 · 1.4 Mb/s");
+        QCOMPARE(plan.withPicture(100, 60).videoFilters, QString()); // no cap above the rate it has
+        plan.frameRate = plan.outputFrameRate = 29.97;
+        plan.codec = Codec::h264;
+        plan.videoKbps = 455;
+        QCOMPARE(plan.withPicture(100).summaryText(), "1920×1080 29.97 fps · H.264 · 455 kb/s");
+    }
+
+    // Where samples are taken, what a scoring line says, and the size chosen from the scores.
+    void pictureChoice()
+    {
+        using PictureChoice::Stretch;
+        const auto starts = [](double duration) {
+            QStringList text;
+            for (const Stretch &s : PictureChoice::stretches(duration))
+                text << QString("%1+%2").arg(s.start).arg(s.seconds);
+            return text.join(' ');
+        };
+        QCOMPARE(starts(3), "0+3");
+        QCOMPARE(starts(30), "6.5+2 21.5+2");
+        QCOMPARE(starts(600), "99+2 299+2 499+2");
+        QCOMPARE(PictureChoice::ssimLine("[Parsed_ssim_3 @ 0x55d0] SSIM Y:0.95 U:0.97 V:0.97 All:0.956 (13.565)"), std::optional(std::pair(3, 13.565)));
+        QCOMPARE(PictureChoice::ssimLine("frame= 25 fps=0.0 q=28.0 size= 1kB time=00:00:01.00"), std::nullopt);
+
+        const RowPlan plan { .videoKbps = 400, .frameRate = 60, .outputFrameRate = 60, .sourceWidth = 1280, .sourceHeight = 720 };
+        const qint64 atRate = 400 * 1000 / 8 * 4; // 4 s sampled at 400 kb/s
+        const auto chosen = [&](QList<PictureChoice::Candidate> candidates) {
+            const PictureChoice::Choice choice = PictureChoice::choose(plan, candidates, 4);
+            return QString("%1x%2@%3").arg(choice.plan.width).arg(choice.plan.height).arg(choice.plan.outputFrameRate);
+        };
+        QCOMPARE(chosen({ { 100, atRate, 13.9 }, { 67, atRate, 14.2 }, { 50, atRate, 13.1 } }), "858x482@60");
+        // Far over its rate at full size: the encoder is at its floor there, whatever its score.
+        QCOMPARE(chosen({ { 100, 2 * atRate, 15.0 }, { 67, atRate, 14.2 }, { 50, atRate, 13.1 } }), "858x482@60");
+        QCOMPARE(chosen({ { 100, 2 * atRate, 15.0 }, { 67, 2 * atRate, 14.2 }, { 50, 2 * atRate, 13.1 } }), "640x360@30");
+        QCOMPARE(chosen({}), "1280x720@60");
     }
 
     void outputNames_data()

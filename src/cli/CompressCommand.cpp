@@ -195,7 +195,7 @@ int compress(const QStringList &arguments, QTextStream &out, QTextStream &err, b
     const Batch &batch = std::get<Batch>(planned);
     Diagnostics::line(Batch::argumentListsText(batch.plannedArgumentLists()));
     if (options.dryRun) {
-        printArgumentLists(out, batch, options.passes);
+        printArgumentLists(out, batch, options.passes, options.json);
         return inputs.refused.isEmpty() ? success : failure;
     }
 

@@ -1,6 +1,7 @@
 #include "cli/ProgressView.h"
 
 #include "cli/Cli.h"
+#include "cli/Summary.h"
 #include "util/Paths.h"
 
 #include <QJsonArray>
@@ -31,6 +32,9 @@ ProgressView::ProgressView(QTextStream &err, const BatchJob &job, Mode mode)
     QObject::connect(&job, &BatchJob::progress, &job, [this](double percent, qsizetype row, int attempt, int pass) {
         progress(percent, row, attempt, pass);
     });
+    QObject::connect(&job, &BatchJob::rowPlanned, &job, [this](qsizetype row, const RowPlan &plan, const QString &why) {
+        rowPlanned(row, plan, why);
+    });
     QObject::connect(&job, &BatchJob::attemptStarted, &job, [this](qsizetype row, int attempt, const QString &why) {
         attemptStarted(row, attempt, why);
     });
@@ -58,6 +62,19 @@ void ProgressView::rowStarted(qsizetype row)
                                               { QStringLiteral("input"), m_batch.rows.value(row).input } });
     else if (m_mode == Mode::lines)
         write(QStringLiteral("Compressing %1/%2: %3\n").arg(row + 1).arg(m_batch.count()).arg(oneLine(m_batch.rows.at(row).input)));
+}
+
+void ProgressView::rowPlanned(qsizetype row, const RowPlan &plan, const QString &why)
+{
+    if (m_mode == Mode::json) {
+        QJsonObject fields = planObject(plan);
+        fields.insert(QStringLiteral("row"), row);
+        if (!why.isEmpty())
+            fields.insert(QStringLiteral("reason"), why);
+        event(QStringLiteral("rowPlanned"), fields);
+    } else if (m_mode == Mode::lines) {
+        write(QStringLiteral("  %1%2\n").arg(plan.summaryText(), why.isEmpty() ? QString() : QStringLiteral(" (") + why + QLatin1Char(')')));
+    }
 }
 
 void ProgressView::attemptStarted(qsizetype row, int attempt, const QString &why)
@@ -114,6 +131,11 @@ void ProgressView::rowFinished(qsizetype row, const RowResult &result)
                          { QStringLiteral("attempts"), result.attempts } };
     if (!result.notes.isEmpty())
         fields.insert(QStringLiteral("notes"), QJsonArray::fromStringList(result.notes));
+    if (result.size > 0) {
+        const qint64 target = m_batch.rows.at(row).targetBytes;
+        fields.insert(QStringLiteral("size"), result.size);
+        fields.insert(QStringLiteral("ratio"), target > 0 ? double(result.size) / double(target) : 0.0);
+    }
     event(QStringLiteral("rowFinished"), fields);
 }
 

@@ -23,6 +23,7 @@ private:
     void write(const QString &text);
     void event(const QString &name, QJsonObject fields);
     void rowStarted(qsizetype row);
+    void rowPlanned(qsizetype row, const RowPlan &plan, const QString &why);
     void attemptStarted(qsizetype row, int attempt, const QString &why);
     void progress(double percent, qsizetype row, int attempt, int pass);
     void rowFinished(qsizetype row, const RowResult &result);

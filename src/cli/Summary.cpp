@@ -70,13 +70,46 @@ void printSummary(QTextStream &out, const Batch &batch, const QList<RowResult> &
     }
 }
 
-void printArgumentLists(QTextStream &out, const Batch &batch, Passes passes)
+QJsonObject planObject(const RowPlan &plan)
 {
-    QJsonArray lists;
-    for (qsizetype row = 0; row < batch.count(); ++row)
-        for (const QStringList &list : RowEncoder::firstRuns(batch.rows.at(row), row, passes, batch.writingFolder() + QStringLiteral("/.veltrane-work")))
-            lists.append(QJsonArray::fromStringList(list));
-    out << QJsonDocument(lists).toJson(QJsonDocument::Indented);
+    QJsonObject object { { QStringLiteral("codec"), codecName(plan.codec) },
+                         { QStringLiteral("width"), plan.width },
+                         { QStringLiteral("height"), plan.height },
+                         { QStringLiteral("frameRate"), plan.outputFrameRate > 0 ? plan.outputFrameRate : plan.frameRate },
+                         { QStringLiteral("videoKbps"), plan.videoKbps },
+                         { QStringLiteral("bitsPerPixel"), plan.bitsPerPixel() },
+                         { QStringLiteral("summary"), plan.summaryText() } };
+    if (plan.audioKbps)
+        object.insert(QStringLiteral("audioKbps"), *plan.audioKbps);
+    // Chosen from samples as the row is encoded: the event says the size it got.
+    if (plan.automaticPicture)
+        object.insert(QStringLiteral("automaticPicture"), true);
+    return object;
+}
+
+void printArgumentLists(QTextStream &out, const Batch &batch, Passes passes, bool json)
+{
+    QJsonArray lists, files;
+    for (qsizetype row = 0; row < batch.count(); ++row) {
+        const RowPlan &plan = batch.rows.at(row);
+        QJsonArray runs;
+        for (const QStringList &list : RowEncoder::firstRuns(plan, row, passes, batch.writingFolder() + QStringLiteral("/.veltrane-work")))
+            runs.append(QJsonArray::fromStringList(list));
+        for (const QJsonValue &run : std::as_const(runs))
+            lists.append(run);
+        QJsonObject file = planObject(plan);
+        file.insert(QStringLiteral("input"), plan.input);
+        file.insert(QStringLiteral("output"), plan.output);
+        file.insert(QStringLiteral("targetSize"), plan.targetBytes);
+        file.insert(QStringLiteral("runs"), runs);
+        files.append(file);
+    }
+    if (json)
+        out << QJsonDocument(QJsonObject { { QStringLiteral("outputFolder"), batch.outputFolder },
+                                           { QStringLiteral("files"), files } })
+                   .toJson(QJsonDocument::Indented);
+    else
+        out << QJsonDocument(lists).toJson(QJsonDocument::Indented);
 }
 
 }

@@ -63,6 +63,7 @@ void BatchJob::deliverEvents()
     for (const Event &event : m_events.take()) {
         switch (event.kind) {
         case Event::rowStarted: emit rowStarted(event.row); break;
+        case Event::rowPlanned: emit rowPlanned(event.row, event.plan, event.why); break;
         case Event::progress: emit progress(event.percent, event.row, event.attempt, event.pass); break;
         case Event::attemptStarted: emit attemptStarted(event.row, event.attempt, event.why); break;
         case Event::rowFinished: emit rowFinished(event.row, event.result); break;
@@ -95,6 +96,9 @@ void BatchJob::work()
         listener.progress = [this, i, n](double fraction, int attempt, int pass) {
             // A clock past the input's end must not carry the bar into the next row's share.
             reportProgress((double(i) + std::clamp(fraction, 0.0, 1.0)) / double(n) * 100, i, attempt, pass);
+        };
+        listener.planned = [this, i](const RowPlan &plan, const QString &why) {
+            post({ .kind = Event::rowPlanned, .row = i, .why = why, .plan = plan });
         };
         listener.retrying = [this, i](int attempt, const QString &why) {
             post({ .kind = Event::attemptStarted, .row = i, .attempt = attempt, .why = why });

@@ -58,6 +58,8 @@ public:
 
 signals:
     void rowStarted(qsizetype row);
+    // The plan the row is encoded to, its picture chosen; why: how it was chosen, when it was.
+    void rowPlanned(qsizetype row, const RowPlan &plan, const QString &why);
     // Percent of the whole batch: it only grows, covers every encode of a row
     // within the row's share, and reaches 100 only when the batch is done.
     // attempt counts the row's encodes from 1; pass is 1 or 2 in a two-pass
@@ -72,12 +74,13 @@ private:
     // What the worker has to say.
     struct Event
     {
-        enum Kind { rowStarted, progress, attemptStarted, rowFinished, finished } kind;
+        enum Kind { rowStarted, rowPlanned, progress, attemptStarted, rowFinished, finished } kind;
         qsizetype row = -1;
         double percent = 0;
         int attempt = 0;
         int pass = 0;
         QString why = {};
+        RowPlan plan = {};
         RowResult result = {};
         QList<RowResult> results = {};
     };

@@ -74,6 +74,41 @@ RowPlan RowPlan::withPicture(double percent, double fpsCap) const
     return plan;
 }
 
+QString codecTitle(Codec codec)
+{
+    switch (codec) {
+    case Codec::h264: return QStringLiteral("H.264");
+    case Codec::h265: return QStringLiteral("H.265");
+    case Codec::av1: return QStringLiteral("AV1");
+    }
+    return {};
+}
+
+namespace {
+
+QString pictureText(qint64 width, qint64 height, double fps)
+{
+    QString text = QStringLiteral("%1×%2").arg(width).arg(height);
+    if (fps > 0)
+        text += QLatin1Char(' ') + QString::number(fps, 'f', std::abs(fps - std::round(fps)) < 0.01 ? 0 : 2) + QStringLiteral(" fps");
+    return text;
+}
+
+QString rateText(double kbps)
+{
+    return kbps >= 1000 ? QString::number(kbps / 1000, 'f', 1) + QStringLiteral(" Mb/s") : QString::number(qRound(kbps)) + QStringLiteral(" kb/s");
+}
+
+}
+
+QString RowPlan::summaryText() const
+{
+    const QString from = pictureText(sourceWidth, sourceHeight, frameRate);
+    const QString to = pictureText(width, height, outputFrameRate > 0 ? outputFrameRate : frameRate);
+    return (from == to ? to : from + QStringLiteral(" → ") + to) + QStringLiteral(" · ") + codecTitle(codec)
+        + QStringLiteral(" · ") + rateText(videoKbps);
+}
+
 double RowPlan::bitsPerPixel() const
 {
     const double pixels = double(width) * double(height) * (outputFrameRate > 0 ? outputFrameRate : frameRate);

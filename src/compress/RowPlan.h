@@ -70,7 +70,12 @@ struct RowPlan
     bool hasSecondPass() const { return codec != Codec::av1; }
     // Bits of video a pixel of a frame gets: how starved the picture is.
     double bitsPerPixel() const;
+    // What the row becomes, for people: "1920×1080 60 fps → 1280×720 30 fps · H.265 · 1.4 Mb/s".
+    QString summaryText() const;
 };
+
+// "H.264", "H.265", "AV1": the names people know the formats by.
+QString codecTitle(Codec codec);
 
 // "h264", "h265", "av1": the names the command line takes.
 QString codecName(Codec codec);

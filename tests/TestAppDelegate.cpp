@@ -146,10 +146,11 @@ private slots:
         QTest::newRow("Ctrl+Shift+Tab leaves it") << "fileListView" << QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab)
                                                   << "compressButton";
         QTest::newRow("the arrows move inside it") << "fileListView" << QKeySequence(Qt::Key_Down) << "fileListView";
-        QTest::newRow("Tab reaches Compress") << "outputResolutionSlider" << QKeySequence(Qt::Key_Tab) << "compressButton";
+        QTest::newRow("Tab reaches Compress") << "formatChoice" << QKeySequence(Qt::Key_Tab) << "compressButton";
         QTest::newRow("and goes round") << "compressButton" << QKeySequence(Qt::Key_Tab) << "fileListView";
         QTest::newRow("Alt+T: the target size") << "compressButton" << QKeySequence(Qt::ALT | Qt::Key_T) << "fileSizeSlider";
         QTest::newRow("Alt+R: the resolution") << "fileListView" << QKeySequence(Qt::ALT | Qt::Key_R) << "outputResolutionSlider";
+        QTest::newRow("Alt+M: the format") << "fileListView" << QKeySequence(Qt::ALT | Qt::Key_M) << "formatChoice";
     }
 
     // The list is one stop among the controls, each slider has its key, and Compress shows that it has the keyboard.
@@ -273,6 +274,55 @@ private slots:
         QCOMPARE(quits.last(), QVariantList { 143 });
         QTest::qWait(200); // no alert, and no batch going on to its next file
         QVERIFY(alerts(*d).isEmpty() && !d->progressWindow->isVisible() && !d->isBatchRunning() && tools->runs().size() == 3);
+    }
+
+    void pictureChoices_data()
+    {
+        QTest::addColumn<int>("format"); // its place in the Format choice
+        QTest::addColumn<bool>("automatic");
+        QTest::addColumn<QString>("codec"); // what the transcoder is run with; empty: none named
+        QTest::addColumn<bool>("scaled");   // by the slider, at 50 %
+        QTest::newRow("H.264, the slider's size") << 0 << false << QString() << true;
+        QTest::newRow("H.265, automatic") << 1 << true << "-c:v libx265" << false;
+        QTest::newRow("AV1") << 2 << false << "-c:v libsvtav1" << true;
+    }
+
+    // The Format choice and Automatic reach every run of the batch, and the next start finds them as they were left.
+    void pictureChoices()
+    {
+        QFETCH(int, format);
+        QFETCH(bool, automatic);
+        QFETCH(QString, codec);
+        QFETCH(bool, scaled);
+        const QTemporaryDir out;
+        const ScopedEnvironment arguments("ARGUMENTS", out.filePath("arguments"));
+        const FakeTools tools(pretend + "echo \"$*\" >> \"$ARGUMENTS\"\n" + compresses);
+        auto d = launch(urls({ "large.mkv" }));
+        const auto choice = [&] { return d->window->findChild<QComboBox *>("formatChoice"); };
+        const auto automaticBox = [&] { return d->window->findChild<QCheckBox *>("automaticResolution"); };
+        // For the tests after this one.
+        const auto leaveDefaults = qScopeGuard([&] { choice()->setCurrentIndex(0), automaticBox()->setChecked(false); });
+        choice()->setCurrentIndex(format);
+        automaticBox()->setChecked(automatic);
+        d->outputResolutionSlider->setValue(50);
+        QCOMPARE(d->outputResolutionSlider->isEnabled(), !automatic);
+        QSignalSpy finished(d.get(), &AppDelegate::batchFinished);
+        const qsizetype before = m_quiet.lines().size();
+        d->prepareOutputFolder(out.filePath("Compressed Files"));
+        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 30000);
+        const QString planned = m_quiet.lines().mid(before).filter("[[\"-i\"").value(0);
+        QCOMPARE(planned.contains("scale="), scaled);
+        QFile ran(out.filePath("arguments"));
+        QVERIFY(ran.open(QIODevice::ReadOnly));
+        const QStringList runs = QString::fromUtf8(ran.readAll()).split('\n', Qt::SkipEmptyParts).filter(QRegularExpression("^-i "));
+        QVERIFY(!runs.isEmpty());
+        for (const QString &run : runs)
+            QVERIFY2(codec.isEmpty() ? !run.contains("-c:v lib") || run.contains("-c:v libx264") : run.contains(codec), qPrintable(run));
+
+        d = launch();
+        QCOMPARE(choice()->currentIndex(), format);
+        QCOMPARE(automaticBox()->isChecked(), automatic);
+        QVERIFY(d->window->findChild<QLabel *>("formatNote")->text().startsWith(QStringList { "Plays everywhere", "A better", "Better still" }[format]));
     }
 
     void completionAlert_data()

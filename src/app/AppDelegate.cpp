@@ -309,8 +309,14 @@ void AppDelegate::prepareOutputFolder(const QString &path)
 
 void AppDelegate::planBatch(const QString &folder)
 {
+    // Automatic: the picture's size and the sound's bitrate both follow each file's budget.
+    const bool automatic = m_window->automaticResolution();
     const Batch batch = Batch::plan(fileListArrayController->rows(), folder, Planning::Target::ofSmallest(fileSizeSlider->value()),
-                                    { .resolutionPercent = double(outputResolutionSlider->value()) });
+                                    { .resolutionPercent = double(outputResolutionSlider->value()),
+                                      .automaticPicture = automatic,
+                                      .automaticAudio = automatic,
+                                      .codec = m_window->codec(),
+                                      .filters = {} });
     Diagnostics::line(Batch::argumentListsText(batch.plannedArgumentLists()));
     startBatch(batch);
 }

@@ -1,6 +1,7 @@
 #include "BuildConfig.h"
 #include "WindowTestSupport.h"
 
+#include "app/Completion.h"
 #include "app/DropTargets.h"
 #include "app/Thumbnail.h"
 #include "filelist/RowRecord.h"
@@ -67,19 +68,40 @@ private slots:
                 && makeTinyClip(m_tiny.filePath("tiny.mp4")));
         for (const char *name : { "notes.txt", "empty.mp4" })
             QVERIFY(QFile(media(name)).open(QIODevice::WriteOnly));
+        // The tiny clip and 64 bytes of an empty box: a target the tiny clip misses by a little.
+        QFile close(media("close.mp4"));
+        QVERIFY(QFile::copy(m_tiny.filePath("tiny.mp4"), close.fileName()) && close.open(QIODevice::Append));
+        close.write(QByteArray("\0\0\0\x40" "free", 8) + QByteArray(56, '\0'));
         QVERIFY(QDir(m_media.path()).mkdir("folder"));
         QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "file-manager");
         QVERIFY(bus.registerObject("/org/freedesktop/FileManager1", this, QDBusConnection::ExportAllSlots));
         QVERIFY2(bus.registerService("org.freedesktop.FileManager1"), "wants a session bus of its own: dbus-run-session");
     }
 
-    // Help; drops on both views; the pass's rows and alert; the labels as sliders move and rows go.
+    // Help; drops on both views; the pass's rows and alert; the labels as sliders move and rows go; Compress only
+    // with rows.
     void dropIntakeAndLabels()
     {
         const auto d = launch();
         d->window->findChild<QAction *>("actionHelp")->trigger();
         QCOMPARE(alerts(*d), "Comments/Questions? | " + address + " | OK");
-        visibleAlerts(*d).first()->close();
+        QTest::keyClick(visibleAlerts(*d).first(), Qt::Key_Escape);
+        QTRY_VERIFY(alerts(*d).isEmpty());
+
+        // An empty list would make an empty folder and call it a success.
+        const auto compressEnabled = [&] {
+            return QList<bool> { d->window->findChild<QPushButton *>("compressButton")->isEnabled(),
+                                 d->window->findChild<QAction *>("actionCompress")->isEnabled(),
+                                 d->window->findChild<QAction *>("actionSave")->isEnabled() };
+        };
+        const auto pressCtrlS = [&] {
+            d->window->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(d->window));
+            QTest::keyClick(d->window, Qt::Key_S, Qt::ControlModifier);
+        };
+        QCOMPARE(compressEnabled(), QList<bool>(3, false));
+        pressCtrlS();
+        QVERIFY(!visiblePanel(*d));
 
         // Folders and missing paths are left out, also when nothing is left; a drop without local files is declined.
         QWidget *list = d->fileListView->viewport(), *picture = d->window->findChild<DragAndDropFilesInNSImageView *>();
@@ -88,6 +110,11 @@ private slots:
         QVERIFY(dropOn(list, urls({ "small.mp4", "folder", "notes.txt", "large.mkv", "missing.mp4", "empty.mp4", "large.mkv" })));
         QTRY_COMPARE(rowNames(*d), (QStringList { "small.mp4", "large.mkv", "large.mkv" }));
         QCOMPARE(alerts(*d), "Veltrane not able to open these file(s): | notes.txt, empty.mp4\n\nQuestions? : " + address + " | OK");
+        QCOMPARE(compressEnabled(), QList<bool>(3, true));
+        visibleAlerts(*d).first()->close();
+        pressCtrlS();
+        QTRY_VERIFY(visiblePanel(*d));
+        visiblePanel(*d)->reject();
 
         // The smallest file is the reference; the labels follow the sliders, and go back to nothing with the rows.
         const auto labels = [&] {
@@ -105,6 +132,45 @@ private slots:
         d->fileListView->selectAll();
         d->window->findChild<QAction *>("actionRemove")->trigger();
         QCOMPARE(labels(), (QStringList { "0 MB", "0 MB", "0 MB", "0 MB", "100%" }));
+        QCOMPARE(compressEnabled(), QList<bool>(3, false));
+    }
+
+    void keyboard_data()
+    {
+        QTest::addColumn<QString>("from"); // the control with the keyboard
+        QTest::addColumn<QKeySequence>("keys");
+        QTest::addColumn<QString>("to");
+        QTest::newRow("Tab leaves the list") << "fileListView" << QKeySequence(Qt::Key_Tab) << "fileSizeSlider";
+        QTest::newRow("Shift+Tab leaves it backwards") << "fileListView" << QKeySequence(Qt::SHIFT | Qt::Key_Backtab) << "compressButton";
+        QTest::newRow("Ctrl+Tab leaves it") << "fileListView" << QKeySequence(Qt::CTRL | Qt::Key_Tab) << "fileSizeSlider";
+        QTest::newRow("Ctrl+Shift+Tab leaves it") << "fileListView" << QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab)
+                                                  << "compressButton";
+        QTest::newRow("the arrows move inside it") << "fileListView" << QKeySequence(Qt::Key_Down) << "fileListView";
+        QTest::newRow("Tab reaches Compress") << "formatChoice" << QKeySequence(Qt::Key_Tab) << "compressButton";
+        QTest::newRow("and goes round") << "compressButton" << QKeySequence(Qt::Key_Tab) << "fileListView";
+        QTest::newRow("Alt+T: the target size") << "compressButton" << QKeySequence(Qt::ALT | Qt::Key_T) << "fileSizeSlider";
+        QTest::newRow("Alt+R: the resolution") << "fileListView" << QKeySequence(Qt::ALT | Qt::Key_R) << "outputResolutionSlider";
+        QTest::newRow("Alt+M: the format") << "fileListView" << QKeySequence(Qt::ALT | Qt::Key_M) << "formatChoice";
+    }
+
+    // The list is one stop among the controls, each slider has its key, and Compress shows that it has the keyboard.
+    void keyboard()
+    {
+        QFETCH(QString, from);
+        QFETCH(QKeySequence, keys);
+        QFETCH(QString, to);
+        const auto d = launch(urls({ "small.mp4", "large.mkv" }));
+        // The sheet of the pass has given the keyboard back.
+        QTRY_COMPARE(QApplication::activeWindow(), d->window);
+        d->fileListView->setCurrentIndex(d->fileListArrayController->index(0, FileListModel::nameColumn));
+        d->window->findChild<QWidget *>(from)->setFocus();
+        QWidget *compress = d->window->findChild<QWidget *>("compressButton");
+        const QImage unfocused = compress->grab().toImage();
+        QCOMPARE(QApplication::focusWidget(), d->window->findChild<QWidget *>(from));
+        QTest::keySequence(QApplication::focusWidget(), keys);
+        QCOMPARE(QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : "none", to);
+        QCOMPARE(d->fileListView->currentIndex().row(), keys == QKeySequence(Qt::Key_Down) ? 1 : 0);
+        QVERIFY2(to != "compressButton" || compress->grab().toImage() != unfocused, "Compress looks the same with the keyboard");
     }
 
     // A thumbnail run that hangs is stopped within the bound, and the placeholder shows, not the last file's
@@ -134,8 +200,8 @@ private slots:
         QVERIFY(!visiblePanel(*d));
     }
 
-    // One window through a batch that compresses, one with a failing run, then a cancel, a close request,
-    // Ctrl+Q and a signal in the middle of a run.
+    // One window through a batch that compresses, then a cancel, a close request, Ctrl+Q and a signal in the middle
+    // of a run.
     void compressFlow()
     {
         QTemporaryDir out;
@@ -153,33 +219,24 @@ private slots:
 
         compress();
         QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 20000);
-        QCOMPARE(alerts(*d), "File(s) compressed sucessfully:\n" + folder + " | Questions?: " + address + " | OK, Show in Finder");
-        click(visibleAlerts(*d).first(), "Show in Finder");
+        QCOMPARE(alerts(*d), "File(s) compressed sucessfully:\n" + folder + " | Questions?: " + address + " | OK, Show in File Manager");
+        click(visibleAlerts(*d).first(), "Show in File Manager");
         const QString in = QUrl::fromLocalFile(folder).toString();
         QTRY_COMPARE(m_shownItems, (QList<QStringList> { { in + "/large.mp4", in + "/small.mp4" } }));
 
-        tools.emplace(pretend + "case \"$2\" in *large*) echo 'Error while opening encoder' >&2; exit 1;; esac\n" + compresses);
-        compress();
-        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 2, 20000);
-        QCOMPARE(alerts(*d), "Veltrane not able to compress these file(s): | large.mkv\n\nQuestions? : " + address
-                                 + " | OK, Show in Finder, Show Details...");
-        // The details give each failed file's reason and what the transcoder last said.
-        QCOMPARE(visibleAlerts(*d).first()->detailedText(), "large.mkv: the transcoder reported an error\n    Error while opening encoder");
-        QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList { "small.mp4" });
-
-        // Neither Escape nor a drop takes the sheet away; the drop waits for the batch. Cancel puts back the
-        // folder it replaced, as it was, with nothing left beside it.
+        // A drop waits for the batch; Escape is Cancel, which puts back the folder it replaced, as it was, with
+        // nothing left beside it.
         tools.emplace(pretend + "while :; do echo time=00:00:00.50 >&2; sleep 0.1; done");
         compress();
         QTRY_VERIFY(tools->runs().size() == 1 && d->progressWindow->isVisible());
-        QTest::keyClick(d->progressWindow, Qt::Key_Escape);
+        QVERIFY(!d->window->findChild<QAction *>("actionSave")->isEnabled());
         NotificationCenter::defaultCenter().post(FilesAddedByDragAndDrop, { { "key", QStringList { media("small.mp4") } } });
         QTest::qWait(200);
-        QVERIFY(d->progressCancel->isVisible() && d->progressTitle->text() == "Compressing Videos...");
-        QTest::mouseClick(d->progressCancel, Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 3, 5000);
+        QVERIFY(d->isBatchRunning() && d->progressCancel->isVisible() && d->progressTitle->text() == "Compressing Videos...");
+        QTest::keyClick(d->progressWindow, Qt::Key_Escape);
+        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 2, 5000);
         const auto untouched = [&] {
-            return QDir(folder).entryList(QDir::Files) == QStringList { "small.mp4" }
+            return QDir(folder).entryList(QDir::Files) == QStringList { "large.mp4", "small.mp4" }
                 && QDir(out.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot) == QStringList { "Compressed Files" };
         };
         QVERIFY(!processExists(tools->runs()[0].toLongLong()) && untouched() && alerts(*d).isEmpty());
@@ -217,6 +274,165 @@ private slots:
         QCOMPARE(quits.last(), QVariantList { 143 });
         QTest::qWait(200); // no alert, and no batch going on to its next file
         QVERIFY(alerts(*d).isEmpty() && !d->progressWindow->isVisible() && !d->isBatchRunning() && tools->runs().size() == 3);
+    }
+
+    void pictureChoices_data()
+    {
+        QTest::addColumn<int>("format"); // its place in the Format choice
+        QTest::addColumn<bool>("automatic");
+        QTest::addColumn<QString>("codec"); // what the transcoder is run with; empty: none named
+        QTest::addColumn<bool>("scaled");   // by the slider, at 50 %
+        QTest::newRow("H.264, the slider's size") << 0 << false << QString() << true;
+        QTest::newRow("H.265, automatic") << 1 << true << "-c:v libx265" << false;
+        QTest::newRow("AV1") << 2 << false << "-c:v libsvtav1" << true;
+    }
+
+    // The Format choice and Automatic reach every run of the batch, and the next start finds them as they were left.
+    void pictureChoices()
+    {
+        QFETCH(int, format);
+        QFETCH(bool, automatic);
+        QFETCH(QString, codec);
+        QFETCH(bool, scaled);
+        const QTemporaryDir out;
+        const ScopedEnvironment arguments("ARGUMENTS", out.filePath("arguments"));
+        const FakeTools tools(pretend + "echo \"$*\" >> \"$ARGUMENTS\"\n" + compresses);
+        auto d = launch(urls({ "large.mkv" }));
+        const auto choice = [&] { return d->window->findChild<QComboBox *>("formatChoice"); };
+        const auto automaticBox = [&] { return d->window->findChild<QCheckBox *>("automaticResolution"); };
+        // For the tests after this one.
+        const auto leaveDefaults = qScopeGuard([&] { choice()->setCurrentIndex(0), automaticBox()->setChecked(false); });
+        choice()->setCurrentIndex(format);
+        automaticBox()->setChecked(automatic);
+        d->outputResolutionSlider->setValue(50);
+        QCOMPARE(d->outputResolutionSlider->isEnabled(), !automatic);
+        QSignalSpy finished(d.get(), &AppDelegate::batchFinished);
+        const qsizetype before = m_quiet.lines().size();
+        d->prepareOutputFolder(out.filePath("Compressed Files"));
+        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 30000);
+        const QString planned = m_quiet.lines().mid(before).filter("[[\"-i\"").value(0);
+        QCOMPARE(planned.contains("scale="), scaled);
+        QFile ran(out.filePath("arguments"));
+        QVERIFY(ran.open(QIODevice::ReadOnly));
+        const QStringList runs = QString::fromUtf8(ran.readAll()).split('\n', Qt::SkipEmptyParts).filter(QRegularExpression("^-i "));
+        QVERIFY(!runs.isEmpty());
+        for (const QString &run : runs)
+            QVERIFY2(codec.isEmpty() ? !run.contains("-c:v lib") || run.contains("-c:v libx264") : run.contains(codec), qPrintable(run));
+
+        d = launch();
+        QCOMPARE(choice()->currentIndex(), format);
+        QCOMPARE(automaticBox()->isChecked(), automatic);
+        QVERIFY(d->window->findChild<QLabel *>("formatNote")->text().startsWith(QStringList { "Plays everywhere", "A better", "Better still" }[format]));
+    }
+
+    void completionAlert_data()
+    {
+        QTest::addColumn<QStringList>("inputs"); // listed; gone.mp4 is deleted once listed
+        QTest::addColumn<QString>("creator");    // after pretend
+        QTest::addColumn<QString>("alert");      // with {folder} and {address}
+        QTest::addColumn<QStringList>("details"); // a pattern for each line; "(size) … (target) … (percent)" for a close call
+        // 256 bytes over the tiny clip: 192 over its target.
+        const QString over = "cp \"$TINY\" \"$out\"; printf '\\000\\000\\001\\000free' >> \"$out\"; head -c 248 /dev/zero >> \"$out\"";
+        const QString kept = "close\\.mp4: ([0-9.]+ KB) for a target of ([0-9.]+ KB): the smallest this encoder could make "
+                             "\\(([0-9.]+) % over\\); kept as close\\.mp4";
+        const QString failed = "Veltrane not able to compress these file(s): | small.mp4\n\nQuestions? : {address} | OK, Show in File Manager, Show Details...";
+        QTest::newRow("kept over its target by a little: a warning")
+            << QStringList { "close.mp4" } << over
+            << "File(s) compressed sucessfully:\n{folder} | Compressed, but over the target size: close.mp4\n\nQuestions?: {address} | OK, Show in File Manager, Show Details..."
+            << QStringList { kept };
+        QTest::newRow("a file gone, apart from one over its target")
+            << QStringList { "close.mp4", "gone.mp4" } << over
+            << "Veltrane not able to compress these file(s): | gone.mp4\n\nCompressed, but over the target size: close.mp4\n\nQuestions? : {address} | OK, Show in File Manager, Show Details..."
+            << QStringList { "gone\\.mp4: the file is no longer there", "    /.*/gone\\.mp4: No such file or directory", kept };
+        QTest::newRow("a full disk") << QStringList { "small.mp4" }
+                                     << "echo \"Error writing trailer of $out: No space left on device\" >&2; exit 1" << failed
+                                     << QStringList { "small\\.mp4: the disk is full", "    Error writing trailer of /.*: No space left on device" };
+        QTest::newRow("settings the encoder refuses")
+            << QStringList { "small.mp4" }
+            << "echo 'Error initializing output stream 0:0 -- Error while opening encoder for output stream #0:0 - maybe incorrect parameters' >&2\n"
+               "echo 'Conversion failed!' >&2; exit 1"
+            << failed << QStringList { "small\\.mp4: the encoder refused the settings", "    Error initializing output stream 0:0 -- .*", "    Conversion failed!" };
+    }
+
+    // What a batch's alert says: each failure's reason first, in plain words, then what the transcoder said; an output
+    // kept over its target is a warning, with the digits that tell its size from the target. Escape answers it.
+    void completionAlert()
+    {
+        QFETCH(QStringList, inputs);
+        QFETCH(QString, creator);
+        QFETCH(QString, alert);
+        QFETCH(QStringList, details);
+        const QTemporaryDir out;
+        const QString folder = out.filePath("Compressed Files");
+        QVERIFY(!inputs.contains("gone.mp4") || QFile::copy(media("small.mp4"), media("gone.mp4")));
+        const auto d = launch(urls(inputs));
+        QCOMPARE(rowNames(*d), inputs);
+        QFile::remove(media("gone.mp4"));
+        const FakeTools tools(pretend + creator);
+        QSignalSpy finished(d.get(), &AppDelegate::batchFinished);
+        d->fileSizeSlider->setValue(100);
+        d->prepareOutputFolder(folder);
+        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 20000);
+        QCOMPARE(alerts(*d), QString(alert).replace("{folder}", folder).replace("{address}", address));
+        QMessageBox *box = visibleAlerts(*d).first();
+        QCOMPARE(box->icon(), QMessageBox::Warning);
+        const QStringList lines = box->detailedText().split('\n');
+        QCOMPARE(lines.size(), details.size());
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            const auto match = QRegularExpression(QRegularExpression::anchoredPattern(details[i])).match(lines[i]);
+            QVERIFY2(match.hasMatch(), qPrintable(lines[i]));
+            QVERIFY2(match.lastCapturedIndex() < 3 || (match.captured(1) != match.captured(2) && match.captured(3).contains(QRegularExpression("[1-9]"))),
+                     qPrintable(lines[i]));
+        }
+        QTest::keyClick(box, Qt::Key_Escape);
+        QTRY_VERIFY(alerts(*d).isEmpty());
+    }
+
+    void showInFolder_data()
+    {
+        QTest::addColumn<bool>("fileManager"); // answers on the bus
+        QTest::addColumn<QString>("opener");   // what xdg-open does; empty: there is none
+        QTest::addColumn<bool>("told");        // that nothing could show the files
+        QTest::newRow("the file manager shows them") << true << "exit 0" << false;
+        QTest::newRow("no file manager: the folder is opened") << false << "exit 0" << false;
+        QTest::newRow("nothing to open the folder with") << false << "exit 3" << true;
+        QTest::newRow("no xdg-open") << false << QString() << true;
+    }
+
+    // "Show in File Manager" selects the files in the file manager, opens the folder where none answers, and says so when
+    // nothing could be opened.
+    void showInFolder()
+    {
+        QFETCH(bool, fileManager);
+        QFETCH(QString, opener);
+        QFETCH(bool, told);
+        const QTemporaryDir folder, bin;
+        QVERIFY(QFile(folder.filePath("a.mp4")).open(QIODevice::WriteOnly));
+        QFile script(bin.filePath("xdg-open"));
+        QVERIFY(opener.isEmpty()
+                || (script.open(QIODevice::WriteOnly) && script.write(("#!/bin/sh\necho \"$1\" > \"$0.opened\"\n" + opener).toUtf8()) > 0
+                    && script.setPermissions(QFile::ReadOwner | QFile::ExeOwner)));
+        script.close();
+        const ScopedEnvironment path("PATH", bin.path());
+        QDBusConnection bus("file-manager");
+        QVERIFY(fileManager || bus.unregisterService("org.freedesktop.FileManager1"));
+        const auto registerAgain = qScopeGuard([&] { bus.registerService("org.freedesktop.FileManager1"); });
+        m_shownItems.clear();
+
+        const auto d = launch();
+        Completion::showAlert(d->window, Batch { folder.path(), {}, {} }, {});
+        click(visibleAlerts(*d).first(), "Show in File Manager");
+        const QString url = QUrl::fromLocalFile(folder.path()).toString();
+        if (told)
+            QTRY_COMPARE(alerts(*d), "No file manager could be opened. The compressed files are in: | " + folder.path() + " | OK");
+        else if (fileManager)
+            QTRY_COMPARE(m_shownItems, QList<QStringList> { { url + "/a.mp4" } });
+        else
+            QTRY_VERIFY(QFile::exists(script.fileName() + ".opened"));
+        QTest::qWait(100);
+        QCOMPARE(alerts(*d).isEmpty(), !told);
+        QFile opened(script.fileName() + ".opened");
+        QCOMPARE(opened.open(QIODevice::ReadOnly) ? opened.readAll().trimmed() : QByteArray(), fileManager || opener.isEmpty() ? "" : url.toUtf8());
     }
 };
 

@@ -179,6 +179,9 @@ private slots:
         const QString failsB = "case \"$2\" in */b.mp4) exit 1;; esac\n" + compresses;
         QTest::newRow("unwatched") << "markup" << false << compresses << "2 files compressed";
         QTest::newRow("unwatched, one fails, no markup") << "plain" << false << failsB << "1 file compressed, 1 failed";
+        // Its input as it is: larger than the target every time, and kept.
+        QTest::newRow("unwatched, one over its target") << "markup" << false << "case \"$2\" in */b.mp4) cp \"$2\" \"$out\"; exit;; esac\n" + compresses
+                                                        << "1 file compressed, 1 over its target";
         QTest::newRow("watched") << "markup" << true << compresses << QString();
         QTest::newRow("cancelled") << "markup" << false << "cancel" << QString();
         QTest::newRow("the server never answers") << "silent" << false << compresses << QString();

@@ -68,6 +68,15 @@ private slots:
             { byteCountText(1234567890), "1.23 GB" },
             { byteCountText(1005000000), "1.01 GB" }, // half up, exactly
             { byteCountText(INT64_MAX), "9223372.04 TB" }, // no overflow
+            // A close call shows the digits that tell the two apart, and no more.
+            { byteCountTextApart(42'310, 42'140), "42.3 KB" },
+            { byteCountTextApart(42'140, 42'310), "42.1 KB" },
+            { byteCountTextApart(1'000'001, 1'000'000), "1.000001 MB" },
+            { byteCountTextApart(43'000, 42'140), "43 KB" }, // apart as they are
+            { byteCountTextApart(999'999, 1'000'000), "0.999999 MB" }, // both "1 MB": the larger's unit
+            { percentOverText(42'310, 42'140), "0.4 %" },
+            { percentOverText(100'004, 100'000), "0.004 %" },
+            { percentOverText(99, 100), "0 %" },
         };
         for (const auto &[text, expected] : cases)
             QCOMPARE(text, expected);

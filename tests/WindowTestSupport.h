@@ -82,9 +82,10 @@ inline QString alerts(const AppDelegate &d)
 }
 
 // A transcoder that only pretends: thumbnail runs write nothing; a compression run (arguments starting with "-i") logs
-// its process id to $RUNS and goes on as the rest of the script says, its output in $out. compresses copies $TINY,
-// a clip of 1 s smaller than any target here (makeTinyClip).
-inline const QString pretend = "[ \"$1\" = \"-i\" ] || exit 0\nfor out; do :; done\necho $$ >> \"$RUNS\"\n";
+// its process id to $RUNS, fails as ffmpeg does when its input is gone, and goes on as the rest of the script says, its
+// output in $out. compresses copies $TINY, a clip of 1 s smaller than any target here (makeTinyClip).
+inline const QString pretend = "[ \"$1\" = \"-i\" ] || exit 0\nfor out; do :; done\necho $$ >> \"$RUNS\"\n"
+                               "[ -e \"$2\" ] || { echo \"$2: No such file or directory\" >&2; exit 1; }\n";
 inline const QString compresses = "for t in 25 50 75; do echo time=00:00:00.$t >&2; sleep 0.2; done; cp \"$TINY\" \"$out\"";
 
 inline bool makeTinyClip(const QString &path)

@@ -13,8 +13,12 @@ QMessageBox *show(QWidget *window, const QString &message, const QString &inform
     alert->setIcon(QMessageBox::Information);
     alert->setText(message);
     alert->setInformativeText(informative);
-    for (const QString &title : buttons)
-        alert->addButton(title, buttons.indexOf(title) == 0 ? QMessageBox::AcceptRole : QMessageBox::ActionRole);
+    for (const QString &title : buttons) {
+        QPushButton *button = alert->addButton(title, buttons.indexOf(title) == 0 ? QMessageBox::AcceptRole : QMessageBox::ActionRole);
+        // Escape answers as the first button does; beside an action, Qt would give it no key.
+        if (buttons.indexOf(title) == 0)
+            alert->setEscapeButton(button);
+    }
     if (sheet)
         alert->open();
     else

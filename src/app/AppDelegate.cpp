@@ -73,6 +73,7 @@ void AppDelegate::applicationDidFinishLaunching()
     connect(&NotificationCenter::defaultCenter(), &NotificationCenter::posted, this,
             &AppDelegate::filesAddedByDragAndDropWithNotification);
     resetControls();
+    setBatchControlsEnabled(true);
     // What a killed run left behind is dealt with, and told, before anything else.
     if (const QStringList recovered = OutputFolder::recoverLeftovers(); !recovered.isEmpty())
         showAlert(QStringLiteral("Veltrane cleaned up after a batch that was stopped:"), recovered.join(QLatin1Char('\n')),
@@ -261,6 +262,7 @@ void AppDelegate::refreshSizeControls()
         updateFileSizeLabels();
     else
         resetControls();
+    setBatchControlsEnabled(!isBatchRunning());
 }
 
 void AppDelegate::removeItemsACTION()
@@ -280,7 +282,7 @@ void AppDelegate::saveMenuBTNClicked() { askForOutputFolder(); }
 
 void AppDelegate::askForOutputFolder()
 {
-    if (isBatchRunning())
+    if (isBatchRunning() || fileListArrayController->rowCount() == 0)
         return;
     auto *panel = new SavePanel(window);
     panel->setAttribute(Qt::WA_DeleteOnClose);
@@ -307,8 +309,14 @@ void AppDelegate::prepareOutputFolder(const QString &path)
 
 void AppDelegate::planBatch(const QString &folder)
 {
+    // Automatic: the picture's size and the sound's bitrate both follow each file's budget.
+    const bool automatic = m_window->automaticResolution();
     const Batch batch = Batch::plan(fileListArrayController->rows(), folder, Planning::Target::ofSmallest(fileSizeSlider->value()),
-                                    { .resolutionPercent = double(outputResolutionSlider->value()) });
+                                    { .resolutionPercent = double(outputResolutionSlider->value()),
+                                      .automaticPicture = automatic,
+                                      .automaticAudio = automatic,
+                                      .codec = m_window->codec(),
+                                      .filters = {} });
     Diagnostics::line(Batch::argumentListsText(batch.plannedArgumentLists()));
     startBatch(batch);
 }
@@ -373,10 +381,13 @@ void AppDelegate::finishBatch(const Batch &batch, const QList<RowResult> &result
 
 void AppDelegate::setBatchControlsEnabled(bool enabled)
 {
-    for (QAction *action : { m_ui->actionOpen, m_ui->actionOpenToolBar, m_ui->actionSave, m_ui->actionCompress,
-                             m_ui->actionRemove })
+    for (QAction *action : { m_ui->actionOpen, m_ui->actionOpenToolBar, m_ui->actionRemove })
         action->setEnabled(enabled);
-    m_ui->compressButton->setEnabled(enabled);
+    // An empty list would make an empty folder and call that a success.
+    const bool compressible = enabled && fileListArrayController->rowCount() > 0;
+    for (QAction *action : { m_ui->actionSave, m_ui->actionCompress })
+        action->setEnabled(compressible);
+    m_ui->compressButton->setEnabled(compressible);
 }
 
 // ---- sheets and alerts ---------------------------------------------------------

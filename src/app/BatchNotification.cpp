@@ -1,6 +1,7 @@
 #include "app/BatchNotification.h"
 
 #include "BuildConfig.h"
+#include "app/Completion.h"
 #include "app/SingleInstance.h"
 #include "util/Diagnostics.h"
 
@@ -24,15 +25,17 @@ QString applicationId() { return QString::fromLatin1(BuildConfig::applicationId)
 
 QString files(qsizetype count) { return count == 1 ? QStringLiteral("1 file") : QStringLiteral("%1 files").arg(count); }
 
-// "2 files compressed", "1 file compressed, 1 failed".
+// "2 files compressed", "1 file compressed, 1 failed", "1 file compressed, 1 over its target".
 QString summaryText(const QList<RowResult> &results)
 {
-    const auto compressed = std::count_if(results.cbegin(), results.cend(),
-                                          [](const RowResult &r) { return r.outcome == RowOutcome::succeeded; });
-    const auto failed = std::count_if(results.cbegin(), results.cend(), [](const RowResult &r) { return r.failed(); });
-    QString text = files(compressed) + QStringLiteral(" compressed");
+    const auto count = [&](auto is) { return std::count_if(results.cbegin(), results.cend(), is); };
+    const auto over = count(&Completion::keptOverTarget);
+    const auto failed = count([](const RowResult &r) { return r.failed() && !Completion::keptOverTarget(r); });
+    QString text = files(count([](const RowResult &r) { return r.outcome == RowOutcome::succeeded; })) + QStringLiteral(" compressed");
     if (failed > 0)
         text += QStringLiteral(", %1 failed").arg(failed);
+    if (over > 0)
+        text += over == 1 ? QStringLiteral(", 1 over its target") : QStringLiteral(", %1 over their targets").arg(over);
     return text;
 }
 

@@ -3,44 +3,78 @@
 #include "app/Alerts.h"
 
 #include "BuildConfig.h"
+#include "compress/FailureReason.h"
 #include "util/Paths.h"
 #include "util/TextFormat.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
-#include <QDesktopServices>
 #include <QDir>
 #include <QMessageBox>
+#include <QPointer>
+#include <QProcess>
 #include <QPushButton>
 
 namespace Completion {
 
+namespace {
+
+// A kept output over its target is a close call, most often: its sizes with
+// the digits that tell them apart, and by how much.
+QString overTargetText(const RowResult &result, qint64 target)
+{
+    // What the encoder added to its reason, after the sizes it gives too roughly.
+    const QString smallest = QStringLiteral("the smallest this encoder could make");
+    const QString more = result.reason.contains(smallest) ? result.reason.section(smallest, 1) : QString();
+    return QStringLiteral("%1 for a target of %2: %3 (%4 over)%5")
+        .arg(TextFormat::byteCountTextApart(result.size, target), TextFormat::byteCountTextApart(target, result.size), smallest,
+             TextFormat::percentOverText(result.size, target), more);
+}
+
+}
+
+bool keptOverTarget(const RowResult &result) { return result.outcome == RowOutcome::overTarget && result.size > 0; }
+
 Alert completionAlert(const Batch &batch, const QList<RowResult> &results)
 {
-    QStringList names;
-    QStringList details;
-    QStringList notes; // what compressed files left out
+    QStringList failedNames, overNames;
+    QStringList failures, warnings, notes; // the details, in this order
     for (qsizetype i = 0; i < results.size() && i < batch.count(); ++i) {
         const RowResult &result = results.at(i);
-        const QString name = Paths::lastComponent(batch.rows.at(i).input);
+        const RowPlan &row = batch.rows.at(i);
+        const QString name = Paths::lastComponent(row.input);
+        const QString kept = QStringLiteral("kept as ") + Paths::lastComponent(row.output);
         if (!result.notes.isEmpty())
             notes.append(name + QStringLiteral(": ") + result.notes.join(QStringLiteral("; ")));
+        if (keptOverTarget(result)) {
+            overNames.append(name);
+            warnings.append(name + QStringLiteral(": ") + overTargetText(result, row.targetBytes) + QStringLiteral("; ") + kept);
+            continue;
+        }
         if (!result.failed())
             continue;
-        names.append(name);
-        QString detail = name + QStringLiteral(": ") + result.description();
+        failedNames.append(name);
+        // The reason in plain words first: the transcoder's own line may be the last of many.
+        QString detail = name + QStringLiteral(": ") + FailureReason::plain(result, row.input);
         if (result.size > 0)
-            detail += QStringLiteral(" (kept as %1)").arg(Paths::lastComponent(batch.rows.at(i).output));
+            detail += QStringLiteral(" (%1)").arg(kept);
         for (const QString &line : result.messages.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
             detail += QStringLiteral("\n    ") + line;
-        details.append(detail);
+        failures.append(detail);
     }
-    if (names.isEmpty())
+    const QString details = (failures + warnings + notes).join(QLatin1Char('\n'));
+    const QString warning = overNames.isEmpty()
+        ? QString()
+        : QStringLiteral("Compressed, but over the target size: ") + overNames.join(QStringLiteral(", ")) + QStringLiteral("\n\n");
+    if (failedNames.isEmpty())
         return { QStringLiteral("File(s) compressed sucessfully:\n") + batch.outputFolder,
-                 QStringLiteral("Questions?: ") + QString::fromUtf8(BuildConfig::supportEmail), notes.join(QLatin1Char('\n')), false };
-    return { QStringLiteral("Veltrane not able to compress these file(s):"), TextFormat::namedFilesAlertText(names),
-             (details + notes).join(QLatin1Char('\n')), true };
+                 warning + QStringLiteral("Questions?: ") + QString::fromUtf8(BuildConfig::supportEmail), details,
+                 overNames.isEmpty() ? Alert::Kind::success : Alert::Kind::warning };
+    QString informative = TextFormat::namedFilesAlertText(failedNames);
+    if (!warning.isEmpty()) // between the names and the address
+        informative.insert(informative.indexOf(QStringLiteral("\n\n")) + 2, warning);
+    return { QStringLiteral("Veltrane not able to compress these file(s):"), informative, details, Alert::Kind::failure };
 }
 
 QMessageBox *showAlert(QWidget *window, const Batch &batch, const QList<RowResult> &results)
@@ -49,13 +83,13 @@ QMessageBox *showAlert(QWidget *window, const Batch &batch, const QList<RowResul
     const QString folder = batch.outputFolder;
     const QList<QUrl> entries = outputEntries(folder);
     QMessageBox *alert = Alerts::show(window, text.message, text.informative, { okButton, showButton }, false);
-    if (text.failed)
+    if (text.kind != Alert::Kind::success)
         alert->setIcon(QMessageBox::Warning);
     if (!text.details.isEmpty())
         alert->setDetailedText(text.details);
-    QObject::connect(alert, &QMessageBox::buttonClicked, alert, [folder, entries](QAbstractButton *button) {
+    QObject::connect(alert, &QMessageBox::buttonClicked, alert, [window, folder, entries](QAbstractButton *button) {
         if (button->text() == showButton)
-            revealInFileManager(folder, entries);
+            revealInFileManager(window, folder, entries);
     });
     return alert;
 }
@@ -85,12 +119,37 @@ QList<QUrl> outputEntries(const QString &folder)
     return urls;
 }
 
-void revealInFileManager(const QString &folder, const QList<QUrl> &entries)
+void revealInFileManager(QWidget *window, const QString &folder, const QList<QUrl> &entries)
 {
     const QUrl folderUrl = QUrl::fromLocalFile(folder);
+    const QPointer<QWidget> shownOn(window);
+    // Where no file manager answers, the desktop's opener shows the folder;
+    // where that fails too, the user is told where the files are.
+    const auto openFolder = [folderUrl, folder, shownOn] {
+        auto *opener = new QProcess;
+        const auto nothingOpened = [opener, folder, shownOn] {
+            opener->deleteLater();
+            if (shownOn)
+                Alerts::show(shownOn, QStringLiteral("No file manager could be opened. The compressed files are in:"), folder,
+                             { okButton }, false);
+        };
+        QObject::connect(opener, &QProcess::finished, [opener, nothingOpened](int code, QProcess::ExitStatus status) {
+            if (code != 0 || status != QProcess::NormalExit)
+                nothingOpened();
+            else
+                opener->deleteLater();
+        });
+        QObject::connect(opener, &QProcess::errorOccurred, [nothingOpened](QProcess::ProcessError error) {
+            if (error == QProcess::FailedToStart)
+                nothingOpened();
+        });
+        opener->setStandardOutputFile(QProcess::nullDevice());
+        opener->setStandardErrorFile(QProcess::nullDevice());
+        opener->start(QStringLiteral("xdg-open"), { folderUrl.toString() });
+    };
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
-        QDesktopServices::openUrl(folderUrl);
+        openFolder();
         return;
     }
     // With nothing to select, showing the folder itself is what helps.
@@ -103,9 +162,9 @@ void revealInFileManager(const QString &folder, const QList<QUrl> &entries)
         QStringLiteral("org.freedesktop.FileManager1"), selectItems ? QStringLiteral("ShowItems") : QStringLiteral("ShowFolders"));
     call << uris << QString();
     auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, 5000));
-    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, [watcher, folderUrl] {
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, [watcher, openFolder] {
         if (watcher->isError())
-            QDesktopServices::openUrl(folderUrl);
+            openFolder();
         watcher->deleteLater();
     });
 }

@@ -17,13 +17,20 @@ namespace Completion {
 
 struct Alert
 {
+    // warning: every file is there, but some over their targets.
+    enum class Kind { success, warning, failure };
     QString message;
     QString informative;
-    // A line per failed file with its reason and what the transcoder last said,
-    // then one per file that left tracks out.
+    // A line per failed file with its reason in plain words, then what the
+    // transcoder last said; one per file kept over its target; one per file
+    // that left tracks out.
     QString details;
-    bool failed = false;
+    Kind kind = Kind::success;
 };
+
+// An output larger than its target, kept as the best the encoder could do:
+// a warning, not a failure.
+bool keptOverTarget(const RowResult &result);
 
 // Success names the folder; any failed row turns it into a failure alert
 // that names the files instead.
@@ -37,13 +44,15 @@ QMessageBox *showAlert(QWidget *window, const Batch &batch, const QList<RowResul
 void showRefusal(QWidget *window, const CompressionRun::Refusal &refusal, const QString &path);
 
 inline const QString okButton = QStringLiteral("OK");
-inline const QString showButton = QStringLiteral("Show in Finder");
+// Named for the desktop's file manager: there is no Finder here.
+inline const QString showButton = QStringLiteral("Show in File Manager");
 
 // File URLs of what the folder holds, in name order.
 QList<QUrl> outputEntries(const QString &folder);
 
 // Shows the entries selected in the desktop's file manager (over D-Bus);
-// when none answers, opens the folder instead. Returns at once.
-void revealInFileManager(const QString &folder, const QList<QUrl> &entries);
+// when none answers, opens the folder instead; when nothing could, says so
+// on window. Returns at once.
+void revealInFileManager(QWidget *window, const QString &folder, const QList<QUrl> &entries);
 
 }

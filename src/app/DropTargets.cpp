@@ -54,6 +54,19 @@ DragAndDropFilesInNSScrollView::DragAndDropFilesInNSScrollView(QWidget *parent)
     viewport()->setAcceptDrops(true);
     setDragDropMode(QAbstractItemView::DropOnly);
     setDropIndicatorShown(false);
+    // One stop among the window's controls: the arrows move inside it, Tab leaves it.
+    setTabKeyNavigation(false);
+}
+
+void DragAndDropFilesInNSScrollView::keyPressEvent(QKeyEvent *event)
+{
+    // Ctrl+Tab leaves it too, as it leaves any control that keeps Tab for itself.
+    const bool tab = event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab;
+    if (tab && (event->modifiers() & Qt::ControlModifier)) {
+        focusNextPrevChild(event->key() == Qt::Key_Tab && !(event->modifiers() & Qt::ShiftModifier));
+        return;
+    }
+    FileDropTarget<QTableView>::keyPressEvent(event);
 }
 
 DragAndDropFilesInNSImageView::DragAndDropFilesInNSImageView(QWidget *parent)

@@ -50,6 +50,9 @@ class DragAndDropFilesInNSScrollView : public FileDropTarget<QTableView>
 
 public:
     explicit DragAndDropFilesInNSScrollView(QWidget *parent = nullptr);
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
 };
 
 // The picture beside the list that invites a drop.

@@ -3,6 +3,32 @@
 #include "app/Resources.h"
 #include "ui_MainWindow.h"
 
+#include <QSettings>
+
+#include <algorithm>
+
+namespace {
+
+const QString formatKey = QStringLiteral("choices/format");
+const QString automaticKey = QStringLiteral("choices/automaticResolution");
+
+// Where each plays decides more than the picture does.
+struct Format
+{
+    Codec codec;
+    const char *name;
+    const char *note;
+};
+const Format formats[] = {
+    { Codec::h264, QT_TRANSLATE_NOOP("MainWindow", "H.264"), QT_TRANSLATE_NOOP("MainWindow", "Plays everywhere.") },
+    { Codec::h265, QT_TRANSLATE_NOOP("MainWindow", "H.265"),
+      QT_TRANSLATE_NOOP("MainWindow", "A better picture for the size. Plays on recent phones, in most browsers, and on Windows with its HEVC extension.") },
+    { Codec::av1, QT_TRANSLATE_NOOP("MainWindow", "AV1"),
+      QT_TRANSLATE_NOOP("MainWindow", "Better still. Plays in recent browsers and on recent phones, not on older Apple devices.") },
+};
+
+}
+
 MainWindow::MainWindow()
     : m_ui(std::make_unique<Ui::MainWindow>())
 {
@@ -18,7 +44,38 @@ MainWindow::MainWindow()
         tr("<img src=\":/images/veltrane\" width=\"96\" height=\"96\"><p><b>Drop videos here</b></p>"
            "<p>or use Open to add them</p>"));
     m_ui->fileListView->addAction(m_ui->actionRemove);
+    setUpPictureChoices();
 }
+
+void MainWindow::setUpPictureChoices()
+{
+    QComboBox *choice = m_ui->formatChoice;
+    for (const Format &format : formats)
+        choice->addItem(tr(format.name), codecName(format.codec));
+    const QSettings settings;
+    choice->setCurrentIndex(std::max(0, choice->findData(settings.value(formatKey).toString())));
+    m_ui->automaticResolution->setChecked(settings.value(automaticKey, false).toBool());
+    m_ui->outputResolutionSlider->setEnabled(!automaticResolution());
+
+    const auto showNote = [this, choice] {
+        const QString note = tr(formats[std::max(0, choice->currentIndex())].note);
+        m_ui->formatNote->setText(note);
+        choice->setAccessibleDescription(note);
+    };
+    showNote();
+    connect(choice, &QComboBox::currentIndexChanged, this, [choice, showNote] {
+        showNote();
+        QSettings().setValue(formatKey, choice->currentData());
+    });
+    connect(m_ui->automaticResolution, &QCheckBox::toggled, this, [this](bool automatic) {
+        m_ui->outputResolutionSlider->setEnabled(!automatic);
+        QSettings().setValue(automaticKey, automatic);
+    });
+}
+
+Codec MainWindow::codec() const { return codecNamed(m_ui->formatChoice->currentData().toString()).value_or(Codec::h264); }
+
+bool MainWindow::automaticResolution() const { return m_ui->automaticResolution->isChecked(); }
 
 MainWindow::~MainWindow() = default;
 

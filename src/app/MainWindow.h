@@ -5,6 +5,8 @@
 
 #include <memory>
 
+#include "compress/RowPlan.h"
+
 namespace Ui {
 class MainWindow;
 }
@@ -34,7 +36,15 @@ public:
     // Brings the window forward: unminimized, shown, raised, with the keyboard.
     void bringForward();
 
+    // The picture beyond the target, remembered between runs: the format,
+    // and whether each file's size is chosen for it (the resolution slider
+    // then has no say).
+    Codec codec() const;
+    bool automaticResolution() const;
+
 private:
+    void setUpPictureChoices();
+
     // Shown, deleted once closed.
     QFileDialog *openPanel();
 

@@ -3,6 +3,7 @@
 #include "app/TaskbarProgress.h"
 #include "ui_ProgressSheet.h"
 
+#include <QKeyEvent>
 #include <QMainWindow>
 
 #include <algorithm>
@@ -39,9 +40,13 @@ void ProgressSheet::end()
 {
     setProgress(0);
     m_ui->progressCancel->setHidden(true);
+    const bool hadKeyboard = isActiveWindow();
     hide();
     m_taskbar->clear();
     setWindowEnabled(true);
+    // Not every window system hands it back by itself.
+    if (hadKeyboard)
+        m_window->activateWindow();
 }
 
 void ProgressSheet::setProgress(double percent)
@@ -49,6 +54,15 @@ void ProgressSheet::setProgress(double percent)
     // The bar counts hundredths of a percent.
     m_ui->progressBar->setValue(int(std::clamp(percent, 0.0, 100.0) * 100 + 0.5));
     m_taskbar->setProgress(percent);
+}
+
+void ProgressSheet::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && m_ui->progressCancel->isVisible()) {
+        m_ui->progressCancel->click();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void ProgressSheet::setWindowEnabled(bool enabled)

@@ -17,7 +17,8 @@ class ProgressSheet;
 // compressed: a title, one bar (mirrored on the taskbar entry) and, for a
 // batch, Cancel. The window takes no input while it is up; it is not modal,
 // since a modal one would swallow the window's close requests. It goes only
-// when its work ends: neither Escape nor a close request takes it away.
+// when its work ends: Escape is Cancel, where there is one; neither Escape nor
+// a close request takes it away.
 class ProgressSheet : public QDialog
 {
     Q_OBJECT
@@ -38,6 +39,9 @@ public:
     QPushButton *cancelButton() const;
 
     void reject() override {}
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void setWindowEnabled(bool enabled);

@@ -1,6 +1,7 @@
 #include "util/TextFormat.h"
 
 #include <QRegularExpression>
+#include <QStringList>
 
 #include "BuildConfig.h"
 
@@ -56,6 +57,35 @@ QString byteCountText(qint64 bytes)
         return text + QLatin1Char(' ') + QLatin1String(units[k].name);
     }
     return {};
+}
+
+QString byteCountTextApart(qint64 bytes, qint64 other)
+{
+    const QString text = byteCountText(bytes);
+    if (bytes == other || bytes < 1000 || other < 0 || text != byteCountText(other))
+        return text;
+    // Alike, so in the same unit: a digit more at a time, down to single bytes.
+    const QString unit = text.section(QLatin1Char(' '), -1);
+    const int power = int(QStringList { QStringLiteral("KB"), QStringLiteral("MB"), QStringLiteral("GB"), QStringLiteral("TB") }.indexOf(unit)) + 1;
+    const double scale = std::pow(1000.0, power);
+    for (int decimals = 1; decimals <= 3 * power; ++decimals) {
+        const QString apart = QString::number(double(bytes) / scale, 'f', decimals);
+        if (apart != QString::number(double(other) / scale, 'f', decimals))
+            return apart + QLatin1Char(' ') + unit;
+    }
+    return text;
+}
+
+QString percentOverText(qint64 size, qint64 target)
+{
+    if (target <= 0 || size <= target)
+        return QStringLiteral("0 %");
+    const double percent = double(size - target) * 100 / double(target);
+    static const QRegularExpression nonZero(QStringLiteral("[1-9]"));
+    QString text;
+    for (int decimals = 1; decimals <= 15 && !text.contains(nonZero); ++decimals)
+        text = QString::number(percent, 'f', decimals);
+    return text + QStringLiteral(" %");
 }
 
 QString humanDuration(double seconds)

@@ -16,6 +16,15 @@ QString decimalText(double value);
 // "2 KB", "1.2 MB", "1.23 GB". C locale.
 QString byteCountText(qint64 bytes);
 
+// bytes as byteCountText writes it, or, where it would write other alike,
+// with the digits it takes to tell them apart, in the unit of the larger:
+// 42,310 against 42,140 bytes is "42.3 KB" (against "42.1 KB"), not "42 KB".
+QString byteCountTextApart(qint64 bytes, qint64 other);
+
+// How far size is over target, in percent, with the digits it takes to show
+// that it is over at all: "11.2 %", "0.6 %", "0.004 %"; "0 %" when it is not.
+QString percentOverText(qint64 size, qint64 target);
+
 // A size as people write upload limits: "8MB", "750 KB", "1.5GB", "25M",
 // "10MiB", "123456" (bytes). K, M, G, T (with or without B) count in
 // thousands, KiB, MiB, GiB, TiB in 1024s; letter case aside. Nothing for

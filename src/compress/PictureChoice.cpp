@@ -5,6 +5,7 @@
 #include "util/Diagnostics.h"
 #include "util/TextFormat.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
 
@@ -160,6 +161,9 @@ Choice choose(const RowPlan &plan, const QList<Candidate> &candidates, double sa
 Choice measure(const QString &creator, const RowPlan &plan, const QString &folder, const std::atomic<bool> &cancelled,
                std::atomic<qint64> &processId)
 {
+    // Samples are written and deleted there: never a folder that is not one.
+    if (!QDir::isAbsolutePath(folder) || !QFileInfo(folder).isDir())
+        return choose(plan, {}, 0);
     const QList<Stretch> parts = stretches(plan.duration);
     double sampled = 0;
     for (const Stretch &part : parts)

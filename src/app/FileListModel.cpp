@@ -3,11 +3,13 @@
 #include <QHeaderView>
 #include <QTableView>
 
+#include "compress/PictureChoice.h"
 #include "filelist/RowRecord.h"
 #include "probe/TrackTables.h"
 #include "util/TextFormat.h"
 
 #include <algorithm>
+#include <cmath>
 
 FileListModel::FileListModel(QObject *parent)
     : QAbstractTableModel(parent)
@@ -26,6 +28,9 @@ QVariant FileListModel::data(const QModelIndex &index, int role) const
 
     if (role == Qt::DecorationRole && index.column() == thumbnailColumn)
         return m_thumbnails.at(index.row());
+    const RowPlan *plan = index.row() < m_plans.size() ? &m_plans.at(index.row()) : nullptr;
+    if (role == Qt::ToolTipRole && index.column() == planColumn && plan)
+        return planTip(*plan);
     if (role == Qt::ToolTipRole) {
         // The whole path, and every track on a line of its own.
         QString tip = row.value(RowKeys::filePath).toString();
@@ -44,6 +49,10 @@ QVariant FileListModel::data(const QModelIndex &index, int role) const
     case sizeColumn: return row.value(RowKeys::fileSizeHuman);
     case durationColumn: return TextFormat::humanDuration(row.value(RowKeys::duration).toDouble());
     case tracksColumn: return trackSummary(row.value(RowKeys::tracksInfo).toList());
+    case planColumn:
+        if (!plan)
+            return {};
+        return isStarved(*plan) ? QStringLiteral("⚠ ") + planText(*plan) : planText(*plan);
     default: return {};
     }
 }
@@ -59,6 +68,7 @@ QVariant FileListModel::headerData(int section, Qt::Orientation orientation, int
     case sizeColumn: return tr("Size");
     case durationColumn: return tr("Duration");
     case tracksColumn: return tr("Tracks");
+    case planColumn: return tr("Becomes");
     default: return {};
     }
 }
@@ -84,6 +94,8 @@ void FileListModel::removeObjectsAtArrangedObjectIndexes(QList<int> positions)
         beginRemoveRows({}, position, position);
         m_rows.removeAt(position);
         m_thumbnails.removeAt(position);
+        if (position < m_plans.size())
+            m_plans.removeAt(position);
         endRemoveRows();
     }
 }
@@ -121,7 +133,9 @@ void FileListModel::setUpView(QTableView *view)
                                            { nameColumn, 200 },
                                            { resolutionColumn, 90 },
                                            { sizeColumn, 80 },
-                                           { durationColumn, 95 } };
+                                           { durationColumn, 95 },
+                                           { tracksColumn, 220 },
+                                           { planColumn, 360 } };
     for (const auto &[column, width] : widths)
         view->horizontalHeader()->resizeSection(column, width);
 }
@@ -133,3 +147,75 @@ QStringList FileListModel::paths() const
         paths.append(row.value(RowKeys::filePath).toString());
     return paths;
 }
+
+// ---- plans -------------------------------------------------------------------
+
+void FileListModel::setPlans(const QList<RowPlan> &plans)
+{
+    // What the column shows, and what the outputs are held to.
+    const auto same = [](const RowPlan &a, const RowPlan &b) {
+        return a.input == b.input && a.summaryText() == b.summaryText() && a.automaticPicture == b.automaticPicture
+            && a.targetBytes == b.targetBytes;
+    };
+    if (std::equal(plans.begin(), plans.end(), m_plans.begin(), m_plans.end(), same))
+        return;
+    m_plans = plans;
+    if (!m_rows.isEmpty())
+        emit dataChanged(index(0, planColumn), index(rowCount() - 1, planColumn));
+}
+
+QString FileListModel::planText(const RowPlan &plan)
+{
+    if (!plan.automaticPicture)
+        return plan.summaryText();
+    // The size is measured from the content when the row is encoded.
+    QStringList parts = plan.summaryText().split(QStringLiteral(" · "));
+    parts[0] = parts[0].section(QStringLiteral(" → "), 0, 0) + QStringLiteral(" → ") + tr("size chosen when compressing");
+    return parts.join(QStringLiteral(" · "));
+}
+
+double FileListModel::starvedBelow(Codec codec)
+{
+    switch (codec) {
+    case Codec::h264: return 0.05;
+    case Codec::h265: return 0.035;
+    case Codec::av1: return 0.03;
+    }
+    return 0;
+}
+
+namespace {
+
+// Automatic may still take the picture down to its smallest candidate.
+RowPlan smallestPicture(const RowPlan &plan)
+{
+    return plan.automaticPicture ? plan.withPicture(PictureChoice::percents.last()) : plan;
+}
+
+}
+
+bool FileListModel::isStarved(const RowPlan &plan)
+{
+    const double bits = smallestPicture(plan).bitsPerPixel();
+    return bits > 0 && bits < starvedBelow(plan.codec); // 0: the frame rate or size is unknown
+}
+
+QString FileListModel::planTip(const RowPlan &plan)
+{
+    const double bits = smallestPicture(plan).bitsPerPixel();
+    const QString perPixel = tr("%1 bits per pixel per frame").arg(bits, 0, 'f', 3);
+    if (!isStarved(plan))
+        return planText(plan) + QLatin1Char('\n') + (plan.automaticPicture ? tr("at least %1").arg(perPixel) : perPixel);
+    QStringList helps { tr("a larger target") };
+    if (!plan.automaticPicture)
+        helps << tr("a lower resolution");
+    if (plan.codec == Codec::h264)
+        helps << tr("a newer format (H.265 or AV1)");
+    else if (plan.codec == Codec::h265)
+        helps << tr("a newer format (AV1)");
+    return tr("Too few bits for a watchable picture: %1%2, where %3 needs about %4.\nWhat helps: %5.")
+        .arg(perPixel, plan.automaticPicture ? tr(" even at half its size") : QString(), codecTitle(plan.codec))
+        .arg(starvedBelow(plan.codec))
+        .arg(helps.join(QStringLiteral(", ")));
+}
+

@@ -5,6 +5,8 @@
 #include <QList>
 #include <QVariantMap>
 
+#include "compress/RowPlan.h"
+
 class QTableView;
 
 // The list of files: row records in list order. Views show it; the
@@ -14,7 +16,7 @@ class FileListModel : public QAbstractTableModel
     Q_OBJECT
 
 public:
-    enum Column { thumbnailColumn, nameColumn, resolutionColumn, sizeColumn, durationColumn, tracksColumn, columnCount_ };
+    enum Column { thumbnailColumn, nameColumn, resolutionColumn, sizeColumn, durationColumn, tracksColumn, planColumn, columnCount_ };
 
     static constexpr int thumbnailHeight = 54;
 
@@ -38,7 +40,22 @@ public:
     // One line naming the tracks: "H264 1920x1080 · AAC stereo · subtitles (eng)".
     static QString trackSummary(const QVariantList &tracksInfo);
 
+    // What each row will become, in list order, as Batch::plan makes it from
+    // the window's choices.
+    void setPlans(const QList<RowPlan> &plans);
+
+    // The plan column's text: "1920×1080 60 fps → 1280×720 30 fps · H.265 · 1.4 Mb/s".
+    static QString planText(const RowPlan &plan);
+    // Bits per pixel per frame under which the format's picture falls apart
+    // (docs/HACKING.md, "Starved pictures").
+    static double starvedBelow(Codec codec);
+    // With Automatic, judged at the smallest picture it may choose.
+    static bool isStarved(const RowPlan &plan);
+
 private:
+    static QString planTip(const RowPlan &plan);
+
     QList<QVariantMap> m_rows;
     QList<QImage> m_thumbnails; // scaled once for the list, same order as m_rows
+    QList<RowPlan> m_plans;     // same order as m_rows once planned; empty until then
 };

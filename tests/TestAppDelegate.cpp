@@ -391,6 +391,45 @@ private slots:
         }
     }
 
+    // While a batch runs, its row shows how far it is and the sheet which file it is on; afterwards each row shows how it
+    // ended, until the plan changes.
+    void rowStatuses()
+    {
+        const QTemporaryDir out;
+        QVERIFY(QFile::copy(media("small.mp4"), media("gone.mp4")));
+        const auto d = launch(urls({ "small.mp4", "gone.mp4" }));
+        QFile::remove(media("gone.mp4"));
+        const FakeTools tools(pretend + compresses);
+        QSignalSpy finished(d.get(), &AppDelegate::batchFinished);
+        const auto status = [&](int row, int role = Qt::DisplayRole) {
+            return d->fileListArrayController->index(row, FileListModel::statusColumn).data(role).toString();
+        };
+        QStringList seen; // what the first row and the sheet said as it ran
+        QTimer watch;
+        const auto look = [&] { seen << status(0) << d->window->findChild<QLabel *>("progressDetail")->text(); };
+        connect(&watch, &QTimer::timeout, look);
+        watch.start(20);
+        d->prepareOutputFolder(out.filePath("Compressed Files"));
+        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 20000);
+        watch.stop();
+        look(); // the second file fails at once: the sheet's last word
+        seen.removeDuplicates();
+        QVERIFY2(seen.contains("File 1 of 2 · small.mp4") && seen.contains("File 2 of 2 · gone.mp4"), qPrintable(seen.join(" | ")));
+        QVERIFY2(!seen.filter(QRegularExpression("^[1-9][0-9]? %$")).isEmpty(), qPrintable(seen.join(" | ")));
+
+        const qint64 size = QFileInfo(out.filePath("Compressed Files/small.mp4")).size();
+        QVERIFY(size > 0);
+        QVERIFY2(QRegularExpression("^✓ " + QRegularExpression::escape(TextFormat::byteCountText(size)) + " · [0-9]{1,2} % of the target$")
+                     .match(status(0)).hasMatch(),
+                 qPrintable(status(0)));
+        QVERIFY2(status(0, Qt::ToolTipRole).contains("for a target of"), qPrintable(status(0, Qt::ToolTipRole)));
+        QCOMPARE(status(1), "✗ the file is no longer there");
+        QVERIFY2(status(1, Qt::ToolTipRole).contains("gone.mp4: No such file or directory"), qPrintable(status(1, Qt::ToolTipRole)));
+
+        d->fileSizeSlider->setValue(40);
+        QCOMPARE(status(0) + status(1), QString());
+    }
+
     void completionAlert_data()
     {
         QTest::addColumn<QStringList>("inputs"); // listed; gone.mp4 is deleted once listed

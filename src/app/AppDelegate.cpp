@@ -339,7 +339,8 @@ void AppDelegate::startBatch(const Batch &batch)
         return;
     }
     m_run = std::move(std::get<std::unique_ptr<CompressionRun>>(prepared));
-    connect(&m_run->job(), &BatchJob::progress, this, [this](double percent) { setProgress(percent); });
+    m_sheet->follow(m_run->job());
+    fileListArrayController->follow(m_run->job());
     connect(m_run.get(), &CompressionRun::ended, this,
             [this](const QList<RowResult> &results, bool cancelled, const std::optional<QString> &placingProblem) {
                 // Asked before the sheet goes, which may hand the focus on.

@@ -3,6 +3,9 @@
 #include <QHeaderView>
 #include <QTableView>
 
+#include "app/Completion.h"
+#include "compress/BatchJob.h"
+#include "compress/FailureReason.h"
 #include "compress/PictureChoice.h"
 #include "filelist/RowRecord.h"
 #include "probe/TrackTables.h"
@@ -28,9 +31,14 @@ QVariant FileListModel::data(const QModelIndex &index, int role) const
 
     if (role == Qt::DecorationRole && index.column() == thumbnailColumn)
         return m_thumbnails.at(index.row());
-    const RowPlan *plan = index.row() < m_plans.size() ? &m_plans.at(index.row()) : nullptr;
+    static const Status none;
+    const Status &status = index.row() < m_statuses.size() ? m_statuses.at(index.row()) : none;
+    // Once a batch has chosen a row's picture, that is what it became.
+    const RowPlan *plan = status.chosen ? &*status.chosen : index.row() < m_plans.size() ? &m_plans.at(index.row()) : nullptr;
     if (role == Qt::ToolTipRole && index.column() == planColumn && plan)
         return planTip(*plan);
+    if (role == Qt::ToolTipRole && index.column() == statusColumn && !status.tip.isEmpty())
+        return status.tip;
     if (role == Qt::ToolTipRole) {
         // The whole path, and every track on a line of its own.
         QString tip = row.value(RowKeys::filePath).toString();
@@ -53,6 +61,7 @@ QVariant FileListModel::data(const QModelIndex &index, int role) const
         if (!plan)
             return {};
         return isStarved(*plan) ? QStringLiteral("⚠ ") + planText(*plan) : planText(*plan);
+    case statusColumn: return status.text;
     default: return {};
     }
 }
@@ -69,6 +78,7 @@ QVariant FileListModel::headerData(int section, Qt::Orientation orientation, int
     case durationColumn: return tr("Duration");
     case tracksColumn: return tr("Tracks");
     case planColumn: return tr("Becomes");
+    case statusColumn: return tr("Status");
     default: return {};
     }
 }
@@ -82,6 +92,7 @@ void FileListModel::addObject(const QVariantMap &row)
     m_thumbnails.append(picture.isNull() ? picture
                                          : picture.scaledToHeight(thumbnailHeight, Qt::SmoothTransformation));
     endInsertRows();
+    clearStatuses();
 }
 
 void FileListModel::removeObjectsAtArrangedObjectIndexes(QList<int> positions)
@@ -98,6 +109,7 @@ void FileListModel::removeObjectsAtArrangedObjectIndexes(QList<int> positions)
             m_plans.removeAt(position);
         endRemoveRows();
     }
+    clearStatuses();
 }
 
 QString FileListModel::trackSummary(const QVariantList &tracksInfo)
@@ -160,6 +172,7 @@ void FileListModel::setPlans(const QList<RowPlan> &plans)
     if (std::equal(plans.begin(), plans.end(), m_plans.begin(), m_plans.end(), same))
         return;
     m_plans = plans;
+    clearStatuses();
     if (!m_rows.isEmpty())
         emit dataChanged(index(0, planColumn), index(rowCount() - 1, planColumn));
 }
@@ -219,3 +232,91 @@ QString FileListModel::planTip(const RowPlan &plan)
         .arg(helps.join(QStringLiteral(", ")));
 }
 
+// ---- statuses ------------------------------------------------------------------
+
+void FileListModel::follow(const BatchJob &job)
+{
+    const Batch batch = job.batch();
+    clearStatuses();
+    m_statuses = QList<Status>(m_rows.size(), Status { tr("Waiting"), {}, {} });
+    if (!m_rows.isEmpty())
+        emit dataChanged(index(0, statusColumn), index(rowCount() - 1, statusColumn));
+
+    connect(&job, &BatchJob::rowStarted, this, [this](qsizetype row) { setStatus(row, tr("Starting")); });
+    connect(&job, &BatchJob::rowPlanned, this, [this](qsizetype row, const RowPlan &plan) {
+        if (row >= m_statuses.size())
+            return;
+        m_statuses[row].chosen = plan;
+        emit dataChanged(index(int(row), planColumn), index(int(row), planColumn));
+    });
+    connect(&job, &BatchJob::progress, this, [this, count = batch.count()](double percent, qsizetype row, int attempt, int pass) {
+        // Every row has an equal share of the batch's percent.
+        const double own = std::clamp(percent * double(count) / 100 - double(row), 0.0, 1.0) * 100;
+        QString text = tr("%1 %").arg(int(own));
+        if (pass > 0)
+            text += QStringLiteral(" · ") + tr("pass %1 of 2").arg(pass);
+        else if (attempt > 1)
+            text += QStringLiteral(" · ") + tr("attempt %1").arg(attempt);
+        setStatus(row, text);
+    });
+    const auto finished = [this, batch](qsizetype row, const RowResult &result) {
+        if (row >= batch.count())
+            return;
+        QString tip;
+        const QString text = resultText(row, batch.rows.at(row), result, &tip);
+        setStatus(row, text, tip);
+    };
+    connect(&job, &BatchJob::rowFinished, this, finished);
+    // Rows a cancel skipped have no rowFinished of their own.
+    connect(&job, &BatchJob::finished, this, [finished](const QList<RowResult> &results) {
+        for (qsizetype row = 0; row < results.size(); ++row)
+            finished(row, results.at(row));
+    });
+}
+
+QString FileListModel::resultText(qsizetype row, const RowPlan &plan, const RowResult &result, QString *tip) const
+{
+    const qint64 inputSize = m_rows.value(row).value(RowKeys::fileSize).toLongLong();
+    if (result.outcome == RowOutcome::cancelled)
+        return tr("Cancelled");
+    QStringList notes = result.notes;
+    if (Completion::keptOverTarget(result)) {
+        *tip = (QStringList { result.description() } + notes).join(QLatin1Char('\n'));
+        return QStringLiteral("⚠ ") + tr("%1 · %2 over the target")
+            .arg(TextFormat::byteCountTextApart(result.size, plan.targetBytes), TextFormat::percentOverText(result.size, plan.targetBytes));
+    }
+    if (result.failed()) {
+        const QString reason = FailureReason::plain(result, plan.input);
+        *tip = reason + (result.messages.isEmpty() ? QString() : QStringLiteral("\n\n") + result.messages);
+        return QStringLiteral("✗ ") + reason;
+    }
+    const QString size = TextFormat::byteCountText(result.size);
+    // Under the target by rule: a round-up would show 100 % for a file that fits.
+    const int ofTarget = plan.targetBytes > 0 ? int(std::floor(100.0 * double(result.size) / double(plan.targetBytes))) : 0;
+    QStringList lines { (result.passes == 2 ? tr("%1 for a target of %2, in two passes") : tr("%1 for a target of %2"))
+                            .arg(size, TextFormat::byteCountText(plan.targetBytes)) };
+    if (inputSize > 0)
+        lines << tr("%1 % of the original's %2").arg(100.0 * double(result.size) / double(inputSize), 0, 'f', 1)
+                     .arg(TextFormat::byteCountText(inputSize));
+    *tip = (lines + notes).join(QLatin1Char('\n'));
+    return QStringLiteral("✓ ") + tr("%1 · %2 % of the target").arg(size).arg(ofTarget);
+}
+
+void FileListModel::setStatus(qsizetype row, const QString &text, const QString &tip)
+{
+    if (row < 0 || row >= m_statuses.size())
+        return;
+    m_statuses[row].text = text;
+    m_statuses[row].tip = tip;
+    emit dataChanged(index(int(row), statusColumn), index(int(row), statusColumn));
+}
+
+void FileListModel::clearStatuses()
+{
+    if (m_statuses.isEmpty())
+        return;
+    m_statuses.clear();
+    // The plan column too: it may have shown a chosen picture.
+    if (!m_rows.isEmpty())
+        emit dataChanged(index(0, planColumn), index(rowCount() - 1, statusColumn));
+}

@@ -404,6 +404,11 @@ private slots:
         const auto status = [&](int row, int role = Qt::DisplayRole) {
             return d->fileListArrayController->index(row, FileListModel::statusColumn).data(role).toString();
         };
+        const auto plan = [&] { return d->fileListArrayController->index(0, FileListModel::planColumn).data().toString(); };
+        QCheckBox *automatic = d->window->findChild<QCheckBox *>("automaticResolution");
+        const auto leaveDefaults = qScopeGuard([&] { automatic->setChecked(false); });
+        automatic->setChecked(true);
+        QVERIFY2(plan().contains("size chosen when compressing"), qPrintable(plan()));
         QStringList seen; // what the first row and the sheet said as it ran
         QTimer watch;
         const auto look = [&] { seen << status(0) << d->window->findChild<QLabel *>("progressDetail")->text(); };
@@ -423,6 +428,8 @@ private slots:
                      .match(status(0)).hasMatch(),
                  qPrintable(status(0)));
         QVERIFY2(status(0, Qt::ToolTipRole).contains("for a target of"), qPrintable(status(0, Qt::ToolTipRole)));
+        // The size is chosen now.
+        QVERIFY2(plan().startsWith("160×120") && !plan().contains("chosen"), qPrintable(plan()));
         QCOMPARE(status(1), "✗ the file is no longer there");
         QVERIFY2(status(1, Qt::ToolTipRole).contains("gone.mp4: No such file or directory"), qPrintable(status(1, Qt::ToolTipRole)));
 

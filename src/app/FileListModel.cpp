@@ -247,6 +247,7 @@ void FileListModel::follow(const BatchJob &job)
         if (row >= m_statuses.size())
             return;
         m_statuses[row].chosen = plan;
+        m_statuses[row].chosen->automaticPicture = false; // chosen: the column shows what was
         emit dataChanged(index(int(row), planColumn), index(int(row), planColumn));
     });
     connect(&job, &BatchJob::progress, this, [this, count = batch.count()](double percent, qsizetype row, int attempt, int pass) {

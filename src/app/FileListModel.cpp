@@ -215,10 +215,13 @@ bool FileListModel::isStarved(const RowPlan &plan)
 
 QString FileListModel::planTip(const RowPlan &plan)
 {
-    const double bits = smallestPicture(plan).bitsPerPixel();
-    const QString perPixel = tr("%1 bits per pixel per frame").arg(bits, 0, 'f', 3);
-    if (!isStarved(plan))
-        return planText(plan) + QLatin1Char('\n') + (plan.automaticPicture ? tr("at least %1").arg(perPixel) : perPixel);
+    const auto perPixel = [](const RowPlan &at) { return tr("%1 bits per pixel per frame").arg(at.bitsPerPixel(), 0, 'f', 3); };
+    if (!isStarved(plan)) // with Automatic, somewhere between its full and its half size
+        return planText(plan) + QLatin1Char('\n')
+            + (plan.automaticPicture ? tr("%1 (full size) to %2 (half size) bits per pixel per frame")
+                                           .arg(plan.bitsPerPixel(), 0, 'f', 3)
+                                           .arg(smallestPicture(plan).bitsPerPixel(), 0, 'f', 3)
+                                     : perPixel(plan));
     QStringList helps { tr("a larger target") };
     if (!plan.automaticPicture)
         helps << tr("a lower resolution");
@@ -227,7 +230,7 @@ QString FileListModel::planTip(const RowPlan &plan)
     else if (plan.codec == Codec::h265)
         helps << tr("a newer format (AV1)");
     return tr("Too few bits for a watchable picture: %1%2, where %3 needs about %4.\nWhat helps: %5.")
-        .arg(perPixel, plan.automaticPicture ? tr(" even at half its size") : QString(), codecTitle(plan.codec))
+        .arg(perPixel(smallestPicture(plan)), plan.automaticPicture ? tr(" even at half its size") : QString(), codecTitle(plan.codec))
         .arg(starvedBelow(plan.codec))
         .arg(helps.join(QStringLiteral(", ")));
 }

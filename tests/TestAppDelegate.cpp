@@ -325,6 +325,118 @@ private slots:
         QVERIFY(d->window->findChild<QLabel *>("formatNote")->text().startsWith(QStringList { "Plays everywhere", "A better", "Better still" }[format]));
     }
 
+    void planColumn_data()
+    {
+        QTest::addColumn<int>("format"); // its place in the Format choice
+        QTest::addColumn<bool>("automatic");
+        QTest::addColumn<int>("size");
+        QTest::addColumn<int>("resolution");
+        QTest::addColumn<QStringList>("plans"); // a row each; "⚠ " marks a starved picture
+        // 200 s of 1080p60, the smallest file (100 MB), and 10 s of 720p30; neither has sound.
+        QTest::newRow("H.264, full size: the long one starved")
+            << 0 << false << 55 << 100 << QStringList { "⚠ 1920×1080 60 fps · H.264 · 2.2 Mb/s", "1280×720 30 fps · H.264 · 43.7 Mb/s" };
+        QTest::newRow("H.265 at 0.040 bits a pixel: enough")
+            << 1 << false << 70 << 75
+            << QStringList { "1920×1080 60 fps → 1440×810 60 fps · H.265 · 2.8 Mb/s", "1280×720 30 fps → 960×540 30 fps · H.265 · 55.6 Mb/s" };
+        QTest::newRow("H.264 at the same: starved")
+            << 0 << false << 70 << 75
+            << QStringList { "⚠ 1920×1080 60 fps → 1440×810 60 fps · H.264 · 2.8 Mb/s", "1280×720 30 fps → 960×540 30 fps · H.264 · 55.6 Mb/s" };
+        QTest::newRow("H.265 at 0.031: starved")
+            << 1 << false << 55 << 75
+            << QStringList { "⚠ 1920×1080 60 fps → 1440×810 60 fps · H.265 · 2.2 Mb/s", "1280×720 30 fps → 960×540 30 fps · H.265 · 43.7 Mb/s" };
+        QTest::newRow("AV1 at the same: enough")
+            << 2 << false << 55 << 75
+            << QStringList { "1920×1080 60 fps → 1440×810 60 fps · AV1 · 2.2 Mb/s", "1280×720 30 fps → 960×540 30 fps · AV1 · 43.7 Mb/s" };
+        QTest::newRow("Automatic: judged at half the size")
+            << 0 << true << 55 << 100
+            << QStringList { "1920×1080 60 fps → size chosen when compressing · H.264 · 2.2 Mb/s",
+                             "1280×720 30 fps → size chosen when compressing · H.264 · 43.7 Mb/s" };
+        QTest::newRow("Automatic, starved even at half")
+            << 0 << true << 20 << 100
+            << QStringList { "⚠ 1920×1080 60 fps → size chosen when compressing · H.264 · 795 kb/s",
+                             "1280×720 30 fps → size chosen when compressing · H.264 · 15.9 Mb/s" };
+    }
+
+    // The plan column follows the sliders, the format and Automatic as they move, and marks a starved picture with what
+    // helps.
+    void planColumn()
+    {
+        QFETCH(int, format);
+        QFETCH(bool, automatic);
+        QFETCH(int, size);
+        QFETCH(int, resolution);
+        QFETCH(QStringList, plans);
+        const auto d = launch();
+        const auto choice = [&] { return d->window->findChild<QComboBox *>("formatChoice"); };
+        const auto automaticBox = [&] { return d->window->findChild<QCheckBox *>("automaticResolution"); };
+        const auto leaveDefaults = qScopeGuard([&] { choice()->setCurrentIndex(0), automaticBox()->setChecked(false); });
+        const auto row = [](const QString &name, qint64 bytes, double seconds, qint64 width, qint64 height, double fps) {
+            return QVariantMap { { RowKeys::filePath, "/in/" + name }, { RowKeys::fileName, name }, { RowKeys::fileSize, bytes },
+                                 { RowKeys::duration, seconds }, { RowKeys::hasAudioTrack, false }, { RowKeys::videoWidth, width },
+                                 { RowKeys::videoHeight, height }, { RowKeys::videoFrameRate, fps } };
+        };
+        FileListModel &list = *d->fileListArrayController;
+        list.addObject(row("long.mov", 100'000'000, 200, 1920, 1080, 60));
+        list.addObject(row("short.mov", 200'000'000, 10, 1280, 720, 30));
+        d->refreshSizeControls();
+        choice()->setCurrentIndex(format);
+        automaticBox()->setChecked(automatic);
+        d->fileSizeSlider->setValue(size);
+        d->outputResolutionSlider->setValue(resolution);
+        for (int i = 0; i < 2; ++i) {
+            const QModelIndex cell = list.index(i, FileListModel::planColumn);
+            QCOMPARE(cell.data().toString(), plans[i]);
+            const QString tip = cell.data(Qt::ToolTipRole).toString();
+            QVERIFY2(tip.contains("What helps: a larger target") == plans[i].startsWith("⚠"), qPrintable(tip));
+        }
+    }
+
+    // While a batch runs, its row shows how far it is and the sheet which file it is on; afterwards each row shows how it
+    // ended, until the plan changes.
+    void rowStatuses()
+    {
+        const QTemporaryDir out;
+        QVERIFY(QFile::copy(media("small.mp4"), media("gone.mp4")));
+        const auto d = launch(urls({ "small.mp4", "gone.mp4" }));
+        QFile::remove(media("gone.mp4"));
+        const FakeTools tools(pretend + compresses);
+        QSignalSpy finished(d.get(), &AppDelegate::batchFinished);
+        const auto status = [&](int row, int role = Qt::DisplayRole) {
+            return d->fileListArrayController->index(row, FileListModel::statusColumn).data(role).toString();
+        };
+        const auto plan = [&] { return d->fileListArrayController->index(0, FileListModel::planColumn).data().toString(); };
+        QCheckBox *automatic = d->window->findChild<QCheckBox *>("automaticResolution");
+        const auto leaveDefaults = qScopeGuard([&] { automatic->setChecked(false); });
+        automatic->setChecked(true);
+        QVERIFY2(plan().contains("size chosen when compressing"), qPrintable(plan()));
+        QStringList seen; // what the first row and the sheet said as it ran
+        QTimer watch;
+        const auto look = [&] { seen << status(0) << d->window->findChild<QLabel *>("progressDetail")->text(); };
+        connect(&watch, &QTimer::timeout, look);
+        watch.start(20);
+        d->prepareOutputFolder(out.filePath("Compressed Files"));
+        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 20000);
+        watch.stop();
+        look(); // the second file fails at once: the sheet's last word
+        seen.removeDuplicates();
+        QVERIFY2(seen.contains("File 1 of 2 · small.mp4") && seen.contains("File 2 of 2 · gone.mp4"), qPrintable(seen.join(" | ")));
+        QVERIFY2(!seen.filter(QRegularExpression("^[1-9][0-9]? %$")).isEmpty(), qPrintable(seen.join(" | ")));
+
+        const qint64 size = QFileInfo(out.filePath("Compressed Files/small.mp4")).size();
+        QVERIFY(size > 0);
+        QVERIFY2(QRegularExpression("^✓ " + QRegularExpression::escape(TextFormat::byteCountText(size)) + " · [0-9]{1,2} % of the target$")
+                     .match(status(0)).hasMatch(),
+                 qPrintable(status(0)));
+        QVERIFY2(status(0, Qt::ToolTipRole).contains("for a target of"), qPrintable(status(0, Qt::ToolTipRole)));
+        // The size is chosen now.
+        QVERIFY2(plan().startsWith("160×120") && !plan().contains("chosen"), qPrintable(plan()));
+        QCOMPARE(status(1), "✗ the file is no longer there");
+        QVERIFY2(status(1, Qt::ToolTipRole).contains("gone.mp4: No such file or directory"), qPrintable(status(1, Qt::ToolTipRole)));
+
+        d->fileSizeSlider->setValue(40);
+        QCOMPARE(status(0) + status(1), QString());
+    }
+
     void completionAlert_data()
     {
         QTest::addColumn<QStringList>("inputs"); // listed; gone.mp4 is deleted once listed

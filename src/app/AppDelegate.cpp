@@ -59,6 +59,7 @@ AppDelegate::AppDelegate(QObject *parent)
     connect(m_ui->actionQuit, &QAction::triggered, qApp, &QApplication::quit, Qt::QueuedConnection);
     connect(fileSizeSlider, &QSlider::valueChanged, this, &AppDelegate::fileSizeSliderChanged);
     connect(outputResolutionSlider, &QSlider::valueChanged, this, &AppDelegate::outputResolutionSliderChanged);
+    connect(m_window.get(), &MainWindow::choicesChanged, this, &AppDelegate::updatePlans);
     window->installEventFilter(this);
     progressWindow->installEventFilter(this);
 
@@ -237,9 +238,14 @@ void AppDelegate::fileSizeSliderChanged()
 {
     if (fileListArrayController->rowCount() > 0)
         updateFileSizeLabels();
+    updatePlans();
 }
 
-void AppDelegate::outputResolutionSliderChanged() { updateOutputResolutionLabel(); }
+void AppDelegate::outputResolutionSliderChanged()
+{
+    updateOutputResolutionLabel();
+    updatePlans();
+}
 
 void AppDelegate::updateFileSizeLabels()
 {
@@ -262,7 +268,16 @@ void AppDelegate::refreshSizeControls()
         updateFileSizeLabels();
     else
         resetControls();
+    updatePlans();
     setBatchControlsEnabled(!isBatchRunning());
+}
+
+Planning::Target AppDelegate::target() const { return Planning::Target::ofSmallest(fileSizeSlider->value()); }
+
+void AppDelegate::updatePlans()
+{
+    // No folder yet: the outputs' names do not show.
+    fileListArrayController->setPlans(Batch::plan(fileListArrayController->rows(), {}, target(), m_window->choices()).rows);
 }
 
 void AppDelegate::removeItemsACTION()
@@ -309,14 +324,7 @@ void AppDelegate::prepareOutputFolder(const QString &path)
 
 void AppDelegate::planBatch(const QString &folder)
 {
-    // Automatic: the picture's size and the sound's bitrate both follow each file's budget.
-    const bool automatic = m_window->automaticResolution();
-    const Batch batch = Batch::plan(fileListArrayController->rows(), folder, Planning::Target::ofSmallest(fileSizeSlider->value()),
-                                    { .resolutionPercent = double(outputResolutionSlider->value()),
-                                      .automaticPicture = automatic,
-                                      .automaticAudio = automatic,
-                                      .codec = m_window->codec(),
-                                      .filters = {} });
+    const Batch batch = Batch::plan(fileListArrayController->rows(), folder, target(), m_window->choices());
     Diagnostics::line(Batch::argumentListsText(batch.plannedArgumentLists()));
     startBatch(batch);
 }
@@ -331,7 +339,8 @@ void AppDelegate::startBatch(const Batch &batch)
         return;
     }
     m_run = std::move(std::get<std::unique_ptr<CompressionRun>>(prepared));
-    connect(&m_run->job(), &BatchJob::progress, this, [this](double percent) { setProgress(percent); });
+    m_sheet->follow(m_run->job());
+    fileListArrayController->follow(m_run->job());
     connect(m_run.get(), &CompressionRun::ended, this,
             [this](const QList<RowResult> &results, bool cancelled, const std::optional<QString> &placingProblem) {
                 // Asked before the sheet goes, which may hand the focus on.

@@ -11,6 +11,7 @@
 
 #include "compress/BatchJob.h"
 #include "compress/CompressionRun.h"
+#include "compress/Planning.h"
 #include "filelist/IntakeJob.h"
 
 #include <optional>
@@ -66,6 +67,8 @@ public:
     void refreshSizeControls();
     void updateFileSizeLabels();
     void updateOutputResolutionLabel();
+    // The plan column, from the list and the controls as they are now.
+    void updatePlans();
 
     void askForOutputFolder();
     void prepareOutputFolder(const QString &path);
@@ -124,6 +127,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // What the size slider aims every row at.
+    Planning::Target target() const;
     void showOpenPanel();
     void intakeEnded(const QList<Intake::Refusal> &refused, bool stopped);
     // Files that arrived during a batch get their pass afterwards.

@@ -5,6 +5,12 @@
 #include <QList>
 #include <QVariantMap>
 
+#include <optional>
+
+#include "compress/RowPlan.h"
+#include "compress/RowResult.h"
+
+class BatchJob;
 class QTableView;
 
 // The list of files: row records in list order. Views show it; the
@@ -14,7 +20,7 @@ class FileListModel : public QAbstractTableModel
     Q_OBJECT
 
 public:
-    enum Column { thumbnailColumn, nameColumn, resolutionColumn, sizeColumn, durationColumn, tracksColumn, columnCount_ };
+    enum Column { thumbnailColumn, nameColumn, resolutionColumn, sizeColumn, durationColumn, tracksColumn, planColumn, statusColumn, columnCount_ };
 
     static constexpr int thumbnailHeight = 54;
 
@@ -38,7 +44,36 @@ public:
     // One line naming the tracks: "H264 1920x1080 · AAC stereo · subtitles (eng)".
     static QString trackSummary(const QVariantList &tracksInfo);
 
+    // What each row will become, in list order, as Batch::plan makes it from
+    // the window's choices. A plan that differs clears the rows' statuses:
+    // they no longer tell what Compress would do.
+    void setPlans(const QList<RowPlan> &plans);
+    // Shows a batch of these rows as it goes: each row's progress and pass,
+    // then its result. The job must be of the rows as listed now.
+    void follow(const BatchJob &job);
+
+    // The plan column's text: "1920×1080 60 fps → 1280×720 30 fps · H.265 · 1.4 Mb/s".
+    static QString planText(const RowPlan &plan);
+    // Bits per pixel per frame under which the format's picture falls apart
+    // (docs/HACKING.md, "Starved pictures").
+    static double starvedBelow(Codec codec);
+    // With Automatic, judged at the smallest picture it may choose.
+    static bool isStarved(const RowPlan &plan);
+
 private:
+    struct Status
+    {
+        QString text;
+        QString tip;
+        std::optional<RowPlan> chosen; // the plan the row was encoded to, its picture chosen
+    };
+    void setStatus(qsizetype row, const QString &text, const QString &tip = {});
+    void clearStatuses();
+    static QString planTip(const RowPlan &plan);
+    QString resultText(qsizetype row, const RowPlan &plan, const RowResult &result, QString *tip) const;
+
     QList<QVariantMap> m_rows;
     QList<QImage> m_thumbnails; // scaled once for the list, same order as m_rows
+    QList<RowPlan> m_plans;     // same order as m_rows once planned; empty until then
+    QList<Status> m_statuses;   // same order as m_rows during and after a batch; empty otherwise
 };

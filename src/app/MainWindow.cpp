@@ -63,19 +63,32 @@ void MainWindow::setUpPictureChoices()
         choice->setAccessibleDescription(note);
     };
     showNote();
-    connect(choice, &QComboBox::currentIndexChanged, this, [choice, showNote] {
+    connect(choice, &QComboBox::currentIndexChanged, this, [this, choice, showNote] {
         showNote();
         QSettings().setValue(formatKey, choice->currentData());
+        emit choicesChanged();
     });
     connect(m_ui->automaticResolution, &QCheckBox::toggled, this, [this](bool automatic) {
         m_ui->outputResolutionSlider->setEnabled(!automatic);
         QSettings().setValue(automaticKey, automatic);
+        emit choicesChanged();
     });
 }
 
 Codec MainWindow::codec() const { return codecNamed(m_ui->formatChoice->currentData().toString()).value_or(Codec::h264); }
 
 bool MainWindow::automaticResolution() const { return m_ui->automaticResolution->isChecked(); }
+
+TranscoderCommand::Choices MainWindow::choices() const
+{
+    // Automatic: the picture's size and the sound's bitrate both follow each file's budget.
+    const bool automatic = automaticResolution();
+    return { .resolutionPercent = double(m_ui->outputResolutionSlider->value()),
+             .automaticPicture = automatic,
+             .automaticAudio = automatic,
+             .codec = codec(),
+             .filters = {} };
+}
 
 MainWindow::~MainWindow() = default;
 

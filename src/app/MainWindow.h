@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "compress/RowPlan.h"
+#include "compress/TranscoderCommand.h"
 
 namespace Ui {
 class MainWindow;
@@ -41,6 +42,12 @@ public:
     // then has no say).
     Codec codec() const;
     bool automaticResolution() const;
+    // Everything beyond the target, as the batch and the plan column both take it.
+    TranscoderCommand::Choices choices() const;
+
+signals:
+    // The format or Automatic has changed (the sliders say so themselves).
+    void choicesChanged();
 
 private:
     void setUpPictureChoices();

@@ -1,6 +1,8 @@
 #include "app/ProgressSheet.h"
 
 #include "app/TaskbarProgress.h"
+#include "compress/BatchJob.h"
+#include "util/Paths.h"
 #include "ui_ProgressSheet.h"
 
 #include <QKeyEvent>
@@ -15,6 +17,7 @@ ProgressSheet::ProgressSheet(QMainWindow *window)
     , m_taskbar(new TaskbarProgress(this))
 {
     m_ui->setupUi(this);
+    m_ui->progressDetail->hide();
     setWindowModality(Qt::NonModal);
     // No close button in its title bar either.
     setWindowFlags(Qt::Sheet | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
@@ -29,6 +32,7 @@ QPushButton *ProgressSheet::cancelButton() const { return m_ui->progressCancel; 
 void ProgressSheet::begin(const QString &title, bool cancellable)
 {
     setProgress(0);
+    setDetail({});
     m_ui->progressTitle->setText(title);
     m_ui->progressCancel->setHidden(!cancellable);
     setWindowEnabled(false);
@@ -54,6 +58,25 @@ void ProgressSheet::setProgress(double percent)
     // The bar counts hundredths of a percent.
     m_ui->progressBar->setValue(int(std::clamp(percent, 0.0, 100.0) * 100 + 0.5));
     m_taskbar->setProgress(percent);
+}
+
+void ProgressSheet::follow(const BatchJob &job)
+{
+    const qsizetype count = job.batch().count();
+    const auto place = [this, count, batch = &job.batch()](qsizetype row) {
+        return tr("File %1 of %2").arg(row + 1).arg(count) + QStringLiteral(" · ") + Paths::lastComponent(batch->rows.value(row).input);
+    };
+    connect(&job, &BatchJob::rowStarted, this, [this, place](qsizetype row) { setDetail(place(row)); });
+    connect(&job, &BatchJob::progress, this, [this, place](double percent, qsizetype row, int, int pass) {
+        setProgress(percent);
+        setDetail(pass > 0 ? place(row) + QStringLiteral(" · ") + tr("pass %1 of 2").arg(pass) : place(row));
+    });
+}
+
+void ProgressSheet::setDetail(const QString &text)
+{
+    m_ui->progressDetail->setText(text);
+    m_ui->progressDetail->setHidden(text.isEmpty());
 }
 
 void ProgressSheet::keyPressEvent(QKeyEvent *event)

@@ -4,6 +4,7 @@
 
 #include <memory>
 
+class BatchJob;
 class QLabel;
 class QMainWindow;
 class QProgressBar;
@@ -33,6 +34,9 @@ public:
     void end();
     // Percent of the work; past the end stays full.
     void setProgress(double percent);
+    // The bar follows the batch, and the line under it says where it is:
+    // "File 2 of 5 · name · pass 1 of 2".
+    void follow(const BatchJob &job);
 
     QLabel *title() const;
     QProgressBar *bar() const;
@@ -45,6 +49,7 @@ protected:
 
 private:
     void setWindowEnabled(bool enabled);
+    void setDetail(const QString &text);
 
     QMainWindow *const m_window;
     std::unique_ptr<Ui::ProgressSheet> m_ui;

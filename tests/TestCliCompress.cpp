@@ -166,24 +166,23 @@ private slots:
         for (const QString &line : run.err.split('\n', Qt::SkipEmptyParts)) {
             const QJsonDocument event = QJsonDocument::fromJson(line.toUtf8());
             QVERIFY2(event.isObject(), qPrintable(line));
-            if (event["event"] != "progress")
+            // Another encode, to fit or to spend what was left, depends on the encoder's landing.
+            if (event["event"] != "progress" && event["event"] != "attemptStarted")
                 events << event["event"].toString() + ' ' + QString::number(event["row"].toInt(-1));
             // Outcomes are tokens a program can compare; the prose is the reason.
             if (event["event"] == "rowFinished")
                 QCOMPARE(event["outcome"].toString(), "compressed");
         }
-        events.removeDuplicates(); // the noise may need a corrected bitrate too
-        QCOMPARE(events, (QStringList { "rowStarted 0", "rowPlanned 0", "rowFinished 0", "rowStarted 1", "rowPlanned 1", "attemptStarted 1",
-                                        "rowFinished 1", "finished -1" }));
+        QCOMPARE(events, (QStringList { "rowStarted 0", "rowPlanned 0", "rowFinished 0", "rowStarted 1", "rowPlanned 1", "rowFinished 1", "finished -1" }));
         const QJsonArray files = QJsonDocument::fromJson(run.out.toUtf8())["files"].toArray();
-        const QStringList expected { "320x180 1", "160x120 2" }; // and passes
+        const QStringList expected { "320x180", "160x120" };
         for (qsizetype i = 0; i < expected.size(); ++i) {
             QCOMPARE(files[i]["outcome"].toString(), "compressed");
             const double ratio = files[i]["ratio"].toDouble();
             const QJsonValue probe = probeOf(files[i]["output"].toString());
             QVERIFY2(ratio <= 1 && ratio > 0.8 && probe["hasAudioTrack"].toBool() && !probe["hasAudioTrackWhichHasMoreThanTwoChannels"].toBool(),
                      qPrintable(files[i]["input"].toString() + ": " + QString::number(ratio)));
-            QCOMPARE(QString("%1x%2 %3").arg(probe["videoWidth"].toInt()).arg(probe["videoHeight"].toInt()).arg(files[i]["passes"].toInt()), expected[i]);
+            QCOMPARE(QString("%1x%2").arg(probe["videoWidth"].toInt()).arg(probe["videoHeight"].toInt()), expected[i]);
         }
         QCOMPARE(QDir("replaced").entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), (QStringList { "stereo.mp4", "surround.mp4" }));
     }

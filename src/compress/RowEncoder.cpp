@@ -37,6 +37,11 @@ constexpr qint64 earlyLeastBytes = 64 * 1024;
 // on camera content; SVT-AV1's output grows faster than its rate, so its
 // correction is damped and aims lower.
 constexpr double aim = 0.98;
+// An output that fits under this share of its target left picture unbought:
+// it gets one more encode at a higher rate. One under the lower share is
+// content with no use for more (a still, a slide): it stays.
+constexpr double fullEnough = 0.93;
+constexpr double worthRaising = 0.5;
 constexpr double secondPassAccuracy = 0.985;
 constexpr double av1Aim = 0.95;
 constexpr double av1Damping = 0.7;
@@ -130,7 +135,22 @@ QString RowEncoder::workPath(const QString &name) const
     return workFolderOf(m_batch) + QLatin1Char('/') + QStringLiteral("row%1-").arg(m_row) + name;
 }
 
-bool RowEncoder::fits() const { return !m_candidates.isEmpty() && m_candidates.last().measured.size <= m_plan.targetBytes; }
+bool RowEncoder::landed() const
+{
+    const double target = double(m_plan.targetBytes);
+    qint64 best = 0; // the largest that fits
+    for (const Candidate &c : m_candidates)
+        if (c.measured.size <= m_plan.targetBytes)
+            best = std::max(best, c.measured.size);
+    return best > 0 && (m_raised || double(best) >= fullEnough * target || double(best) < worthRaising * target);
+}
+
+QString RowEncoder::whyAgain(const QString &how) const
+{
+    const double size = double(m_candidates.last().measured.size), target = double(m_plan.targetBytes);
+    return size > target ? QStringLiteral("over target by %1: %2").arg(overBy(size, target), how)
+                         : QStringLiteral("under target by %1 %: %2").arg(QString::number((1 - size / target) * 100, 'f', 1), how);
+}
 
 RowResult RowEncoder::encode(const QString &creator)
 {
@@ -168,14 +188,12 @@ RowResult RowEncoder::encode(const QString &creator)
                                    automatic))
             return *failed;
         haveStatistics = kind == RunKind::firstOfTwo && m_earlyStop.isEmpty();
-        if (m_earlyStop.isEmpty() && (fits() || m_passes == Passes::one))
+        if (m_earlyStop.isEmpty() && (landed() || m_passes == Passes::one))
             return finish();
-        why = m_earlyStop.isEmpty() ? QStringLiteral("over target by %1: a second pass at a corrected bitrate")
-                                          .arg(overBy(double(m_candidates.last().measured.size), target))
-                                    : m_earlyStop;
+        why = m_earlyStop.isEmpty() ? whyAgain(QStringLiteral("a second pass at a corrected bitrate")) : m_earlyStop;
     }
 
-    for (int correction = 0; correction < mostCorrections && !fits() && !m_atEncoderFloor; ++correction) {
+    for (int correction = 0; correction < mostCorrections && !landed() && !m_atEncoderFloor; ++correction) {
         std::optional<double> kbps;
         if (m_candidates.isEmpty()) // stopped early: what it was heading for tells the rate
             kbps = m_plan.videoKbps * std::min(1.0, aim * target / std::max(m_projected, 1.0));
@@ -187,6 +205,8 @@ RowResult RowEncoder::encode(const QString &creator)
         }
         if (!kbps || *kbps <= 0)
             break;
+        // A raise is tried once: it buys picture, it is not needed to fit.
+        m_raised = !m_candidates.isEmpty() && m_candidates.last().measured.size <= m_plan.targetBytes;
         if (m_listener.retrying)
             m_listener.retrying(m_attempts + 1, why);
         if (!haveStatistics && m_plan.hasSecondPass()) {
@@ -198,7 +218,7 @@ RowResult RowEncoder::encode(const QString &creator)
         if (auto failed = encodeAt(kind, *kbps, kind == RunKind::secondPass ? 2 : 0, secondPassWeight,
                                    secondPassWeight * (mostCorrections - correction)))
             return *failed;
-        why = QStringLiteral("over target by %1: again at a corrected bitrate").arg(overBy(double(m_candidates.last().measured.size), target));
+        why = whyAgain(QStringLiteral("again at a corrected bitrate"));
     }
     return finish(m_atEncoderFloor ? QStringLiteral("; the encoder cannot go lower at this picture size") : QString());
 }

@@ -104,7 +104,10 @@ private:
     QString workPath(const QString &name) const;
     bool removeFile(const QString &path) const;
     void removeWorkFiles() const;
-    bool fits() const;
+    // Whether the best output is as good as it gets: it fits, and spends
+    // enough of the target or was raised once already.
+    bool landed() const;
+    QString whyAgain(const QString &how) const;
 
     const Batch &m_batch;
     const qsizetype m_row;
@@ -122,4 +125,5 @@ private:
     QString m_earlyStop;     // why the first run was stopped early
     double m_projected = 0;  // the size it was heading for then
     bool m_atEncoderFloor = false; // the encoder refused to go lower
+    bool m_raised = false;         // an output under its target was encoded again at a higher rate
 };

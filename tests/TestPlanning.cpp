@@ -224,6 +224,12 @@ private slots:
         QCOMPARE(chosen({ { 100, 2 * atRate, 15.0 }, { 67, atRate, 14.2 }, { 50, atRate, 13.1 } }), "858x482@60");
         QCOMPARE(chosen({ { 100, 2 * atRate, 15.0 }, { 67, 2 * atRate, 14.2 }, { 50, 2 * atRate, 13.1 } }), "640x360@30");
         QCOMPARE(chosen({}), "1280x720@60");
+        // With bits to spare (0.07 per pixel), a smaller picture must win by more than samples favour it.
+        const RowPlan plenty { .videoKbps = 4000, .frameRate = 60, .outputFrameRate = 60, .sourceWidth = 1280, .sourceHeight = 720 };
+        const qint64 atPlenty = 4000 * 1000 / 8 * 4;
+        QCOMPARE(PictureChoice::choose(plenty, { { 100, atPlenty, 13.9 }, { 67, atPlenty, 14.0 }, { 50, atPlenty, 14.0 } }, 4).plan.width, 1280);
+        QCOMPARE(PictureChoice::choose(plenty, { { 100, atPlenty, 13.9 }, { 67, atPlenty, 14.1 }, { 50, atPlenty, 14.2 } }, 4).plan.width, 858);
+        QCOMPARE(chosen({ { 100, atRate, 13.9 }, { 67, atRate, 14.0 }, { 50, atRate, 14.0 } }), "858x482@60"); // starved: any gain goes down
     }
 
     void outputNames_data()

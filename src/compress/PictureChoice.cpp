@@ -25,6 +25,12 @@ constexpr double overItsRate = 1.3;
 // Frames are only halved from this rate, and never below the floor.
 constexpr double halvedFrom = 48;
 constexpr double lowestFrameRate = 24;
+// Short samples favour the smaller picture by about a tenth of a dB: the key
+// frame that starts each is a larger share of a larger picture. Where the
+// picture has bits to spare, a smaller size must win by more than that;
+// where it is starved, fewer pixels nearly always help and a tie goes down.
+constexpr double sampleBias = 0.15;
+constexpr double plentyBitsPerPixel = 0.01;
 
 QString secondsText(double seconds) { return QString::number(seconds, 'f', 3); }
 
@@ -132,10 +138,19 @@ Choice choose(const RowPlan &plan, const QList<Candidate> &candidates, double sa
     const auto keepsToRate = [&](const Candidate &c) {
         return sampledSeconds > 0 && double(c.bytes) * 8 / 1000 / sampledSeconds <= overItsRate * plan.videoKbps;
     };
-    const Candidate *best = nullptr;
+    // From the largest picture down, a smaller one must beat the one kept.
+    QList<const Candidate *> bySize;
     for (const Candidate &c : candidates)
-        if (c.ssimDb && keepsToRate(c) && (!best || *c.ssimDb > *best->ssimDb))
-            best = &c;
+        bySize.append(&c);
+    std::stable_sort(bySize.begin(), bySize.end(), [](const Candidate *a, const Candidate *b) { return a->percent > b->percent; });
+    const Candidate *best = nullptr;
+    for (const Candidate *c : std::as_const(bySize)) {
+        if (!c->ssimDb || !keepsToRate(*c))
+            continue;
+        const double margin = best && plan.withPicture(best->percent).bitsPerPixel() >= plentyBitsPerPixel ? sampleBias : 0;
+        if (!best || *c->ssimDb > *best->ssimDb + margin)
+            best = c;
+    }
     Choice choice { plan, candidates, {} };
     QStringList others;
     for (const Candidate &c : candidates)

@@ -214,8 +214,11 @@ void AppDelegate::intakeEnded(const QList<Intake::Refusal> &refused, bool stoppe
     endSheet();
     if (!refused.isEmpty()) {
         Diagnostics::line(QStringLiteral("nonWorkableFiles : ") + Intake::refusedNames(refused).join(QStringLiteral(", ")));
-        if (!stopped)
-            showAlert(Intake::refusalMessageText, TextFormat::namedFilesAlertText(Intake::refusedNames(refused)), {});
+        if (!stopped) {
+            // The reasons under the names: which file was not media, which could not be read.
+            if (QMessageBox *box = showAlert(Intake::refusalMessageText, TextFormat::namedFilesAlertText(Intake::refusedNames(refused)), {}))
+                box->setDetailedText(Intake::refusalDetails(refused));
+        }
     }
     refreshSizeControls();
     emit intakeFinished();

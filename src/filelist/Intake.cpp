@@ -117,4 +117,12 @@ QStringList refusedNames(const QList<Refusal> &refused)
     return names;
 }
 
+QString refusalDetails(const QList<Refusal> &refused)
+{
+    QStringList lines;
+    for (const Refusal &refusal : refused)
+        lines.append(refusal.name + QStringLiteral(": ") + refusal.reason);
+    return lines.join(QLatin1Char('\n'));
+}
+
 }

@@ -46,6 +46,8 @@ Refusal refusalOf(const Examined &file);
 
 // The refused files' names, as the alert and the diagnostic line show them.
 QStringList refusedNames(const QList<Refusal> &refused);
+// A line per refused file with its reason: "notes.txt: not a media file".
+QString refusalDetails(const QList<Refusal> &refused);
 
 inline const QString refusalMessageText = QStringLiteral("Veltrane not able to open these file(s):");
 

@@ -115,7 +115,6 @@ private slots:
         QTest::addColumn<QStringList>("arguments"); // after --output out
         QTest::addColumn<QString>("reason");
         const QString clip = "clip.mp4";
-        QTest::newRow("target size above the smallest file") << QStringList { "--target-size", "1GB", clip } << "larger than the smallest file";
         QTest::newRow("no file") << QStringList {} << "no FILE given";
         QTest::newRow("existing folder") << QStringList { "--output", "notes", clip } << "already exists; use --force";
         QTest::newRow("--force on a file") << QStringList { "--force", "--output", "notes/todo.txt", clip } << "is a file, not a folder";
@@ -226,6 +225,27 @@ private slots:
         const QJsonValue probe = probeOf(file["output"].toString());
         QCOMPARE(probe["tracksInfo"][0]["trackCodec"].toString(), codec);
         QCOMPARE(probe["videoWidth"].toInt(), planned["width"].toInt());
+    }
+
+    // Files already under a size to fit under are never grown: one whose streams an .mp4 takes is
+    // copied as it is, one whose sound it does not is encoded at its own size.
+    void alreadyFits()
+    {
+        QVERIFY(makeClip("fits.mkv", { "-f", "lavfi", "-i", "testsrc2=s=320x240:r=25:d=2", "-f", "lavfi", "-i", "sine=d=2",
+                                       "-pix_fmt", "yuv420p", "-c:a", "aac" }));
+        QVERIFY(makeClip("opus.mkv", { "-f", "lavfi", "-i", "testsrc2=s=320x240:r=25:d=2", "-f", "lavfi", "-i", "sine=d=2",
+                                       "-pix_fmt", "yuv420p", "-c:a", "libopus" }));
+        const CliRun run = runCli({ "compress", "--json", "--target-size", "10MiB", "--output", "fit", "fits.mkv", "opus.mkv" });
+        QVERIFY2(run.status == Cli::success, qPrintable(describe(run)));
+        const QJsonArray files = QJsonDocument::fromJson(run.out.toUtf8())["files"].toArray();
+        for (const QString input : { "fits.mkv", "opus.mkv" }) {
+            const QJsonValue file = files[input == "fits.mkv" ? 0 : 1];
+            QCOMPARE(file["outcome"].toString(), "compressed");
+            QCOMPARE(file["targetSize"].toInteger(), 10'485'760);
+            QCOMPARE(file["copied"].toBool(), input == "fits.mkv");
+            QVERIFY2(file["size"].toInteger() <= QFileInfo(input).size() * 1.02, qPrintable(describe(run)));
+            QCOMPARE(probeOf(file["output"].toString())["tracksInfo"][1]["trackCodec"].toString(), "aac");
+        }
     }
 
     // HLG (10-bit, BT.2020) as phones record it comes out as 8-bit BT.709 with a mid-grey that

@@ -1,8 +1,10 @@
 #include "compress/Batch.h"
 #include "compress/PictureChoice.h"
+#include "compress/RowEncoder.h"
 #include "compress/Planning.h"
 #include "compress/TranscoderCommand.h"
 #include "filelist/RowRecord.h"
+#include "probe/TrackTables.h"
 #include "util/TextFormat.h"
 
 #include "TestSupport.h"
@@ -271,6 +273,65 @@ private slots:
         QCOMPARE(inBytes.rows.at(1).targetBytes, batch.rows.at(1).targetBytes);
         QCOMPARE(Batch::argumentListsText({ { "-i", "say \"hi\".mov" }, { "back\\slash", "two\nlines" } }),
                  QStringLiteral("[[\"-i\", \"say \\\"hi\\\".mov\"], [\"back\\\\slash\", \"two\\nlines\"]]"));
+    }
+
+    // A file already under a target in bytes is never grown: copied as it is where an .mp4 takes
+    // its streams and nothing is to change, else encoded at its own size.
+    void alreadyFits_data()
+    {
+        QTest::addColumn<QVariantMap>("input");
+        QTest::addColumn<qint64>("target");
+        QTest::addColumn<QString>("resolution"); // a percent, or "auto"
+        QTest::addColumn<QString>("expected");   // "copy", "copy hvc1", "own size", "target"
+        const auto tracks = [](QVariantMap row, const QString &video, const QString &audio, bool cover = false) {
+            QVariantList list { QVariantMap { { TrackKeys::trackType, TrackTypes::video }, { TrackKeys::trackCodec, video },
+                                              { TrackKeys::trackDictionary, QVariantMap { { "codec_type", "video" } } } } };
+            if (!audio.isEmpty())
+                list << QVariantMap { { TrackKeys::trackType, TrackTypes::audio }, { TrackKeys::trackCodec, audio },
+                                      { TrackKeys::trackDictionary, QVariantMap { { "codec_type", "audio" } } } };
+            if (cover)
+                list << QVariantMap { { TrackKeys::trackType, TrackTypes::poster }, { TrackKeys::trackCodec, "mjpeg" },
+                                      { TrackKeys::trackDictionary, QVariantMap { { "codec_type", "video" },
+                                                                                  { "disposition", QVariantMap { { "attached_pic", 1 } } } } } };
+            row[RowKeys::tracksInfo] = list;
+            return row;
+        };
+        const QVariantMap small = row(60, true, {}, false, 5'000'000);
+        QTest::newRow("h264 aac") << tracks(small, "h264", "aac") << qint64(10'485'760) << "100" << "copy";
+        QTest::newRow("hevc, Apple's tag") << tracks(small, "hevc", "ac3") << qint64(10'485'760) << "100" << "copy hvc1";
+        QTest::newRow("automatic picture") << tracks(small, "h264", "aac") << qint64(10'485'760) << "auto" << "copy";
+        QTest::newRow("opus sound") << tracks(small, "h264", "opus") << qint64(10'485'760) << "100" << "own size";
+        QTest::newRow("vp8 picture") << tracks(small, "vp8", "") << qint64(10'485'760) << "100" << "own size";
+        QTest::newRow("cover picture") << tracks(small, "h264", "aac", true) << qint64(10'485'760) << "100" << "own size";
+        QTest::newRow("lower resolution") << tracks(small, "h264", "aac") << qint64(10'485'760) << "50" << "own size";
+        QTest::newRow("interlaced") << source(tracks(small, "h264", "aac"), "bt709 bt709 bt709 tt") << qint64(10'485'760) << "100" << "own size";
+        QTest::newRow("HDR") << source(tracks(small, "hevc", "aac"), "smpte2084 bt2020 bt2020nc progressive") << qint64(10'485'760) << "100" << "own size";
+        // Exactly the target is not under it: the slider's 100 % plans as it always has.
+        QTest::newRow("exactly the target") << tracks(small, "h264", "aac") << qint64(5'000'000) << "100" << "target";
+    }
+    void alreadyFits()
+    {
+        QFETCH(QVariantMap, input);
+        QFETCH(qint64, target);
+        QFETCH(QString, resolution);
+        QFETCH(QString, expected);
+        const bool automatic = resolution == "auto";
+        const TranscoderCommand::Choices choices { .resolutionPercent = automatic ? 100 : resolution.toDouble(), .automaticPicture = automatic };
+        const RowPlan plan = Batch::plan({ input }, "/out", Planning::Target::exactly(target), choices).rows.at(0);
+        QCOMPARE(plan.targetBytes, target); // held to what was asked
+        const RowPlan own = TranscoderCommand::planRow("/in/a.mov", "/out/a.mp4", input, 5'000'000, choices);
+        const QStringList first = RowEncoder::firstRuns(plan, 0, Passes::automatic, "/out/.work").at(0);
+        if (expected.startsWith("copy")) {
+            QVERIFY(plan.alreadyFits && plan.copiesStreams);
+            QCOMPARE(first.mid(2).join(' '), QString("-sn -dn -map_chapters -1 -map_metadata -1 -c copy %1-y /out/a.mp4")
+                                                 .arg(expected.endsWith("hvc1") ? "-tag:v hvc1 " : ""));
+            QVERIFY(plan.summaryText().endsWith("already fits: copied as it is"));
+        } else {
+            QCOMPARE(plan.alreadyFits, expected == "own size");
+            QVERIFY(!plan.copiesStreams && !first.contains("copy"));
+            QCOMPARE(plan.videoKbps, expected == "own size" ? own.videoKbps
+                                                            : TranscoderCommand::planRow("/in/a.mov", "/out/a.mp4", input, double(target), choices).videoKbps);
+        }
     }
 };
 

@@ -57,9 +57,6 @@ OrExit<Batch> plan(const CompressOptions &options, const Inputs &inputs, QTextSt
 {
     const qint64 reference = Planning::referenceFileSize(inputs.rows);
     if (options.targetBytes) {
-        if (*options.targetBytes > reference)
-            return compressUsage(err, QStringLiteral("--target-size %1 is larger than the smallest file (%2 bytes); it would grow it")
-                                          .arg(options.targetSizeText).arg(reference));
         if (double(*options.targetBytes) / double(reference) * 100 < 1)
             return compressUsage(err, QStringLiteral("--target-size %1 is below 1% of the smallest file (%2 bytes)")
                                           .arg(options.targetSizeText).arg(reference));

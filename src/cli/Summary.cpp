@@ -31,6 +31,8 @@ void printSummary(QTextStream &out, const Batch &batch, const QList<RowResult> &
                 file.insert(QStringLiteral("size"), result.size);
                 file.insert(QStringLiteral("ratio"), ratio);
             }
+            if (result.copied)
+                file.insert(QStringLiteral("copied"), true);
             if (result.failed())
                 file.insert(QStringLiteral("messages"), result.messages);
             if (!result.notes.isEmpty())
@@ -84,6 +86,9 @@ QJsonObject planObject(const RowPlan &plan)
     // Chosen from samples as the row is encoded: the event says the size it got.
     if (plan.automaticPicture)
         object.insert(QStringLiteral("automaticPicture"), true);
+    // Under the target already: copied as it is where it can be, else encoded at its own size.
+    if (plan.alreadyFits)
+        object.insert(QStringLiteral("alreadyFits"), plan.copiesStreams ? QStringLiteral("copy") : QStringLiteral("encode"));
     return object;
 }
 

@@ -17,8 +17,15 @@ Batch Batch::plan(const QList<QVariantMap> &rows, const QString &outputFolder, P
     Batch batch;
     batch.outputFolder = outputFolder;
     for (qsizetype i = 0; i < rows.size(); ++i) {
-        RowPlan plan = TranscoderCommand::planRow(inputs.at(i), outputs.at(i), rows.at(i), target.bytes(reference), choices);
-        plan.targetBytes = target.wholeBytes(reference);
+        const QVariantMap &row = rows.at(i);
+        const qint64 targetBytes = target.wholeBytes(reference);
+        // A file already under the target is never grown to it.
+        const qint64 ownSize = row.value(RowKeys::fileSize).toLongLong();
+        const bool fits = ownSize > 0 && ownSize < targetBytes;
+        RowPlan plan = TranscoderCommand::planRow(inputs.at(i), outputs.at(i), row, fits ? double(ownSize) : target.bytes(reference), choices);
+        plan.targetBytes = targetBytes;
+        plan.alreadyFits = fits;
+        plan.copiesStreams = fits && TranscoderCommand::copiesAsItIs(row, choices);
         batch.rows.append(plan);
     }
     return batch;

@@ -22,6 +22,7 @@ constexpr double singleWeight = 1.0;
 constexpr double firstPassWeight = 0.5;
 constexpr double secondPassWeight = 1.0;
 constexpr double pictureWeight = 0.3;
+constexpr double copyWeight = 0.1;
 // What the first run of an automatic row leaves of its share for the
 // correction it may turn out to need. Most rows fit in their first run: a
 // larger reserve held the bar at two thirds of a row that was already done.
@@ -86,6 +87,8 @@ RowEncoder::RowEncoder(const Batch &batch, qsizetype row, EncodeOptions options,
 
 QList<QStringList> RowEncoder::firstRuns(const RowPlan &plan, qsizetype row, Passes passes, const QString &workFolder)
 {
+    if (plan.copiesStreams)
+        return { plan.arguments(plan.output, RunKind::copy) };
     switch (passes) {
     case Passes::one: return { plan.plannedArguments() };
     case Passes::automatic: return { plan.arguments(plan.output, RunKind::firstOfTwo, std::nullopt, logPathOf(row)) };
@@ -142,7 +145,8 @@ bool RowEncoder::landed() const
     for (const Candidate &c : m_candidates)
         if (c.measured.size <= m_plan.targetBytes)
             best = std::max(best, c.measured.size);
-    return best > 0 && (m_raised || double(best) >= fullEnough * target || double(best) < worthRaising * target);
+    // A file already under the target is not grown to it.
+    return best > 0 && (m_raised || m_plan.alreadyFits || double(best) >= fullEnough * target || double(best) < worthRaising * target);
 }
 
 QString RowEncoder::whyAgain(const QString &how) const
@@ -159,6 +163,11 @@ RowResult RowEncoder::encode(const QString &creator)
     const double target = double(m_plan.targetBytes);
     if (!QDir().mkpath(workFolderOf(m_batch)))
         return fail({ RowOutcome::noOutput, 0, QStringLiteral("its working folder could not be made in ") + m_batch.writingFolder() });
+
+    if (m_plan.copiesStreams) {
+        if (std::optional<RowResult> copied = copyAsItIs())
+            return *copied;
+    }
 
     QString pictureWhy;
     if (m_plan.automaticPicture) {
@@ -234,6 +243,35 @@ std::optional<RowResult> RowEncoder::encodeAt(RunKind kind, double kbps, int pas
         return std::nullopt;
     }
     return failure(result, path, kind == RunKind::secondPass ? 2 : 1, kbps);
+}
+
+std::optional<RowResult> RowEncoder::copyAsItIs()
+{
+    ++m_attempts;
+    const QString path = workPath(QStringLiteral("copy.mp4"));
+    const TranscoderRun::Result result =
+        run({ m_plan.arguments(path, RunKind::copy), path, 0, copyWeight, copyWeight + singleWeight + retryReserve, false });
+    if (result.end == TranscoderRun::End::cancelled) {
+        removeFile(path);
+        return fail({ RowOutcome::cancelled });
+    }
+    if (result.end == TranscoderRun::End::exited && result.exitCode == 0 && QFileInfo(path).size() > 0) {
+        const OutputCheck::Verdict verdict = OutputCheck::check(path, m_plan, result.messages);
+        const qint64 size = QFileInfo(path).size();
+        if (!verdict.problem && size <= m_plan.targetBytes) {
+            m_candidates.append({ path, { size, verdict.videoBytes, 0, false }, 1, verdict.audioTracks });
+            m_copied = true;
+            if (m_listener.planned)
+                m_listener.planned(m_plan, {});
+            return finish();
+        }
+    }
+    // Some streams will not go into an .mp4 as they are: the row is encoded, at its own size.
+    removeFile(path);
+    m_plan.copiesStreams = false;
+    if (m_listener.retrying)
+        m_listener.retrying(m_attempts + 1, QStringLiteral("its streams could not be copied as they are: encoding it at its own size"));
+    return std::nullopt;
 }
 
 std::optional<RowResult> RowEncoder::firstPass()
@@ -391,6 +429,9 @@ RowResult RowEncoder::finish(const QString &note)
             result.reason = QStringLiteral("%1 for a target of %2: the smallest this encoder could make")
                                 .arg(TextFormat::byteCountText(kept->measured.size), TextFormat::byteCountText(target));
         }
+    } else if (m_copied) {
+        result.copied = true;
+        result.reason = QStringLiteral("already under its target: copied as it is");
     } else if (kept->passes == 2) {
         result.reason = QStringLiteral("compressed in two passes");
     }

@@ -91,6 +91,9 @@ private:
     // The encode at kbps of kind into its own working file, checked; nothing
     // when it gave a candidate, otherwise the row's result.
     std::optional<RowResult> encodeAt(RunKind kind, double kbps, int pass, double weight, double remaining, bool mayStopEarly = false);
+    // The input's streams copied as they are, for a row already under its
+    // target; nothing when that could not be done and the row is to be encoded.
+    std::optional<RowResult> copyAsItIs();
     // The first pass of a two-pass encode: statistics only.
     std::optional<RowResult> firstPass();
     // Nothing when the run left an output worth keeping (a checked one is
@@ -126,4 +129,5 @@ private:
     double m_projected = 0;  // the size it was heading for then
     bool m_atEncoderFloor = false; // the encoder refused to go lower
     bool m_raised = false;         // an output under its target was encoded again at a higher rate
+    bool m_copied = false;         // the output is the input's streams as they were
 };

@@ -101,12 +101,21 @@ QString rateText(double kbps)
 
 }
 
-QString RowPlan::summaryText() const
+QString RowPlan::pictureSummary(const QString &chosenLater) const
 {
     const QString from = pictureText(sourceWidth, sourceHeight, frameRate);
+    if (!chosenLater.isEmpty())
+        return from + QStringLiteral(" → ") + chosenLater;
     const QString to = pictureText(width, height, outputFrameRate > 0 ? outputFrameRate : frameRate);
-    return (from == to ? to : from + QStringLiteral(" → ") + to) + QStringLiteral(" · ") + codecTitle(codec)
-        + QStringLiteral(" · ") + rateText(videoKbps);
+    return copiesStreams || from == to ? from : from + QStringLiteral(" → ") + to;
+}
+
+QString RowPlan::summaryText(const QString &chosenLater) const
+{
+    if (copiesStreams)
+        return pictureSummary() + QStringLiteral(" · already fits: copied as it is");
+    return pictureSummary(chosenLater) + QStringLiteral(" · ") + codecTitle(codec) + QStringLiteral(" · ") + rateText(videoKbps)
+        + (alreadyFits ? QStringLiteral(" · already fits: encoded at its own size") : QString());
 }
 
 double RowPlan::bitsPerPixel() const
@@ -117,6 +126,16 @@ double RowPlan::bitsPerPixel() const
 
 QStringList RowPlan::arguments(const QString &to, RunKind kind, std::optional<double> kbps, const QString &stats) const
 {
+    if (kind == RunKind::copy) {
+        // One video and one audio track, as an encode picks them; names,
+        // places and chapters go, as they do from an encode.
+        QStringList arguments { QStringLiteral("-i"), input, QStringLiteral("-sn"), QStringLiteral("-dn"),
+                                QStringLiteral("-map_chapters"), QStringLiteral("-1"), QStringLiteral("-map_metadata"),
+                                QStringLiteral("-1"), QStringLiteral("-c"), QStringLiteral("copy") };
+        if (sourceCodec == QLatin1String("hevc"))
+            arguments << QStringLiteral("-tag:v") << QStringLiteral("hvc1");
+        return arguments << QStringLiteral("-y") << to;
+    }
     if (!hasSecondPass())
         kind = RunKind::single;
     QStringList arguments { QStringLiteral("-i"),

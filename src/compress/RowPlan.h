@@ -18,6 +18,7 @@ enum class RunKind {
     firstOfTwo,  // one run that also writes the encoder's statistics, for a second pass if it is needed
     firstPass,   // the first pass of a two-pass encode: statistics only, no audio
     secondPass,  // the second pass, from the statistics
+    copy,        // the input's streams copied into the output as they are
 };
 
 // One row of a batch, fixed when it is planned: what the transcoder is told
@@ -43,6 +44,12 @@ struct RowPlan
     qint64 height = 0;
     int audioTracks = 0;
     int subtitleTracks = 0;
+    // The input is already under the target. Its streams are copied into the
+    // output as they are where copiesStreams; an encode (where they cannot be,
+    // or that copy fails) aims at the input's own size: no output grows.
+    bool alreadyFits = false;
+    bool copiesStreams = false;
+    QString sourceCodec; // the input's video format, as the probe names it ("hevc")
     // The picture chosen at run time from samples of the content (--resolution auto):
     // the chain before any size, and the source's size it applies to.
     bool automaticPicture = false;
@@ -70,8 +77,12 @@ struct RowPlan
     bool hasSecondPass() const { return codec != Codec::av1; }
     // Bits of video a pixel of a frame gets: how starved the picture is.
     double bitsPerPixel() const;
-    // What the row becomes, for people: "1920×1080 60 fps → 1280×720 30 fps · H.265 · 1.4 Mb/s".
-    QString summaryText() const;
+    // What the row becomes, for people: "1920×1080 60 fps → 1280×720 30 fps · H.265 · 1.4 Mb/s";
+    // chosenLater: as pictureSummary's.
+    QString summaryText(const QString &chosenLater = {}) const;
+    // Its picture alone: "1920×1080 60 fps → 1280×720 30 fps", or the source's
+    // size and where the output's is still to be chosen, `chosenLater`.
+    QString pictureSummary(const QString &chosenLater = {}) const;
 };
 
 // "H.264", "H.265", "AV1": the names people know the formats by.

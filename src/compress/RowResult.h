@@ -27,6 +27,7 @@ struct RowResult
     qint64 size = 0;  // bytes of the output kept, 0 when none
     int passes = 0;   // passes of the output kept: 1 or 2
     int attempts = 0; // encodes made for the row
+    bool copied = false; // already under its target: its streams copied as they are
     QStringList notes = {}; // what the user should know of a kept output: "kept 1 of 8 audio tracks"
 
     // The reason, or what the outcome alone says: "compressed", "cancelled"...

@@ -3,6 +3,7 @@
 #include "compress/Planning.h"
 #include "filelist/RowRecord.h"
 #include "probe/FileProbe.h"
+#include "probe/TrackTables.h"
 #include "util/Paths.h"
 #include "util/TextFormat.h"
 
@@ -41,6 +42,14 @@ QString toneMapChain(const QVariantMap &row)
                           "tonemap=tonemap=mobius:desat=0,zscale=t=bt709:m=bt709:r=tv,format=yuv420p")
         .arg(row.value(RowKeys::videoTransfer).toString(), colourName(row, RowKeys::videoPrimaries, QStringLiteral("bt2020")),
              colourName(row, RowKeys::videoMatrix, QStringLiteral("bt2020nc")));
+}
+
+QString videoFormatOf(const QVariantMap &row)
+{
+    for (const QVariant &track : row.value(RowKeys::tracksInfo).toList())
+        if (track.toMap().value(TrackKeys::trackType) == TrackTypes::video)
+            return track.toMap().value(TrackKeys::trackCodec).toString();
+    return {};
 }
 
 }
@@ -85,6 +94,7 @@ RowPlan planRow(const QString &inputPath, const QString &outputPath, const QVari
         plan.audioChannels = surround ? 2 : 0;
     }
     plan.codec = choices.codec;
+    plan.sourceCodec = videoFormatOf(row);
     plan.frameRate = row.value(RowKeys::videoFrameRate).toDouble();
     plan.outputFrameRate = plan.frameRate;
     // Only a variable frame rate is kept as it is: a constant one gets its list as ever.
@@ -116,6 +126,28 @@ RowPlan planRow(const QString &inputPath, const QString &outputPath, const QVari
         plan = plan.withPicture(100);
     }
     return plan;
+}
+
+bool copiesAsItIs(const QVariantMap &row, const Choices &choices)
+{
+    // What MP4 players take as they are; anything else is encoded.
+    static const QStringList videoFormats { QStringLiteral("h264"), QStringLiteral("hevc"), QStringLiteral("av1"), QStringLiteral("mpeg4") };
+    static const QStringList audioFormats { QStringLiteral("aac"), QStringLiteral("mp3"), QStringLiteral("ac3"), QStringLiteral("eac3") };
+    if ((Planning::isScaling(choices.resolutionPercent) && !choices.automaticPicture)
+        || !planRow({}, {}, row, 0, choices).sourceFilters.isEmpty())
+        return false;
+    for (const QVariant &item : row.value(RowKeys::tracksInfo).toList()) {
+        const QVariantMap track = item.toMap();
+        const QVariantMap stream = track.value(TrackKeys::trackDictionary).toMap();
+        const QString kind = stream.value(QStringLiteral("codec_type")).toString();
+        const QString codec = track.value(TrackKeys::trackCodec).toString();
+        const bool picture = stream.value(QStringLiteral("disposition")).toMap().value(QStringLiteral("attached_pic")).toInt() == 1;
+        if (kind == QLatin1String("video") && (picture || track.value(TrackKeys::trackType) != TrackTypes::video || !videoFormats.contains(codec)))
+            return false;
+        if (kind == QLatin1String("audio") && !audioFormats.contains(codec))
+            return false;
+    }
+    return true;
 }
 
 QStringList transcoderArguments(const QString &inputPath, const QString &outputPath, const QVariantMap &row,

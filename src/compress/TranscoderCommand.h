@@ -44,6 +44,11 @@ struct Choices
 RowPlan planRow(const QString &inputPath, const QString &outputPath, const QVariantMap &row, double targetBytes,
                 const Choices &choices);
 
+// Whether the row's streams go into an .mp4 as they are: its video and
+// audio in formats the container takes, no cover picture, and nothing for
+// the filters or the resolution slider to change.
+bool copiesAsItIs(const QVariantMap &row, const Choices &choices);
+
 // The planned list of the row.
 QStringList transcoderArguments(const QString &inputPath, const QString &outputPath, const QVariantMap &row,
                                 double targetBytes, double resolutionPercent, SourceFilters filters = {});

@@ -394,6 +394,60 @@ private slots:
         }
     }
 
+    void fitUnder_data()
+    {
+        QTest::addColumn<QString>("typed"); // "↓": the arrow key from an empty box, to the first preset
+        QTest::addColumn<QString>("label"); // the bold one
+        QTest::addColumn<int>("slider");
+        QTest::addColumn<QStringList>("plans");
+        const QString slider = "⚠ 1920×1080 60 fps · H.264 · 2.2 Mb/s|1280×720 30 fps · H.264 · 43.7 Mb/s";
+        QTest::newRow("10 MiB, the chat limit") << "10 MiB" << "10.5 MB" << 10 << QString("⚠ 1920×1080 60 fps · H.264 · 417 kb/s|1280×720 30 fps · H.264 · 8.3 Mb/s").split('|');
+        QTest::newRow("first preset by keyboard") << "↓" << "8 MB" << 10 << QString("⚠ 1920×1080 60 fps · H.264 · 318 kb/s|1280×720 30 fps · H.264 · 6.4 Mb/s").split('|');
+        QTest::newRow("a plain number is MB") << "25" << "25 MB" << 25 << QString("⚠ 1920×1080 60 fps · H.264 · 993 kb/s|1280×720 30 fps · H.264 · 19.9 Mb/s").split('|');
+        QTest::newRow("over the smallest: it is not grown") << "150mb" << "150 MB" << 100
+                                                           << QString("1920×1080 60 fps · already fits: copied as it is|1280×720 30 fps · H.264 · 119.2 Mb/s").split('|');
+        QTest::newRow("not a size: the slider rules") << "ten MB" << "55 MB" << 55 << slider.split('|');
+    }
+
+    // A size to fit under, chosen or typed with its unit, aims every row at it; the slider and bold label follow, and a
+    // moved slider rules again.
+    void fitUnder()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, label);
+        QFETCH(int, slider);
+        QFETCH(QStringList, plans);
+        const auto d = launch();
+        const auto row = [](const QString &name, qint64 bytes, double seconds, qint64 width, qint64 height, double fps) {
+            return QVariantMap { { RowKeys::filePath, "/in/" + name }, { RowKeys::fileName, name }, { RowKeys::fileSize, bytes },
+                                 { RowKeys::duration, seconds }, { RowKeys::hasAudioTrack, false }, { RowKeys::videoWidth, width },
+                                 { RowKeys::videoHeight, height }, { RowKeys::videoFrameRate, fps } };
+        };
+        FileListModel &list = *d->fileListArrayController;
+        list.addObject(row("long.mov", 100'000'000, 200, 1920, 1080, 60));
+        list.addObject(row("short.mov", 200'000'000, 10, 1280, 720, 30));
+        d->refreshSizeControls();
+        auto *choice = d->window->findChild<QComboBox *>("fitUnderChoice");
+        d->window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(d->window));
+        QTest::keyClick(d->window, Qt::Key_U, Qt::AltModifier);
+        QTRY_VERIFY(choice->hasFocus());
+        if (typed == "↓")
+            QTest::keyClick(choice, Qt::Key_Down);
+        else
+            QTest::keyClicks(choice->lineEdit(), typed), QTest::keyClick(choice->lineEdit(), Qt::Key_Return);
+        const auto planTexts = [&] { return QStringList { list.index(0, FileListModel::planColumn).data().toString(),
+                                                          list.index(1, FileListModel::planColumn).data().toString() }; };
+        QCOMPARE(d->targetFileSizeTF->text(), label);
+        QCOMPARE(d->fileSizeSlider->value(), slider);
+        QCOMPARE(planTexts(), plans);
+        QCOMPARE(d->window->findChild<QLabel *>("fitUnderNote")->text().startsWith("“ten MB” is not a size"), typed == "ten MB");
+
+        d->fileSizeSlider->setValue(30);
+        QVERIFY(choice->currentText().isEmpty());
+        QCOMPARE(d->targetFileSizeTF->text(), "30 MB");
+    }
+
     // While a batch runs, its row shows how far it is and the sheet which file it is on; afterwards each row shows how it
     // ended, until the plan changes.
     void rowStatuses()

@@ -60,6 +60,7 @@ AppDelegate::AppDelegate(QObject *parent)
     connect(fileSizeSlider, &QSlider::valueChanged, this, &AppDelegate::fileSizeSliderChanged);
     connect(outputResolutionSlider, &QSlider::valueChanged, this, &AppDelegate::outputResolutionSliderChanged);
     connect(m_window.get(), &MainWindow::choicesChanged, this, &AppDelegate::updatePlans);
+    connect(m_window.get(), &MainWindow::fitUnderChanged, this, &AppDelegate::refreshSizeControls);
     window->installEventFilter(this);
     progressWindow->installEventFilter(this);
 
@@ -239,6 +240,8 @@ void AppDelegate::addRowForProbe(const FileProbe &probe, const QImage &thumbnail
 
 void AppDelegate::fileSizeSliderChanged()
 {
+    // Moved by hand: its share of the smallest file rules again.
+    m_window->clearFitUnder();
     if (fileListArrayController->rowCount() > 0)
         updateFileSizeLabels();
     updatePlans();
@@ -252,9 +255,15 @@ void AppDelegate::outputResolutionSliderChanged()
 
 void AppDelegate::updateFileSizeLabels()
 {
-    const auto labels = Planning::sizeLabels(Planning::referenceFileSize(fileListArrayController->rows()),
-                                             fileSizeSlider->value());
+    const qint64 reference = Planning::referenceFileSize(fileListArrayController->rows());
+    const auto labels = Planning::sizeLabels(reference, fileSizeSlider->value());
     targetFileSizeTF->setText(labels.target);
+    if (const std::optional<qint64> fitUnder = m_window->fitUnder()) {
+        // The slider shows where the size falls against the smallest file.
+        const QSignalBlocker blocker(fileSizeSlider);
+        fileSizeSlider->setValue(int(std::round(100.0 * double(*fitUnder) / double(std::max<qint64>(1, reference)))));
+        targetFileSizeTF->setText(TextFormat::byteCountText(*fitUnder));
+    }
     leftFileSizeTF->setText(labels.left);
     middleFileSizeTF->setText(labels.middle);
     rightFileSizeTF->setText(labels.right);
@@ -275,7 +284,12 @@ void AppDelegate::refreshSizeControls()
     setBatchControlsEnabled(!isBatchRunning());
 }
 
-Planning::Target AppDelegate::target() const { return Planning::Target::ofSmallest(fileSizeSlider->value()); }
+Planning::Target AppDelegate::target() const
+{
+    if (const std::optional<qint64> fitUnder = m_window->fitUnder())
+        return Planning::Target::exactly(*fitUnder);
+    return Planning::Target::ofSmallest(fileSizeSlider->value());
+}
 
 void AppDelegate::updatePlans()
 {

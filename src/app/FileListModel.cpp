@@ -179,12 +179,8 @@ void FileListModel::setPlans(const QList<RowPlan> &plans)
 
 QString FileListModel::planText(const RowPlan &plan)
 {
-    if (!plan.automaticPicture)
-        return plan.summaryText();
-    // The size is measured from the content when the row is encoded.
-    QStringList parts = plan.summaryText().split(QStringLiteral(" · "));
-    parts[0] = parts[0].section(QStringLiteral(" → "), 0, 0) + QStringLiteral(" → ") + tr("size chosen when compressing");
-    return parts.join(QStringLiteral(" · "));
+    // With Automatic, the size is measured from the content when the row is encoded.
+    return plan.summaryText(plan.automaticPicture ? tr("size chosen when compressing") : QString());
 }
 
 double FileListModel::starvedBelow(Codec codec)
@@ -209,6 +205,8 @@ RowPlan smallestPicture(const RowPlan &plan)
 
 bool FileListModel::isStarved(const RowPlan &plan)
 {
+    if (plan.copiesStreams) // nothing is encoded
+        return false;
     const double bits = smallestPicture(plan).bitsPerPixel();
     return bits > 0 && bits < starvedBelow(plan.codec); // 0: the frame rate or size is unknown
 }
@@ -216,6 +214,11 @@ bool FileListModel::isStarved(const RowPlan &plan)
 QString FileListModel::planTip(const RowPlan &plan)
 {
     const auto perPixel = [](const RowPlan &at) { return tr("%1 bits per pixel per frame").arg(at.bitsPerPixel(), 0, 'f', 3); };
+    if (plan.alreadyFits)
+        return planText(plan) + QLatin1Char('\n')
+            + (plan.copiesStreams ? tr("Already under the target of %1: its streams go into the .mp4 as they are.")
+                                  : tr("Already under the target of %1, but its streams cannot go into an .mp4 as they are, or its picture is to change: it is encoded at its own size."))
+                  .arg(TextFormat::byteCountText(plan.targetBytes));
     if (!isStarved(plan)) // with Automatic, somewhere between its full and its half size
         return planText(plan) + QLatin1Char('\n')
             + (plan.automaticPicture ? tr("%1 (full size) to %2 (half size) bits per pixel per frame")
@@ -295,6 +298,11 @@ QString FileListModel::resultText(qsizetype row, const RowPlan &plan, const RowR
         return QStringLiteral("✗ ") + reason;
     }
     const QString size = TextFormat::byteCountText(result.size);
+    if (result.copied) {
+        *tip = (QStringList { tr("Already under its target of %1: its streams were copied into the .mp4 as they were.")
+                                  .arg(TextFormat::byteCountText(plan.targetBytes)) } + notes).join(QLatin1Char('\n'));
+        return QStringLiteral("✓ ") + tr("%1 · already fit, copied as it was").arg(size);
+    }
     // Under the target by rule: a round-up would show 100 % for a file that fits.
     const int ofTarget = plan.targetBytes > 0 ? int(std::floor(100.0 * double(result.size) / double(plan.targetBytes))) : 0;
     QStringList lines { (result.passes == 2 ? tr("%1 for a target of %2, in two passes") : tr("%1 for a target of %2"))

@@ -3,6 +3,10 @@
 #include "app/Resources.h"
 #include "ui_MainWindow.h"
 
+#include "util/TextFormat.h"
+
+#include <QLineEdit>
+#include <QRegularExpression>
 #include <QSettings>
 
 #include <algorithm>
@@ -45,6 +49,51 @@ MainWindow::MainWindow()
            "<p>or use Open to add them</p>"));
     m_ui->fileListView->addAction(m_ui->actionRemove);
     setUpPictureChoices();
+    setUpFitUnder();
+}
+
+const QStringList MainWindow::fitUnderPresets { QStringLiteral("8 MB"),  QStringLiteral("10 MiB"), QStringLiteral("16 MB"),
+                                                QStringLiteral("25 MB"), QStringLiteral("50 MB"),  QStringLiteral("100 MiB") };
+
+std::optional<qint64> MainWindow::fitUnderBytes(const QString &text)
+{
+    // Nobody means bytes when typing "25" into a window.
+    static const QRegularExpression plainNumber(QStringLiteral("^\\s*[0-9]+(\\.[0-9]+)?\\s*$"));
+    return TextFormat::byteCountFromText(plainNumber.match(text).hasMatch() ? text + QStringLiteral(" MB") : text);
+}
+
+void MainWindow::setUpFitUnder()
+{
+    QComboBox *choice = m_ui->fitUnderChoice;
+    choice->addItems(fitUnderPresets);
+    choice->setCurrentIndex(-1);
+    choice->lineEdit()->setPlaceholderText(tr("as the slider says"));
+    connect(choice, &QComboBox::activated, this, &MainWindow::takeFitUnder);
+    connect(choice->lineEdit(), &QLineEdit::editingFinished, this, &MainWindow::takeFitUnder);
+}
+
+void MainWindow::takeFitUnder()
+{
+    const QString text = m_ui->fitUnderChoice->currentText().trimmed();
+    const std::optional<qint64> bytes = text.isEmpty() ? std::nullopt : fitUnderBytes(text);
+    if (!text.isEmpty() && !bytes)
+        m_ui->fitUnderNote->setText(tr("“%1” is not a size: type one such as 10 MiB, 25 MB or 700 KB.").arg(text));
+    else
+        m_ui->fitUnderNote->setText(bytes ? tr("Every file fits under %1 bytes; none already under it is made larger.")
+                                                .arg(QLocale().toString(*bytes))
+                                          : QString());
+    if (bytes == m_fitUnder)
+        return;
+    m_fitUnder = bytes;
+    emit fitUnderChanged();
+}
+
+void MainWindow::clearFitUnder()
+{
+    m_ui->fitUnderChoice->setCurrentIndex(-1);
+    m_ui->fitUnderChoice->clearEditText();
+    m_ui->fitUnderNote->clear();
+    m_fitUnder.reset();
 }
 
 void MainWindow::setUpPictureChoices()

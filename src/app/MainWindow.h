@@ -4,6 +4,7 @@
 #include <QMainWindow>
 
 #include <memory>
+#include <optional>
 
 #include "compress/RowPlan.h"
 #include "compress/TranscoderCommand.h"
@@ -45,15 +46,30 @@ public:
     // Everything beyond the target, as the batch and the plan column both take it.
     TranscoderCommand::Choices choices() const;
 
+    // The size every file is to fit under, chosen or typed; nothing while the
+    // size slider rules.
+    std::optional<qint64> fitUnder() const { return m_fitUnder; }
+    // The slider rules again (it has been moved).
+    void clearFitUnder();
+    // The presets, as upload limits are given.
+    static const QStringList fitUnderPresets;
+    // A typed size: with its unit, or a plain number of megabytes.
+    static std::optional<qint64> fitUnderBytes(const QString &text);
+
 signals:
     // The format or Automatic has changed (the sliders say so themselves).
     void choicesChanged();
+    // A size to fit under has been chosen, typed or cleared.
+    void fitUnderChanged();
 
 private:
     void setUpPictureChoices();
+    void setUpFitUnder();
+    void takeFitUnder();
 
     // Shown, deleted once closed.
     QFileDialog *openPanel();
 
     std::unique_ptr<Ui::MainWindow> m_ui;
+    std::optional<qint64> m_fitUnder;
 };

@@ -49,6 +49,7 @@ class TestAppDelegate : public QObject
     ScopedEnvironment m_tinyVariable { "TINY", m_tiny.filePath("tiny.mp4") };
     DiagnosticCapture m_quiet; // keeps the window's diagnostic lines out of the log
     QList<QStringList> m_shownItems;
+    QStringList m_opened; // by the desktop's opener, as openFile stands in for it
 
     QString media(const QString &name) const { return m_media.filePath(name); }
     QList<QUrl> urls(QStringList names) const
@@ -57,6 +58,9 @@ class TestAppDelegate : public QObject
             name = media(name);
         return fileUrls(names);
     }
+
+public:
+    Q_INVOKABLE void openFile(const QUrl &url) { m_opened.append(url.toLocalFile()); }
 
 public slots:
     void ShowItems(const QStringList &uris, const QString &) { m_shownItems.append(uris); }
@@ -602,6 +606,87 @@ private slots:
         QCOMPARE(alerts(*d).isEmpty(), !told);
         QFile opened(script.fileName() + ".opened");
         QCOMPARE(opened.open(QIODevice::ReadOnly) ? opened.readAll().trimmed() : QByteArray(), fileManager || opener.isEmpty() ? "" : url.toUtf8());
+    }
+
+    void openRow_data()
+    {
+        QTest::addColumn<bool>("compressed"); // after a batch that made both outputs
+        QTest::addColumn<QString>("gesture"); // with the first row current
+        QTest::addColumn<QString>("item");    // the menu item's key, if the gesture brings the menu
+        QTest::addColumn<bool>("opener");     // something on the desktop opens files
+        QTest::addColumn<QString>("effect");  // "out/": the batch's folder
+        QTest::newRow("a double click opens the input") << false << "double-click" << "" << true << "open small.mp4";
+        QTest::newRow("Enter too") << false << "Enter" << "" << true << "open small.mp4";
+        QTest::newRow("Space too") << false << "Space" << "" << true << "open small.mp4";
+        QTest::newRow("after a batch, the output") << true << "double-click" << "" << true << "open out/small.mp4";
+        QTest::newRow("Open on the row right-clicked") << true << "right-click" << "o" << true << "open out/large.mp4";
+        QTest::newRow("Show in folder, from Shift+F10") << true << "Shift+F10" << "f" << true << "show out/small.mp4";
+        QTest::newRow("Remove, from the Menu key") << false << "Menu" << "r" << true << "rows large.mkv";
+        QTest::newRow("nothing opens it: said") << false << "Enter" << "" << false
+                                                << "alert Veltrane can't open the file: | small.mp4 | OK";
+    }
+
+    // A row opens its file, the output once a batch has made it; the list's menu opens it, shows it in the file
+    // manager or removes the selected rows, from the pointer or the keyboard.
+    void openRow()
+    {
+        QFETCH(bool, compressed);
+        QFETCH(QString, gesture);
+        QFETCH(QString, item);
+        QFETCH(bool, opener);
+        QFETCH(QString, effect);
+        const QTemporaryDir out, noOpener;
+        const QString folder = out.filePath("Compressed Files");
+        const auto d = launch(urls({ "small.mp4", "large.mkv" }));
+        if (compressed) {
+            const FakeTools tools(pretend + compresses);
+            QSignalSpy finished(d.get(), &AppDelegate::batchFinished);
+            d->prepareOutputFolder(folder);
+            QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 20000);
+            click(visibleAlerts(*d).first(), "OK");
+        }
+        m_opened.clear(), m_shownItems.clear();
+        if (opener)
+            QDesktopServices::setUrlHandler("file", this, "openFile");
+        const auto noHandler = qScopeGuard([] { QDesktopServices::unsetUrlHandler("file"); });
+        const ScopedEnvironment path("PATH", opener ? qEnvironmentVariable("PATH") : noOpener.path());
+
+        QTableView *list = d->fileListView;
+        list->setCurrentIndex(d->fileListArrayController->index(0, FileListModel::nameColumn));
+        list->setFocus();
+        const auto cellCentre = [&](int row) { return list->visualRect(list->model()->index(row, FileListModel::nameColumn)).center(); };
+        // Clicks through the window, which makes double clicks and menu events of them as the desktop's would.
+        if (gesture == "double-click")
+            QTest::mouseDClick(d->window->windowHandle(), Qt::LeftButton, {}, list->viewport()->mapTo(d->window, cellCentre(0)));
+        else if (gesture == "right-click")
+            QTest::mouseClick(d->window->windowHandle(), Qt::RightButton, {}, list->viewport()->mapTo(d->window, cellCentre(1)));
+        else
+            QTest::keySequence(list, QKeySequence(gesture));
+        if (!item.isEmpty()) {
+            QMenu *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+            QVERIFY(menu);
+            QStringList texts;
+            for (const QAction *action : menu->actions())
+                if (!action->isSeparator())
+                    texts << QString(action->text()).remove('&');
+            QCOMPARE(texts, (QStringList { "Open", "Show in folder", "Remove" }));
+            QTest::keyClick(menu, item.at(0).toLatin1());
+        }
+
+        const auto seen = [&] {
+            QStringList seen;
+            for (const QString &file : m_opened)
+                seen << "open " + file;
+            for (const QStringList &uris : m_shownItems)
+                for (const QString &uri : uris)
+                    seen << "show " + QUrl(uri).toLocalFile();
+            if (!alerts(*d).isEmpty())
+                seen << "alert " + alerts(*d);
+            if (rowNames(*d).size() < 2)
+                seen << "rows " + rowNames(*d).join(", ");
+            return seen.join("; ").replace(folder + "/", "out/").replace(m_media.path() + "/", "");
+        };
+        QTRY_COMPARE(seen(), effect);
     }
 };
 

@@ -7,6 +7,7 @@
 #include "app/FileListModel.h"
 #include "app/MainWindow.h"
 #include "app/ProgressSheet.h"
+#include "app/RowActions.h"
 #include "app/SavePanel.h"
 #include "app/Thumbnail.h"
 #include "compress/Planning.h"
@@ -35,6 +36,7 @@ AppDelegate::AppDelegate(QObject *parent)
     fileListArrayController = new FileListModel(this);
     fileListView = m_ui->fileListView;
     fileListArrayController->setUpView(fileListView);
+    new RowActions(fileListView, fileListArrayController, m_ui->actionRemove); // owned by the list
     fileSizeSlider = m_ui->fileSizeSlider;
     targetFileSizeTF = m_ui->targetFileSizeTF;
     leftFileSizeTF = m_ui->leftFileSizeTF;

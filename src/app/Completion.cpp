@@ -119,19 +119,18 @@ QList<QUrl> outputEntries(const QString &folder)
     return urls;
 }
 
-void revealInFileManager(QWidget *window, const QString &folder, const QList<QUrl> &entries)
+void revealInFileManager(QWidget *window, const QString &folder, const QList<QUrl> &entries, const QString &notOpened)
 {
     const QUrl folderUrl = QUrl::fromLocalFile(folder);
     const QPointer<QWidget> shownOn(window);
     // Where no file manager answers, the desktop's opener shows the folder;
     // where that fails too, the user is told where the files are.
-    const auto openFolder = [folderUrl, folder, shownOn] {
+    const auto openFolder = [folderUrl, folder, shownOn, notOpened] {
         auto *opener = new QProcess;
-        const auto nothingOpened = [opener, folder, shownOn] {
+        const auto nothingOpened = [opener, folder, shownOn, notOpened] {
             opener->deleteLater();
             if (shownOn)
-                Alerts::show(shownOn, QStringLiteral("No file manager could be opened. The compressed files are in:"), folder,
-                             { okButton }, false);
+                Alerts::show(shownOn, notOpened, folder, { okButton }, false);
         };
         QObject::connect(opener, &QProcess::finished, [opener, nothingOpened](int code, QProcess::ExitStatus status) {
             if (code != 0 || status != QProcess::NormalExit)

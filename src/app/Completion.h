@@ -52,7 +52,8 @@ QList<QUrl> outputEntries(const QString &folder);
 
 // Shows the entries selected in the desktop's file manager (over D-Bus);
 // when none answers, opens the folder instead; when nothing could, says so
-// on window. Returns at once.
-void revealInFileManager(QWidget *window, const QString &folder, const QList<QUrl> &entries);
+// on window, notOpened over the folder's path. Returns at once.
+void revealInFileManager(QWidget *window, const QString &folder, const QList<QUrl> &entries,
+                         const QString &notOpened = QStringLiteral("No file manager could be opened. The compressed files are in:"));
 
 }

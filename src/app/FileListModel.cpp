@@ -1,5 +1,6 @@
 #include "app/FileListModel.h"
 
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QTableView>
 
@@ -266,12 +267,15 @@ void FileListModel::follow(const BatchJob &job)
             text += QStringLiteral(" · ") + tr("attempt %1").arg(attempt);
         setStatus(row, text);
     });
-    const auto finished = [this, batch](qsizetype row, const RowResult &result) {
+    const auto finished = [this, batch, &job](qsizetype row, const RowResult &result) {
         if (row >= batch.count())
             return;
         QString tip;
         const QString text = resultText(row, batch.rows.at(row), result, &tip);
         setStatus(row, text, tip);
+        // A cancelled batch puts nothing in the folder: its end takes back what its rows kept.
+        if (row < m_statuses.size())
+            m_statuses[row].output = result.size > 0 && !job.isCancelled() ? batch.rows.at(row).output : QString();
     };
     connect(&job, &BatchJob::rowFinished, this, finished);
     // Rows a cancel skipped have no rowFinished of their own.
@@ -279,6 +283,12 @@ void FileListModel::follow(const BatchJob &job)
         for (qsizetype row = 0; row < results.size(); ++row)
             finished(row, results.at(row));
     });
+}
+
+QString FileListModel::outputPath(int row) const
+{
+    const QString output = row >= 0 && row < m_statuses.size() ? m_statuses.at(row).output : QString();
+    return !output.isEmpty() && QFileInfo::exists(output) ? output : QString();
 }
 
 QString FileListModel::resultText(qsizetype row, const RowPlan &plan, const RowResult &result, QString *tip) const

@@ -51,6 +51,9 @@ public:
     // Shows a batch of these rows as it goes: each row's progress and pass,
     // then its result. The job must be of the rows as listed now.
     void follow(const BatchJob &job);
+    // The file the last batch kept for this row, while the row still shows
+    // that batch and the file is there; empty otherwise.
+    QString outputPath(int row) const;
 
     // The plan column's text: "1920×1080 60 fps → 1280×720 30 fps · H.265 · 1.4 Mb/s".
     static QString planText(const RowPlan &plan);
@@ -66,6 +69,7 @@ private:
         QString text;
         QString tip;
         std::optional<RowPlan> chosen; // the plan the row was encoded to, its picture chosen
+        QString output = {};           // the file kept for the row, once it has ended
     };
     void setStatus(qsizetype row, const QString &text, const QString &tip = {});
     void clearStatuses();

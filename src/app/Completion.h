@@ -43,9 +43,10 @@ QMessageBox *showAlert(QWidget *window, const Batch &batch, const QList<RowResul
 // Why a batch could not start, on window: the tools, or the folder.
 void showRefusal(QWidget *window, const CompressionRun::Refusal &refusal, const QString &path);
 
-inline const QString okButton = QStringLiteral("OK");
+// As the code knows them; shown translated (Alerts::buttonText).
+inline const QString okButton = QStringLiteral(QT_TRANSLATE_NOOP("Alerts", "OK"));
 // Named for the desktop's file manager: there is no Finder here.
-inline const QString showButton = QStringLiteral("Show in File Manager");
+inline const QString showButton = QStringLiteral(QT_TRANSLATE_NOOP("Alerts", "Show in File Manager"));
 
 // File URLs of what the folder holds, in name order.
 QList<QUrl> outputEntries(const QString &folder);

@@ -19,7 +19,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION video)
 # the binaries by dpkg-shlibdeps; the tools are run, not linked.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS ffmpeg)
-# The file manager's "show" falls back to xdg-open.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS xdg-utils)
+# The file manager's "show" falls back to xdg-open. Qt's own translations
+# give the standard buttons and panels the user's language; Veltrane's are
+# built in.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, qt6-translations-l10n")
 set(CPACK_CUSTOM_INSTALL_VARIABLES "VELTRANE_TOOLS_DIR=${VELTRANE_PACKAGE_TOOLS_DIR}")
 include(CPack)

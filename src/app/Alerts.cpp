@@ -1,9 +1,12 @@
 #include "app/Alerts.h"
 
+#include <QCoreApplication>
 #include <QMessageBox>
 #include <QPushButton>
 
 namespace Alerts {
+
+QString buttonText(const QString &title) { return QCoreApplication::translate("Alerts", qUtf8Printable(title)); }
 
 QMessageBox *show(QWidget *window, const QString &message, const QString &informative, const QStringList &buttons, bool sheet)
 {
@@ -14,7 +17,8 @@ QMessageBox *show(QWidget *window, const QString &message, const QString &inform
     alert->setText(message);
     alert->setInformativeText(informative);
     for (const QString &title : buttons) {
-        QPushButton *button = alert->addButton(title, buttons.indexOf(title) == 0 ? QMessageBox::AcceptRole : QMessageBox::ActionRole);
+        QPushButton *button =
+            alert->addButton(buttonText(title), buttons.indexOf(title) == 0 ? QMessageBox::AcceptRole : QMessageBox::ActionRole);
         // Escape answers as the first button does; beside an action, Qt would give it no key.
         if (buttons.indexOf(title) == 0)
             alert->setEscapeButton(button);
@@ -30,8 +34,8 @@ QMessageBox *askToStop(QWidget *window, const QString &question, const QObject *
 {
     auto *box = new QMessageBox(QMessageBox::Question, QStringLiteral("Veltrane"), question, QMessageBox::NoButton, window);
     box->setAttribute(Qt::WA_DeleteOnClose);
-    QPushButton *stopButton = box->addButton(QStringLiteral("Stop"), QMessageBox::DestructiveRole);
-    box->setDefaultButton(box->addButton(QStringLiteral("Continue"), QMessageBox::RejectRole));
+    QPushButton *stopButton = box->addButton(QCoreApplication::translate("Alerts", "Stop"), QMessageBox::DestructiveRole);
+    box->setDefaultButton(box->addButton(QCoreApplication::translate("Alerts", "Continue"), QMessageBox::RejectRole));
     QObject::connect(box, &QMessageBox::buttonClicked, context, [stopButton, stop](QAbstractButton *button) {
         if (button == stopButton)
             stop();

@@ -19,7 +19,10 @@ namespace Alerts {
 // stop, on context.
 QMessageBox *askToStop(QWidget *window, const QString &question, const QObject *context, const std::function<void()> &stop);
 
+// buttons: the texts the code knows them by (marked for translation in the
+// Alerts context); they show in the user's language, as buttonText gives them.
 QMessageBox *show(QWidget *window, const QString &message, const QString &informative, const QStringList &buttons,
                   bool sheet = true);
+QString buttonText(const QString &title);
 
 }

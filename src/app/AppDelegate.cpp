@@ -80,7 +80,7 @@ void AppDelegate::applicationDidFinishLaunching()
     setBatchControlsEnabled(true);
     // What a killed run left behind is dealt with, and told, before anything else.
     if (const QStringList recovered = OutputFolder::recoverLeftovers(); !recovered.isEmpty())
-        showAlert(QStringLiteral("Veltrane cleaned up after a batch that was stopped:"), recovered.join(QLatin1Char('\n')),
+        showAlert(tr("Veltrane cleaned up after a batch that was stopped:"), recovered.join(QLatin1Char('\n')),
                   { Completion::okButton });
 }
 
@@ -137,7 +137,7 @@ void AppDelegate::askToStopAndQuit()
         m_stopQuestion->raise();
         return;
     }
-    m_stopQuestion = Alerts::askToStop(window, QStringLiteral("Stop compressing and quit?"), this, [this] { stopAndQuit(0); });
+    m_stopQuestion = Alerts::askToStop(window, tr("Stop compressing and quit?"), this, [this] { stopAndQuit(0); });
 }
 
 void AppDelegate::resetControls()
@@ -219,7 +219,8 @@ void AppDelegate::intakeEnded(const QList<Intake::Refusal> &refused, bool stoppe
         Diagnostics::line(QStringLiteral("nonWorkableFiles : ") + Intake::refusedNames(refused).join(QStringLiteral(", ")));
         if (!stopped) {
             // The reasons under the names: which file was not media, which could not be read.
-            if (QMessageBox *box = showAlert(Intake::refusalMessageText, TextFormat::namedFilesAlertText(Intake::refusedNames(refused)), {}))
+            if (QMessageBox *box = showAlert(QCoreApplication::translate("Intake", qUtf8Printable(Intake::refusalMessageText)),
+                                             TextFormat::namedFilesAlertText(Intake::refusedNames(refused)), {}))
                 box->setDetailedText(Intake::refusalDetails(refused));
         }
     }
@@ -321,11 +322,11 @@ void AppDelegate::askForOutputFolder()
     auto *panel = new SavePanel(window);
     panel->setAttribute(Qt::WA_DeleteOnClose);
     panel->setWindowModality(Qt::WindowModal);
-    panel->setLabelText(QFileDialog::FileName, QStringLiteral("Create folded named:"));
+    panel->setLabelText(QFileDialog::FileName, tr("Create folded named:"));
     // Propose the new folder beside the first listed video.
     if (!fileListArrayController->rows().isEmpty())
         panel->setDirectory(QFileInfo(fileListArrayController->rows().first().value(RowKeys::filePath).toString()).absolutePath());
-    panel->selectFile(QStringLiteral("Compressed Files"));
+    panel->selectFile(tr("Compressed Files"));
     panel->setInputs(fileListArrayController->paths());
     connect(panel, &QFileDialog::fileSelected, this, [this](const QString &path) {
         if (!path.isEmpty())
@@ -374,7 +375,7 @@ void AppDelegate::startBatch(const Batch &batch)
     m_run->start();
 }
 
-void AppDelegate::showCompressionSheet() { m_sheet->begin(QStringLiteral("Compressing Videos..."), true); }
+void AppDelegate::showCompressionSheet() { m_sheet->begin(tr("Compressing Videos..."), true); }
 
 void AppDelegate::hideProgressSheet() { m_sheet->end(); }
 
@@ -396,7 +397,7 @@ void AppDelegate::finishBatch(const Batch &batch, const QList<RowResult> &result
         return;
     }
     if (placingProblem) {
-        showAlert(QStringLiteral("Veltrane can't put the compressed files in place:"), *placingProblem, { Completion::okButton });
+        showAlert(tr("Veltrane can't put the compressed files in place:"), *placingProblem, { Completion::okButton });
         emit batchFinished();
         runPendingIntake();
         return;
@@ -420,7 +421,7 @@ void AppDelegate::setBatchControlsEnabled(bool enabled)
 
 // ---- sheets and alerts ---------------------------------------------------------
 
-void AppDelegate::showAnalyzingSheet() { m_sheet->begin(QStringLiteral("Analyzing Videos..."), false); }
+void AppDelegate::showAnalyzingSheet() { m_sheet->begin(tr("Analyzing Videos..."), false); }
 
 void AppDelegate::setProgress(double percent) { m_sheet->setProgress(percent); }
 
@@ -434,5 +435,5 @@ QMessageBox *AppDelegate::showAlert(const QString &message, const QString &infor
 
 void AppDelegate::helpBTNClickedWithSender()
 {
-    showAlert(QStringLiteral("Comments/Questions?"), QString::fromUtf8(BuildConfig::supportEmail), { QStringLiteral("OK") });
+    showAlert(tr("Comments/Questions?"), QString::fromUtf8(BuildConfig::supportEmail), { Completion::okButton });
 }

@@ -23,7 +23,11 @@ const QString defaultAction = QStringLiteral("default");
 
 QString applicationId() { return QString::fromLatin1(BuildConfig::applicationId); }
 
-QString files(qsizetype count) { return count == 1 ? QStringLiteral("1 file") : QStringLiteral("%1 files").arg(count); }
+QString files(qsizetype count)
+{
+    return count == 1 ? QCoreApplication::translate("BatchNotification", "1 file")
+                      : QCoreApplication::translate("BatchNotification", "%n files", nullptr, int(count));
+}
 
 // "2 files compressed", "1 file compressed, 1 failed", "1 file compressed, 1 over its target".
 QString summaryText(const QList<RowResult> &results)
@@ -31,11 +35,13 @@ QString summaryText(const QList<RowResult> &results)
     const auto count = [&](auto is) { return std::count_if(results.cbegin(), results.cend(), is); };
     const auto over = count(&Completion::keptOverTarget);
     const auto failed = count([](const RowResult &r) { return r.failed() && !Completion::keptOverTarget(r); });
-    QString text = files(count([](const RowResult &r) { return r.outcome == RowOutcome::succeeded; })) + QStringLiteral(" compressed");
+    QString text = files(count([](const RowResult &r) { return r.outcome == RowOutcome::succeeded; }))
+        + QCoreApplication::translate("BatchNotification", " compressed");
     if (failed > 0)
-        text += QStringLiteral(", %1 failed").arg(failed);
+        text += QCoreApplication::translate("BatchNotification", ", %1 failed").arg(failed);
     if (over > 0)
-        text += over == 1 ? QStringLiteral(", 1 over its target") : QStringLiteral(", %1 over their targets").arg(over);
+        text += over == 1 ? QCoreApplication::translate("BatchNotification", ", 1 over its target")
+                          : QCoreApplication::translate("BatchNotification", ", %n over their targets", nullptr, int(over));
     return text;
 }
 
@@ -103,7 +109,7 @@ void BatchNotification::notify(const QString &summary, const QString &body)
         applicationId(), // the icon's name
         summary,
         *m_bodyMarkup ? body.toHtmlEscaped() : body,
-        QStringList { defaultAction, QStringLiteral("Show") },
+        QStringList { defaultAction, tr("Show") },
         QVariantMap { { QStringLiteral("desktop-entry"), applicationId() },
                       { QStringLiteral("urgency"), QVariant::fromValue(uchar(1)) } },
         qint32(-1),

@@ -7,6 +7,7 @@
 #include "util/Paths.h"
 #include "util/TextFormat.h"
 
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
@@ -24,11 +25,13 @@ namespace {
 // the digits that tell them apart, and by how much.
 QString overTargetText(const RowResult &result, qint64 target)
 {
-    // What the encoder added to its reason, after the sizes it gives too roughly.
+    // What the encoder added to its reason, after the sizes it gives too roughly. Its reason is
+    // never translated, so the words are found as written.
     const QString smallest = QStringLiteral("the smallest this encoder could make");
     const QString more = result.reason.contains(smallest) ? result.reason.section(smallest, 1) : QString();
-    return QStringLiteral("%1 for a target of %2: %3 (%4 over)%5")
-        .arg(TextFormat::byteCountTextApart(result.size, target), TextFormat::byteCountTextApart(target, result.size), smallest,
+    return QCoreApplication::translate("Completion", "%1 for a target of %2: %3 (%4 over)%5")
+        .arg(TextFormat::byteCountTextApart(result.size, target), TextFormat::byteCountTextApart(target, result.size),
+             QCoreApplication::translate("Completion", "the smallest this encoder could make"),
              TextFormat::percentOverText(result.size, target), more);
 }
 
@@ -44,7 +47,7 @@ Alert completionAlert(const Batch &batch, const QList<RowResult> &results)
         const RowResult &result = results.at(i);
         const RowPlan &row = batch.rows.at(i);
         const QString name = Paths::lastComponent(row.input);
-        const QString kept = QStringLiteral("kept as ") + Paths::lastComponent(row.output);
+        const QString kept = QCoreApplication::translate("Completion", "kept as ") + Paths::lastComponent(row.output);
         if (!result.notes.isEmpty())
             notes.append(name + QStringLiteral(": ") + result.notes.join(QStringLiteral("; ")));
         if (keptOverTarget(result)) {
@@ -66,15 +69,18 @@ Alert completionAlert(const Batch &batch, const QList<RowResult> &results)
     const QString details = (failures + warnings + notes).join(QLatin1Char('\n'));
     const QString warning = overNames.isEmpty()
         ? QString()
-        : QStringLiteral("Compressed, but over the target size: ") + overNames.join(QStringLiteral(", ")) + QStringLiteral("\n\n");
+        : QCoreApplication::translate("Completion", "Compressed, but over the target size: ") + overNames.join(QStringLiteral(", "))
+            + QStringLiteral("\n\n");
     if (failedNames.isEmpty())
-        return { QStringLiteral("File(s) compressed sucessfully:\n") + batch.outputFolder,
-                 warning + QStringLiteral("Questions?: ") + QString::fromUtf8(BuildConfig::supportEmail), details,
+        return { QCoreApplication::translate("Completion", "File(s) compressed sucessfully:\n") + batch.outputFolder,
+                 warning + QCoreApplication::translate("Completion", "Questions?: ") + QString::fromUtf8(BuildConfig::supportEmail),
+                 details,
                  overNames.isEmpty() ? Alert::Kind::success : Alert::Kind::warning };
     QString informative = TextFormat::namedFilesAlertText(failedNames);
     if (!warning.isEmpty()) // between the names and the address
         informative.insert(informative.indexOf(QStringLiteral("\n\n")) + 2, warning);
-    return { QStringLiteral("Veltrane not able to compress these file(s):"), informative, details, Alert::Kind::failure };
+    return { QCoreApplication::translate("Completion", "Veltrane not able to compress these file(s):"), informative, details,
+             Alert::Kind::failure };
 }
 
 QMessageBox *showAlert(QWidget *window, const Batch &batch, const QList<RowResult> &results)
@@ -88,7 +94,7 @@ QMessageBox *showAlert(QWidget *window, const Batch &batch, const QList<RowResul
     if (!text.details.isEmpty())
         alert->setDetailedText(text.details);
     QObject::connect(alert, &QMessageBox::buttonClicked, alert, [window, folder, entries](QAbstractButton *button) {
-        if (button->text() == showButton)
+        if (button->text() == Alerts::buttonText(showButton))
             revealInFileManager(window, folder, entries);
     });
     return alert;
@@ -97,16 +103,16 @@ QMessageBox *showAlert(QWidget *window, const Batch &batch, const QList<RowResul
 void showRefusal(QWidget *window, const CompressionRun::Refusal &refusal, const QString &path)
 {
     using Kind = OutputFolder::Refusal::Kind;
-    QString title = QStringLiteral("Veltrane can't create the folder:");
+    QString title = QCoreApplication::translate("Completion", "Veltrane can't create the folder:");
     QString text = refusal.text;
     if (!refusal.folder)
-        title = QStringLiteral("Veltrane can't compress:");
+        title = QCoreApplication::translate("Completion", "Veltrane can't compress:");
     else if (refusal.folder->kind == Kind::holdsInput)
-        title = OutputFolder::holdsInputMessageText, text = path;
+        title = QCoreApplication::translate("OutputFolder", qUtf8Printable(OutputFolder::holdsInputMessageText)), text = path;
     else if (refusal.folder->kind == Kind::notAFolder)
-        title = QStringLiteral("Veltrane can only replace a folder, not a file:"), text = path;
+        title = QCoreApplication::translate("Completion", "Veltrane can only replace a folder, not a file:"), text = path;
     else if (refusal.folder->kind == Kind::unsafe)
-        title = QStringLiteral("Veltrane can't replace this folder:");
+        title = QCoreApplication::translate("Completion", "Veltrane can't replace this folder:");
     Alerts::show(window, title, text, { okButton });
 }
 
@@ -130,7 +136,10 @@ void revealInFileManager(QWidget *window, const QString &folder, const QList<QUr
         const auto nothingOpened = [opener, folder, shownOn, notOpened] {
             opener->deleteLater();
             if (shownOn)
-                Alerts::show(shownOn, notOpened, folder, { okButton }, false);
+                Alerts::show(shownOn,
+                             notOpened.isEmpty() ? QCoreApplication::translate("Completion", "No file manager could be opened. The compressed files are in:")
+                                                 : notOpened,
+                             folder, { okButton }, false);
         };
         QObject::connect(opener, &QProcess::finished, [opener, nothingOpened](int code, QProcess::ExitStatus status) {
             if (code != 0 || status != QProcess::NormalExit)

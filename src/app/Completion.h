@@ -43,17 +43,19 @@ QMessageBox *showAlert(QWidget *window, const Batch &batch, const QList<RowResul
 // Why a batch could not start, on window: the tools, or the folder.
 void showRefusal(QWidget *window, const CompressionRun::Refusal &refusal, const QString &path);
 
-inline const QString okButton = QStringLiteral("OK");
+// As the code knows them; shown translated (Alerts::buttonText).
+inline const QString okButton = QStringLiteral(QT_TRANSLATE_NOOP("Alerts", "OK"));
 // Named for the desktop's file manager: there is no Finder here.
-inline const QString showButton = QStringLiteral("Show in File Manager");
+inline const QString showButton = QStringLiteral(QT_TRANSLATE_NOOP("Alerts", "Show in File Manager"));
 
 // File URLs of what the folder holds, in name order.
 QList<QUrl> outputEntries(const QString &folder);
 
 // Shows the entries selected in the desktop's file manager (over D-Bus);
 // when none answers, opens the folder instead; when nothing could, says so
-// on window, notOpened over the folder's path. Returns at once.
+// on window, notOpened (empty: that the compressed files are there) over the
+// folder's path. Returns at once.
 void revealInFileManager(QWidget *window, const QString &folder, const QList<QUrl> &entries,
-                         const QString &notOpened = QStringLiteral("No file manager could be opened. The compressed files are in:"));
+                         const QString &notOpened = {});
 
 }

@@ -53,7 +53,7 @@ void SavePanel::refuse(const QString &why)
 {
     if (m_question)
         return;
-    m_question = new QMessageBox(QMessageBox::Warning, windowTitle(), QStringLiteral("Veltrane can't replace this folder:"),
+    m_question = new QMessageBox(QMessageBox::Warning, windowTitle(), tr("Veltrane can't replace this folder:"),
                                  QMessageBox::Ok, this);
     m_question->setInformativeText(why);
     m_question->setAttribute(Qt::WA_DeleteOnClose);
@@ -66,13 +66,13 @@ void SavePanel::askToReplace(const QString &folder)
     if (m_question)
         return;
     m_question = new QMessageBox(QMessageBox::Warning, windowTitle(),
-                                 QStringLiteral("A folder named “%1” already exists. Do you want to replace it?")
+                                 tr("A folder named “%1” already exists. Do you want to replace it?")
                                      .arg(QFileInfo(folder).fileName()),
                                  QMessageBox::NoButton, this);
-    m_question->setInformativeText(QStringLiteral("What it holds is deleted once the compressed files are written."));
+    m_question->setInformativeText(tr("What it holds is deleted once the compressed files are written."));
     m_question->setAttribute(Qt::WA_DeleteOnClose);
     m_question->setWindowModality(Qt::WindowModal);
-    const QPushButton *replace = m_question->addButton(QStringLiteral("Replace"), QMessageBox::AcceptRole);
+    const QPushButton *replace = m_question->addButton(tr("Replace"), QMessageBox::AcceptRole);
     m_question->setDefaultButton(m_question->addButton(QMessageBox::Cancel));
     connect(m_question, &QMessageBox::buttonClicked, this, [this, replace, folder](const QAbstractButton *button) {
         if (button != replace)

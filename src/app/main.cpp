@@ -1,5 +1,6 @@
 #include "app/AppDelegate.h"
 #include "app/SingleInstance.h"
+#include "app/Translations.h"
 #include "app/WindowGeometry.h"
 
 #include "BuildConfig.h"
@@ -49,10 +50,11 @@ void stopOnTerminationSignals(AppDelegate &delegate)
 
 void describeOptions(QCommandLineParser &parser)
 {
-    parser.setApplicationDescription(QStringLiteral("Make video files smaller."));
+    parser.setApplicationDescription(QCoreApplication::translate("main", "Make video files smaller."));
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Videos to add to the list."), QStringLiteral("[FILE...]"));
+    parser.addPositionalArgument(QStringLiteral("FILE"), QCoreApplication::translate("main", "Videos to add to the list."),
+                                 QStringLiteral("[FILE...]"));
 }
 
 // --help and --version are answered before the window system is reached, so
@@ -60,6 +62,7 @@ void describeOptions(QCommandLineParser &parser)
 std::optional<int> answerWithoutDisplay(int &argc, char *argv[])
 {
     const QCoreApplication app(argc, argv);
+    Translations::install();
     QCommandLineParser parser;
     describeOptions(parser);
     // Qt's own options are still in the list here: read as words, "-reverse"
@@ -90,6 +93,7 @@ int main(int argc, char *argv[])
         return *status;
 
     QApplication app(argc, argv);
+    Translations::install();
     QCommandLineParser parser;
     describeOptions(parser);
     parser.process(app);

@@ -3,6 +3,7 @@
 #include "util/FileTree.h"
 #include "util/Paths.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 
@@ -47,12 +48,16 @@ bool lockNow(int fd) { return fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0; }
 QString OutputFolder::Refusal::text(const QString &path) const
 {
     switch (kind) {
-    case holdsInput: return QStringLiteral("%1 holds %2; it cannot be the output folder").arg(quotedPath(path), quotedPath(detail));
-    case exists: return QStringLiteral("%1 already exists").arg(quotedPath(path));
-    case notAFolder: return QStringLiteral("%1 is a file, not a folder; only a folder is ever replaced").arg(quotedPath(path));
-    case unsafe: return QStringLiteral("%1 cannot be replaced: %2").arg(quotedPath(path), detail);
-    case busy: return QStringLiteral("another Veltrane run is writing %1").arg(quotedPath(path));
-    case cannotCreate: return QStringLiteral("could not create %1: %2").arg(quotedPath(path), detail);
+    case holdsInput:
+        return QCoreApplication::translate("OutputFolder", "%1 holds %2; it cannot be the output folder")
+            .arg(quotedPath(path), quotedPath(detail));
+    case exists: return QCoreApplication::translate("OutputFolder", "%1 already exists").arg(quotedPath(path));
+    case notAFolder:
+        return QCoreApplication::translate("OutputFolder", "%1 is a file, not a folder; only a folder is ever replaced")
+            .arg(quotedPath(path));
+    case unsafe: return QCoreApplication::translate("OutputFolder", "%1 cannot be replaced: %2").arg(quotedPath(path), detail);
+    case busy: return QCoreApplication::translate("OutputFolder", "another Veltrane run is writing %1").arg(quotedPath(path));
+    case cannotCreate: return QCoreApplication::translate("OutputFolder", "could not create %1: %2").arg(quotedPath(path), detail);
     }
     return {};
 }
@@ -123,25 +128,26 @@ std::optional<OutputFolder::Refusal> OutputFolder::replaceRefusal(const QString 
         return std::nullopt;
     const auto unsafe = [](const QString &why) { return Refusal { Refusal::unsafe, why }; };
     if (folder == QLatin1String("/"))
-        return unsafe(QStringLiteral("it is the root of the file system"));
+        return unsafe(QCoreApplication::translate("OutputFolder", "it is the root of the file system"));
     const QString home = QFileInfo(QDir::homePath()).canonicalFilePath();
     if (folder == home)
-        return unsafe(QStringLiteral("it is your home folder"));
+        return unsafe(QCoreApplication::translate("OutputFolder", "it is your home folder"));
     if (Paths::isInside(home, folder))
-        return unsafe(QStringLiteral("it holds your home folder"));
+        return unsafe(QCoreApplication::translate("OutputFolder", "it holds your home folder"));
     const QString current = QDir::current().canonicalPath();
     if (folder == current)
-        return unsafe(QStringLiteral("it is the current folder"));
+        return unsafe(QCoreApplication::translate("OutputFolder", "it is the current folder"));
     if (Paths::isInside(current, folder))
-        return unsafe(QStringLiteral("it holds the current folder"));
+        return unsafe(QCoreApplication::translate("OutputFolder", "it holds the current folder"));
     if (FileTree::isMountPoint(folder))
-        return unsafe(QStringLiteral("a file system is mounted on it"));
+        return unsafe(QCoreApplication::translate("OutputFolder", "a file system is mounted on it"));
     // Only now the whole tree is read: the checks above keep a walk of the
     // root or the home folder from ever starting.
     if (const auto input = inputByIdentity(folder, inputs))
         return Refusal { Refusal::holdsInput, *input };
     if (const auto mount = FileTree::mountInside(folder))
-        return unsafe(QStringLiteral("another file system is mounted inside it, at %1").arg(quotedPath(*mount)));
+        return unsafe(
+            QCoreApplication::translate("OutputFolder", "another file system is mounted inside it, at %1").arg(quotedPath(*mount)));
     return std::nullopt;
 }
 
@@ -177,7 +183,7 @@ std::variant<OutputFolder, OutputFolder::Refusal> OutputFolder::create(const QSt
         if (held)
             return Refusal { Refusal::busy, {} };
         return Refusal { Refusal::cannotCreate,
-                         QStringLiteral("%1 is in the way; an earlier run may have left it: delete it if no Veltrane is running")
+                         QCoreApplication::translate("OutputFolder", "%1 is in the way; an earlier run may have left it: delete it if no Veltrane is running")
                              .arg(quotedPath(work)) };
     }
     const int lock = ::open(native(work).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -243,7 +249,7 @@ std::optional<QString> OutputFolder::finish(bool wroteOutput)
     std::optional<QString> problem = m_replaces && QFileInfo::exists(m_path) ? replaceOld() : std::nullopt;
     // A new folder, or the old one went meanwhile: the work folder takes the free name.
     if (!problem && QFileInfo::exists(m_work) && !FileTree::renameWith(m_work, m_path, RENAME_NOREPLACE))
-        problem = QStringLiteral("the compressed files could not be put in place (%1); they are in %2")
+        problem = QCoreApplication::translate("OutputFolder", "the compressed files could not be put in place (%1); they are in %2")
                       .arg(systemReason(errno), quotedPath(m_work));
     // Where the files could not be put in place they stay, and no clean-up may take them.
     release();
@@ -257,11 +263,12 @@ std::optional<QString> OutputFolder::replaceOld()
     m_journal.update({ m_path, m_work, m_work });
     if (FileTree::renameWith(m_work, m_path, RENAME_EXCHANGE)) {
         if (!FileTree::removeTree(m_work))
-            return QStringLiteral("what the replaced folder held on another file system is left at %1").arg(quotedPath(m_work));
+            return QCoreApplication::translate("OutputFolder", "what the replaced folder held on another file system is left at %1")
+                .arg(quotedPath(m_work));
         return std::nullopt;
     }
     if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
-        return QStringLiteral("the compressed files could not be put in place (%1); they are in %2")
+        return QCoreApplication::translate("OutputFolder", "the compressed files could not be put in place (%1); they are in %2")
             .arg(systemReason(errno), quotedPath(m_work));
     // A file system without the exchange: the old folder steps aside for the
     // moment the new one takes its name.
@@ -270,7 +277,7 @@ std::optional<QString> OutputFolder::replaceOld()
     if (!FileTree::renameWith(m_path, aside, RENAME_NOREPLACE) || !FileTree::renameWith(m_work, m_path, RENAME_NOREPLACE)) {
         const int error = errno;
         FileTree::renameWith(aside, m_path, RENAME_NOREPLACE);
-        return QStringLiteral("the compressed files could not be put in place (%1); they are in %2")
+        return QCoreApplication::translate("OutputFolder", "the compressed files could not be put in place (%1); they are in %2")
             .arg(systemReason(error), quotedPath(m_work));
     }
     FileTree::removeTree(aside);
@@ -302,16 +309,18 @@ QStringList OutputFolder::recoverLeftovers()
             return;
         if (entry.replaced != entry.work && QFileInfo(entry.work).isDir() && !QFileInfo(entry.work).isSymLink()) {
             FileTree::removeTree(entry.work);
-            told << QStringLiteral("A batch writing %1 was stopped before it finished; its unfinished files were removed.")
+            told << QCoreApplication::translate("OutputFolder", "A batch writing %1 was stopped before it finished; its unfinished files were removed.")
                         .arg(quotedPath(entry.path));
         }
         const bool replacedIsOurs = entry.replaced == entry.work || entry.replaced == siblingOf(entry.path, replacedSuffix);
         if (!replacedIsOurs || !QFileInfo::exists(entry.replaced))
             return;
         if (!QFileInfo::exists(entry.path) && FileTree::renameWith(entry.replaced, entry.path, RENAME_NOREPLACE))
-            told << QStringLiteral("%1 was put back as it was before a stopped batch replaced it.").arg(quotedPath(entry.path));
+            told << QCoreApplication::translate("OutputFolder", "%1 was put back as it was before a stopped batch replaced it.")
+                        .arg(quotedPath(entry.path));
         else
-            told << QStringLiteral("A stopped batch left the folder it replaced at %1; it was not deleted.").arg(quotedPath(entry.replaced));
+            told << QCoreApplication::translate("OutputFolder", "A stopped batch left the folder it replaced at %1; it was not deleted.")
+                        .arg(quotedPath(entry.replaced));
     });
     return told;
 }

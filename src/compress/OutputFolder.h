@@ -79,8 +79,9 @@ public:
     // when its place is taken, is named). One sentence for the user each.
     static QStringList recoverLeftovers();
 
+    // As written; the window shows it translated.
     inline static const QString holdsInputMessageText =
-        QStringLiteral("Veltrane can't replace a folder that holds files from the list:");
+        QStringLiteral(QT_TRANSLATE_NOOP("OutputFolder", "Veltrane can't replace a folder that holds files from the list:"));
 
 private:
     OutputFolder(QString path, QString work, bool replaces, int lock);

@@ -2,6 +2,8 @@
 
 #include "util/TextFormat.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 #include <cmath>
 
@@ -90,13 +92,15 @@ QString pictureText(qint64 width, qint64 height, double fps)
 {
     QString text = QStringLiteral("%1×%2").arg(width).arg(height);
     if (fps > 0)
-        text += QLatin1Char(' ') + QString::number(fps, 'f', std::abs(fps - std::round(fps)) < 0.01 ? 0 : 2) + QStringLiteral(" fps");
+        text += QLatin1Char(' ')
+            + QCoreApplication::translate("RowPlan", "%1 fps").arg(QString::number(fps, 'f', std::abs(fps - std::round(fps)) < 0.01 ? 0 : 2));
     return text;
 }
 
 QString rateText(double kbps)
 {
-    return kbps >= 1000 ? QString::number(kbps / 1000, 'f', 1) + QStringLiteral(" Mb/s") : QString::number(qRound(kbps)) + QStringLiteral(" kb/s");
+    return kbps >= 1000 ? QCoreApplication::translate("RowPlan", "%1 Mb/s").arg(QString::number(kbps / 1000, 'f', 1))
+                        : QCoreApplication::translate("RowPlan", "%1 kb/s").arg(qRound(kbps));
 }
 
 }

@@ -5,6 +5,7 @@
 #include "util/FolderContents.h"
 #include "util/Paths.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 
@@ -24,10 +25,10 @@ QString systemReason(int error)
     switch (error) {
     case ENOENT:
     case ENOTDIR: // a folder on the way is a file
-        return QStringLiteral("no such file");
+        return QCoreApplication::translate("Intake", "no such file");
     case EACCES:
     case EPERM:
-        return QStringLiteral("permission denied");
+        return QCoreApplication::translate("Intake", "permission denied");
     default:
         return QString::fromStdString(std::generic_category().message(error)).toLower(); // strerror_r: safe on the workers
     }
@@ -42,7 +43,7 @@ std::optional<QString> fileSystemRefusal(const QString &path)
     if (::stat(name.constData(), &status) != 0) {
         const int error = errno;
         if (error == ENOENT && ::lstat(name.constData(), &status) == 0)
-            return QStringLiteral("the link leads to no file");
+            return QCoreApplication::translate("Intake", "the link leads to no file");
         return systemReason(error);
     }
     // Named folders bring their files; one that reaches intake brought none.
@@ -50,8 +51,8 @@ std::optional<QString> fileSystemRefusal(const QString &path)
         if (::access(name.constData(), R_OK | X_OK) != 0)
             return systemReason(errno);
         if (FolderContents::regularFiles(path).isEmpty())
-            return QStringLiteral("the folder holds no files (hidden ones are left out)");
-        return QStringLiteral("it is a folder");
+            return QCoreApplication::translate("Intake", "the folder holds no files (hidden ones are left out)");
+        return QCoreApplication::translate("Intake", "it is a folder");
     }
     if (::access(name.constData(), R_OK) != 0)
         return systemReason(errno);
@@ -65,34 +66,34 @@ std::optional<QString> refusalReason(const FileProbe &probe, const QString &path
     // Bytes that are not UTF-8 in a name read as U+FFFD here, which no file
     // on disk is then called.
     if (path.contains(QChar::ReplacementCharacter) && !QFileInfo::exists(path))
-        return QStringLiteral("the name is not valid UTF-8");
+        return QCoreApplication::translate("Intake", "the name is not valid UTF-8");
     if (auto refusal = fileSystemRefusal(path))
         return refusal;
     if (Paths::lastExtension(path).toLower() == QLatin1String("vob"))
-        return QStringLiteral("VOB files are not supported");
+        return QCoreApplication::translate("Intake", "VOB files are not supported");
     if (probe.toolProblem)
         return probe.toolProblem;
     if (probe.hasErrors)
-        return QStringLiteral("the file could not be opened or read as media");
+        return QCoreApplication::translate("Intake", "the file could not be opened or read as media");
     if (!probe.isValidMediaFile) {
         if (probe.numberOfStreams > 0)
-            return QStringLiteral("files named .txt are not taken as video");
-        return QStringLiteral("not a media file");
+            return QCoreApplication::translate("Intake", "files named .txt are not taken as video");
+        return QCoreApplication::translate("Intake", "not a media file");
     }
     if (probe.isEncrypted)
-        return QStringLiteral("its video is encrypted");
+        return QCoreApplication::translate("Intake", "its video is encrypted");
     if (!probe.hasVideoTrack)
-        return QStringLiteral("it has no video track");
+        return QCoreApplication::translate("Intake", "it has no video track");
     if (probe.isStillPicture)
-        return QStringLiteral("it is a still picture, not a video");
+        return QCoreApplication::translate("Intake", "it is a still picture, not a video");
     if (!probe.videoWidth || *probe.videoWidth == 0)
-        return QStringLiteral("its video has no width");
+        return QCoreApplication::translate("Intake", "its video has no width");
     // Without a height there is nothing to scale, and without a positive
     // duration there is no bitrate that reaches a size.
     if (!probe.videoHeight || *probe.videoHeight == 0)
-        return QStringLiteral("its video has no height");
+        return QCoreApplication::translate("Intake", "its video has no height");
     if (!std::isfinite(probe.duration) || probe.duration <= 0)
-        return QStringLiteral("its duration is unknown or zero");
+        return QCoreApplication::translate("Intake", "its duration is unknown or zero");
     return std::nullopt;
 }
 

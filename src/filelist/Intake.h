@@ -49,6 +49,7 @@ QStringList refusedNames(const QList<Refusal> &refused);
 // A line per refused file with its reason: "notes.txt: not a media file".
 QString refusalDetails(const QList<Refusal> &refused);
 
-inline const QString refusalMessageText = QStringLiteral("Veltrane not able to open these file(s):");
+// As written; the window shows it translated.
+inline const QString refusalMessageText = QStringLiteral(QT_TRANSLATE_NOOP("Intake", "Veltrane not able to open these file(s):"));
 
 }

@@ -6,6 +6,7 @@
 #include "util/Paths.h"
 #include "util/TextFormat.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
@@ -102,7 +103,7 @@ QString FileProbe::humanFileSizeAtPath(const QString &path)
 {
     const auto size = sizeAttribute(path);
     if (!size)
-        return QStringLiteral("Unknown File Size");
+        return QCoreApplication::translate("FileProbe", "Unknown File Size");
     return TextFormat::byteCountText(qint64(std::min<quint64>(*size, quint64(INT64_MAX))));
 }
 
@@ -161,7 +162,7 @@ FileProbe::FileProbe(const QString &path, const std::atomic<bool> *stop)
     }
     const auto tool = Tools::resourcePath(QString::fromLatin1(Tools::sniffer));
     if (!tool) {
-        toolProblem = Tools::notFoundText(QStringLiteral("probe tool"), Tools::sniffer);
+        toolProblem = Tools::notFoundText(QStringLiteral(QT_TRANSLATE_NOOP("Tools", "probe tool")), Tools::sniffer);
         Diagnostics::line(QStringLiteral("The probe tool \"sniffer\" was not found; cannot examine: ") + path);
         return;
     }
@@ -169,13 +170,13 @@ FileProbe::FileProbe(const QString &path, const std::atomic<bool> *stop)
     if (run.stopped)
         return;
     if (!run.started) {
-        toolProblem = QStringLiteral("the probe tool (sniffer) could not be started");
+        toolProblem = QCoreApplication::translate("FileProbe", "the probe tool (sniffer) could not be started");
         Diagnostics::line(QStringLiteral("The probe tool could not be started: ") + *tool);
         return;
     }
     if (run.timedOut) {
         const QString limit = limitText(Tools::waitBound());
-        toolProblem = QStringLiteral("the probe tool did not answer within ") + limit;
+        toolProblem = QCoreApplication::translate("FileProbe", "the probe tool did not answer within %1").arg(limit);
         Diagnostics::line(QStringLiteral("The probe tool took longer than %1 and was stopped: ").arg(limit) + path);
         return;
     }
@@ -201,7 +202,7 @@ void FileProbe::deriveFromReport(const QString &path, const QByteArray &bytes)
     QJsonParseError parseError;
     const std::optional<JSON> parsed = JSON::parse(bytes, &parseError);
     if (!parsed) {
-        toolProblem = QStringLiteral("the probe tool gave no readable report");
+        toolProblem = QCoreApplication::translate("FileProbe", "the probe tool gave no readable report");
         Diagnostics::line(parseError.errorString());
         return;
     }

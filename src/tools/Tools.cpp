@@ -73,15 +73,17 @@ std::optional<QString> resourcePath(const QString &name)
 
 QString notFoundText(const QString &role, const char *name)
 {
-    return QStringLiteral("the %1 (%2) was not found in %3")
-        .arg(role, QString::fromLatin1(name), resourceFolders().join(QStringLiteral(" or ")));
+    //: %1 is a tool's role, "transcoder" or "probe tool", translated with its article.
+    return QCoreApplication::translate("Tools", "the %1 (%2) was not found in %3")
+        .arg(QCoreApplication::translate("Tools", qUtf8Printable(role)), QString::fromLatin1(name),
+             resourceFolders().join(QCoreApplication::translate("Tools", " or ")));
 }
 
 std::optional<QString> missingTranscoderText()
 {
     if (resourcePath(QString::fromLatin1(creator)))
         return std::nullopt;
-    return notFoundText(QStringLiteral("transcoder"), creator);
+    return notFoundText(QStringLiteral(QT_TRANSLATE_NOOP("Tools", "transcoder")), creator);
 }
 
 std::chrono::milliseconds waitBound()

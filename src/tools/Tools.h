@@ -24,7 +24,8 @@ QStringList resourceFolders();
 // Full path of the resource called name, or nothing.
 std::optional<QString> resourcePath(const QString &name);
 
-// "the <role> (<name>) was not found in <folders>", for the user.
+// "the <role> (<name>) was not found in <folders>", for the user; role is
+// marked for translation in the Tools context.
 QString notFoundText(const QString &role, const char *name);
 // The transcoder's notFoundText when it is missing: then no batch may begin.
 std::optional<QString> missingTranscoderText();

@@ -57,7 +57,7 @@ struct Folder
             error = errno;
         }
         // Named where it was last tried: the fallback, after TMPDIR failed.
-        problem = QStringLiteral("Veltrane can't make its working folder in %1: %2")
+        problem = QCoreApplication::translate("PrivateFolder", "Veltrane can't make its working folder in %1: %2")
                       .arg(candidates.last(), QString::fromLocal8Bit(std::strerror(error)));
     }
 

@@ -1,5 +1,6 @@
 #include "util/TextFormat.h"
 
+#include <QCoreApplication>
 #include <QRegularExpression>
 #include <QStringList>
 
@@ -27,9 +28,9 @@ QString byteCountText(qint64 bytes)
     if (bytes < 0)
         return QLatin1Char('-') + byteCountText(bytes == INT64_MIN ? INT64_MAX : -bytes);
     if (bytes == 1)
-        return QStringLiteral("1 byte");
+        return QCoreApplication::translate("TextFormat", "1 byte");
     if (bytes < 1000)
-        return QString::number(bytes) + QLatin1String(" bytes");
+        return QCoreApplication::translate("TextFormat", "%n bytes", nullptr, int(bytes));
 
     struct Unit { const char *name; int decimals; };
     static constexpr Unit units[] = { { "KB", 0 }, { "MB", 1 }, { "GB", 2 }, { "TB", 2 } };
@@ -110,7 +111,8 @@ QString humanDuration(double seconds)
 
 QString namedFilesAlertText(const QStringList &names)
 {
-    return names.join(QStringLiteral(", ")) + QStringLiteral("\n\nQuestions? : ") + QString::fromUtf8(BuildConfig::supportEmail);
+    return names.join(QStringLiteral(", ")) + QCoreApplication::translate("TextFormat", "\n\nQuestions? : ")
+        + QString::fromUtf8(BuildConfig::supportEmail);
 }
 
 std::optional<qint64> byteCountFromText(const QString &text)

@@ -320,6 +320,22 @@ What helps: %5.</source>
         <source>%1 · %2 % of the target</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Already under the target of %1: its streams go into the .mp4 as they are.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Already under the target of %1, but its streams cannot go into an .mp4 as they are, or its picture is to change: it is encoded at its own size.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Already under its target of %1: its streams were copied into the .mp4 as they were.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 · already fit, copied as it was</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>FileProbe</name>
@@ -573,6 +589,30 @@ What helps: %5.</source>
         <source>&lt;img src=&quot;:/images/veltrane&quot; width=&quot;96&quot; height=&quot;96&quot;&gt;&lt;p&gt;&lt;b&gt;Drop videos here&lt;/b&gt;&lt;/p&gt;&lt;p&gt;or use Open to add them&lt;/p&gt;</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Fit &amp;under:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Fit under</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Every file fits under this size: an upload limit, or a size typed with its unit (KB, MB, GB, KiB, MiB, GiB; a plain number is MB). Moving the slider goes back to its share of the smallest file.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>as the slider says</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>“%1” is not a size: type one such as 10 MiB, 25 MB or 700 KB.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Every file fits under %1 bytes; none already under it is made larger.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>OutputFolder</name>
@@ -703,6 +743,29 @@ What helps: %5.</source>
     </message>
 </context>
 <context>
+    <name>RowActions</name>
+    <message>
+        <source>Veltrane can&apos;t open the file:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No file manager could be opened. The file is in:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Files</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Open</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Show in &amp;folder</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>RowPlan</name>
     <message>
         <source>%1 fps</source>
@@ -714,6 +777,14 @@ What helps: %5.</source>
     </message>
     <message>
         <source>%1 kb/s</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>already fits: copied as it is</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>already fits: encoded at its own size</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

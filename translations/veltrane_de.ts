@@ -324,6 +324,22 @@ Was hilft: %5.</translation>
         <source>%1 · %2 % of the target</source>
         <translation>%1 · %2 % des Ziels</translation>
     </message>
+    <message>
+        <source>Already under the target of %1: its streams go into the .mp4 as they are.</source>
+        <translation>Schon unter dem Ziel von %1: ihre Spuren kommen unverändert in die .mp4.</translation>
+    </message>
+    <message>
+        <source>Already under the target of %1, but its streams cannot go into an .mp4 as they are, or its picture is to change: it is encoded at its own size.</source>
+        <translation>Schon unter dem Ziel von %1, aber ihre Spuren passen nicht unverändert in eine .mp4, oder ihr Bild soll sich ändern: sie wird in ihrer eigenen Größe kodiert.</translation>
+    </message>
+    <message>
+        <source>Already under its target of %1: its streams were copied into the .mp4 as they were.</source>
+        <translation>Schon unter ihrem Ziel von %1: ihre Spuren wurden unverändert in die .mp4 kopiert.</translation>
+    </message>
+    <message>
+        <source>%1 · already fit, copied as it was</source>
+        <translation>%1 · passte schon, unverändert kopiert</translation>
+    </message>
 </context>
 <context>
     <name>FileProbe</name>
@@ -577,6 +593,30 @@ Was hilft: %5.</translation>
         <source>&lt;img src=&quot;:/images/veltrane&quot; width=&quot;96&quot; height=&quot;96&quot;&gt;&lt;p&gt;&lt;b&gt;Drop videos here&lt;/b&gt;&lt;/p&gt;&lt;p&gt;or use Open to add them&lt;/p&gt;</source>
         <translation>&lt;img src=&quot;:/images/veltrane&quot; width=&quot;96&quot; height=&quot;96&quot;&gt;&lt;p&gt;&lt;b&gt;Videos hier ablegen&lt;/b&gt;&lt;/p&gt;&lt;p&gt;oder mit „Öffnen“ hinzufügen&lt;/p&gt;</translation>
     </message>
+    <message>
+        <source>Fit &amp;under:</source>
+        <translation>&amp;Unter:</translation>
+    </message>
+    <message>
+        <source>Fit under</source>
+        <translation>Passend unter</translation>
+    </message>
+    <message>
+        <source>Every file fits under this size: an upload limit, or a size typed with its unit (KB, MB, GB, KiB, MiB, GiB; a plain number is MB). Moving the slider goes back to its share of the smallest file.</source>
+        <translation>Jede Datei passt unter diese Größe: eine Upload-Grenze oder eine eingetippte Größe mit Einheit (KB, MB, GB, KiB, MiB, GiB; eine bloße Zahl gilt als MB). Wer den Schieberegler bewegt, kehrt zu dessen Anteil an der kleinsten Datei zurück.</translation>
+    </message>
+    <message>
+        <source>as the slider says</source>
+        <translation>wie der Schieberegler sagt</translation>
+    </message>
+    <message>
+        <source>“%1” is not a size: type one such as 10 MiB, 25 MB or 700 KB.</source>
+        <translation>„%1“ ist keine Größe: geben Sie etwa 10 MiB, 25 MB oder 700 KB ein.</translation>
+    </message>
+    <message>
+        <source>Every file fits under %1 bytes; none already under it is made larger.</source>
+        <translation>Jede Datei passt unter %1 Byte; keine, die schon darunter liegt, wird größer.</translation>
+    </message>
 </context>
 <context>
     <name>OutputFolder</name>
@@ -707,6 +747,29 @@ Was hilft: %5.</translation>
     </message>
 </context>
 <context>
+    <name>RowActions</name>
+    <message>
+        <source>Veltrane can&apos;t open the file:</source>
+        <translation>Veltrane kann die Datei nicht öffnen:</translation>
+    </message>
+    <message>
+        <source>No file manager could be opened. The file is in:</source>
+        <translation>Es konnte kein Dateimanager geöffnet werden. Die Datei liegt in:</translation>
+    </message>
+    <message>
+        <source>Files</source>
+        <translation>Dateien</translation>
+    </message>
+    <message>
+        <source>&amp;Open</source>
+        <translation>Ö&amp;ffnen</translation>
+    </message>
+    <message>
+        <source>Show in &amp;folder</source>
+        <translation>Im &amp;Ordner zeigen</translation>
+    </message>
+</context>
+<context>
     <name>RowPlan</name>
     <message>
         <source>%1 fps</source>
@@ -719,6 +782,14 @@ Was hilft: %5.</translation>
     <message>
         <source>%1 kb/s</source>
         <translation>%1 kbit/s</translation>
+    </message>
+    <message>
+        <source>already fits: copied as it is</source>
+        <translation>passt schon: unverändert kopiert</translation>
+    </message>
+    <message>
+        <source>already fits: encoded at its own size</source>
+        <translation>passt schon: in eigener Größe kodiert</translation>
     </message>
 </context>
 <context>

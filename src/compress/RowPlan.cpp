@@ -117,9 +117,9 @@ QString RowPlan::pictureSummary(const QString &chosenLater) const
 QString RowPlan::summaryText(const QString &chosenLater) const
 {
     if (copiesStreams)
-        return pictureSummary() + QStringLiteral(" · already fits: copied as it is");
+        return pictureSummary() + QStringLiteral(" · ") + QCoreApplication::translate("RowPlan", "already fits: copied as it is");
     return pictureSummary(chosenLater) + QStringLiteral(" · ") + codecTitle(codec) + QStringLiteral(" · ") + rateText(videoKbps)
-        + (alreadyFits ? QStringLiteral(" · already fits: encoded at its own size") : QString());
+        + (alreadyFits ? QStringLiteral(" · ") + QCoreApplication::translate("RowPlan", "already fits: encoded at its own size") : QString());
 }
 
 double RowPlan::bitsPerPixel() const

@@ -3,6 +3,7 @@
 #include "compress/Batch.h"
 #include "compress/TranscoderRun.h"
 #include "util/Diagnostics.h"
+#include "util/FileTree.h"
 #include "util/TextFormat.h"
 
 #include <QDir>
@@ -207,7 +208,7 @@ Choice measure(const QString &creator, const RowPlan &plan, const QString &folde
         }
     }
     for (qsizetype k = 0; k < percents.size(); ++k)
-        QFile::remove(samplePath(folder, k));
+        FileTree::removeFileInside(samplePath(folder, k), folder);
     return choose(plan, candidates, sampled);
 }
 

@@ -3,6 +3,7 @@
 #include "compress/OutputCheck.h"
 #include "compress/PictureChoice.h"
 #include "compress/TranscoderCommand.h"
+#include "util/FileTree.h"
 #include "util/Paths.h"
 #include "util/PrivateFolder.h"
 #include "util/TextFormat.h"
@@ -65,13 +66,8 @@ bool atEncoderFloor(const QString &messages) { return messages.contains(QLatin1S
 }
 
 // The one way a row deletes a file: only one inside the batch's folder or the
-// private folder, so an empty or relative path never reaches a delete.
-bool RowEncoder::removeFile(const QString &path) const
-{
-    if (!Paths::isInside(path, m_batch.writingFolder()) && !PrivateFolder::holds(path))
-        return false;
-    return QFileInfo(path).isFile() && QFile::remove(path);
-}
+// private folder.
+bool RowEncoder::removeFile(const QString &path) const { return FileTree::removeFileInside(path, m_batch.writingFolder()); }
 
 RowEncoder::RowEncoder(const Batch &batch, qsizetype row, EncodeOptions options, const std::atomic<bool> &cancelled,
                        std::atomic<qint64> &processId, Listener listener)

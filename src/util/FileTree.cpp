@@ -1,6 +1,7 @@
 #include "util/FileTree.h"
 
 #include "util/Paths.h"
+#include "util/PrivateFolder.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -76,6 +77,13 @@ bool removeTree(const QString &path)
     };
     removeBeside(removeBeside, root);
     return false;
+}
+
+bool removeFileInside(const QString &path, const QString &folder)
+{
+    if (!Paths::isInside(path, folder) && !PrivateFolder::holds(path))
+        return false;
+    return QFileInfo(path).isFile() && QFile::remove(path);
 }
 
 bool isMountPoint(const QString &folder)

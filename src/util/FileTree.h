@@ -12,6 +12,11 @@ namespace FileTree {
 // inside it is neither entered nor removed. True when nothing is left.
 bool removeTree(const QString &path);
 
+// Removes the regular file at path, but only one inside folder or the
+// process's private folder: an empty, relative or stray path never reaches a
+// delete. True when it was removed.
+bool removeFileInside(const QString &path, const QString &folder);
+
 // Another file system mounted on folder itself.
 bool isMountPoint(const QString &folder);
 

@@ -475,8 +475,16 @@ private slots:
         const auto look = [&] { seen << status(0) << d->window->findChild<QLabel *>("progressDetail")->text(); };
         connect(&watch, &QTimer::timeout, look);
         watch.start(20);
+        // A finished row's file, while the batch still runs: the one it wrote, not one of that name in a folder replaced.
+        QString writing;
+        connect(d->fileListArrayController, &QAbstractItemModel::dataChanged, this, [&] {
+            if (finished.isEmpty() && status(0).startsWith("✓"))
+                writing = d->fileListArrayController->outputPath(0);
+        });
         d->prepareOutputFolder(out.filePath("Compressed Files"));
         QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 20000);
+        QVERIFY2(writing.startsWith(out.filePath(".Compressed Files.veltrane-partial/")), qPrintable(writing));
+        QCOMPARE(d->fileListArrayController->outputPath(0), out.filePath("Compressed Files/small.mp4"));
         watch.stop();
         look(); // the second file fails at once: the sheet's last word
         seen.removeDuplicates();

@@ -267,21 +267,22 @@ void FileListModel::follow(const BatchJob &job)
             text += QStringLiteral(" · ") + tr("attempt %1").arg(attempt);
         setStatus(row, text);
     });
-    const auto finished = [this, batch, &job](qsizetype row, const RowResult &result) {
+    // ended: the whole batch, its folder in place; before, a row's file is where the batch is writing.
+    const auto finished = [this, batch, &job](qsizetype row, const RowResult &result, bool ended) {
         if (row >= batch.count())
             return;
+        // A cancelled batch puts nothing in the folder: its end takes back what its rows kept.
+        if (row < m_statuses.size())
+            m_statuses[row].output = result.size > 0 && !job.isCancelled() ? ended ? batch.rows.at(row).output : batch.writtenOutput(row) : QString();
         QString tip;
         const QString text = resultText(row, batch.rows.at(row), result, &tip);
         setStatus(row, text, tip);
-        // A cancelled batch puts nothing in the folder: its end takes back what its rows kept.
-        if (row < m_statuses.size())
-            m_statuses[row].output = result.size > 0 && !job.isCancelled() ? batch.rows.at(row).output : QString();
     };
-    connect(&job, &BatchJob::rowFinished, this, finished);
+    connect(&job, &BatchJob::rowFinished, this, [finished](qsizetype row, const RowResult &result) { finished(row, result, false); });
     // Rows a cancel skipped have no rowFinished of their own.
     connect(&job, &BatchJob::finished, this, [finished](const QList<RowResult> &results) {
         for (qsizetype row = 0; row < results.size(); ++row)
-            finished(row, results.at(row));
+            finished(row, results.at(row), true);
     });
 }
 

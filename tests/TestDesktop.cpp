@@ -1,7 +1,6 @@
 #include "BuildConfig.h"
 #include "WindowTestSupport.h"
 
-#include "app/DropTargets.h"
 #include "app/SavePanel.h"
 #include "app/SingleInstance.h"
 #include "app/WindowGeometry.h"
@@ -98,17 +97,6 @@ private slots:
         QVERIFY2(QDBusConnection::sessionBus().isConnected(), "wants a session bus of its own: dbus-run-session");
     }
 
-    // A folder dropped beside a file brings its files in path order, hidden ones left out.
-    void droppedFolder()
-    {
-        const auto d = launch();
-        QMimeData mime;
-        mime.setUrls(fileUrls({ media("videos"), media(m_clip) }));
-        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-        DropTargets::performDrop(&drop); // what both views do with a drop
-        QTRY_COMPARE(rowNames(*d), (QStringList { "a 10.mkv", "a 2.mp4", "b.mp4", "c.mp4", m_clip }));
-    }
-
     // A second start hands its files, relative to its own folder, to the running window and ends. The window's
     // place is saved when a signal quits it.
     void secondStart()
@@ -135,22 +123,6 @@ private slots:
         first.terminate(); // SIGTERM quits with 143, saving the window on the way
         QVERIFY(first.waitForFinished(10000) && first.exitStatus() == QProcess::NormalExit && first.exitCode() == 143);
         QVERIFY(QSettings(m_config.filePath("Veltrane/Veltrane.conf"), QSettings::IniFormat).contains("mainWindow/geometry"));
-    }
-
-    // --help and --version answer without a display, also among Qt's own options.
-    void withoutDisplay()
-    {
-        for (const QStringList &arguments : { QStringList { "--help" }, QStringList { "-platform", "xcb", "-h" }, QStringList { "--version" } }) {
-            QProcess app;
-            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-            for (const char *name : { "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM" })
-                environment.remove(name);
-            app.setProcessEnvironment(environment);
-            app.start(veltrane(), arguments);
-            QVERIFY2(app.waitForFinished(10000) && app.exitCode() == 0, qPrintable(arguments.join(' ')));
-            QCOMPARE(QString(app.readAllStandardOutput()).section('\n', 0, 0),
-                     arguments.last() == "--version" ? QString("Veltrane ") + BuildConfig::version : "Usage: " + veltrane() + " [options] [FILE...]");
-        }
     }
 
     // What a screen reader reads: every control and value has a name, and a value's label says what it is.

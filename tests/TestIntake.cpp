@@ -103,11 +103,9 @@ private slots:
             m_fakeInputs << path;
         }
         // Real clips for thumbnail runs to stop.
-        const char *extensions[] = { "mp4", "mkv", "mov" };
-        for (int i = 0; i < 3; ++i) {
-            const QString path = m_clips.filePath(QStringLiteral("clip %1.%2").arg(i, 2, 10, QLatin1Char('0')).arg(extensions[i % 3]));
-            QVERIFY2(makeVideo(path, 96 + 16 * i, 64 + 8 * (i % 5), 0.4 + 0.1 * (i % 4), i % 4 == 3 ? 6 : i % 3), qPrintable(path));
-            m_realClips << path;
+        for (const char *name : { "clip 0.mp4", "clip 1.mkv", "clip 2.mov" }) {
+            m_realClips << m_clips.filePath(name);
+            QVERIFY2(makeVideo(m_realClips.last()), name);
         }
 
         QVERIFY(makeVideo(bad("good.mp4")) && makeClip(bad("audio.m4a"), { "-f", "lavfi", "-i", "sine=d=1" }));

@@ -28,12 +28,11 @@ bool makeClip(const QString &output, const QStringList &arguments)
     return process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
 
-bool makeVideo(const QString &output, int width, int height, double seconds, int channels)
+bool makeVideo(const QString &output, int width, int height, bool sound)
 {
-    QStringList arguments { "-f", "lavfi", "-i", QString("testsrc=size=%1x%2:rate=25:duration=%3").arg(width).arg(height).arg(seconds) };
-    if (channels > 0)
-        arguments << "-f" << "lavfi" << "-i" << QString("sine=frequency=440:duration=%1,aformat=channel_layouts=%2")
-                                                    .arg(seconds).arg(channels == 6 ? "5.1" : channels == 1 ? "mono" : "stereo");
+    QStringList arguments { "-f", "lavfi", "-i", QString("testsrc=size=%1x%2:rate=25:duration=1").arg(width).arg(height) };
+    if (sound)
+        arguments << "-f" << "lavfi" << "-i" << "sine=frequency=440:duration=1,aformat=channel_layouts=stereo";
     return makeClip(output, arguments + QStringList { "-pix_fmt", "yuv420p", "-shortest" });
 }
 

@@ -19,10 +19,9 @@ QString realTool(const char *name);
 // Runs the real ffmpeg with "-v error -y" + arguments + output; true on success.
 bool makeClip(const QString &output, const QStringList &arguments);
 
-// A small test clip: lavfi colour bars of the given size and length, H.264 in
-// .mp4 (or what the extension implies), with a tone of that many channels (1, 2
-// or 6; 0 for none).
-bool makeVideo(const QString &output, int width = 160, int height = 120, double seconds = 1.0, int channels = 2);
+// A small test clip: 1 s of lavfi colour bars of the given size, H.264 in .mp4
+// (or what the extension implies), with a stereo tone unless told otherwise.
+bool makeVideo(const QString &output, int width = 160, int height = 120, bool sound = true);
 
 // Collects diagnostic lines for as long as it lives.
 class DiagnosticCapture

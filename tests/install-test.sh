@@ -50,9 +50,10 @@ check_installation() { # prefix, then the ffprobe / ffmpeg the links must name
   # Without any display: --version must not reach for one.
   env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$prefix/bin/veltrane" --version | grep -qx "Veltrane [0-9.]*" \
     || fail "veltrane --version did not answer without a display"
-  # The translations are inside the executable, wherever it is installed.
-  env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u LANGUAGE LC_ALL=de_DE.UTF-8 "$prefix/bin/veltrane" --help 2>/dev/null \
-    | grep -q "Macht Videodateien kleiner." || fail "the installed veltrane does not speak German"
+  # The translations are inside the executable, wherever it is installed; -h is
+  # found among Qt's own options too.
+  env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u LANGUAGE LC_ALL=de_DE.UTF-8 "$prefix/bin/veltrane" -platform xcb -h 2>/dev/null \
+    | grep -q "Macht Videodateien kleiner." || fail "the installed veltrane does not speak German, or -h reached for a display"
   (
     cd "$scratch"
     ffmpeg -v error -y -f lavfi -i testsrc=size=160x120:rate=25:duration=1 -f lavfi -i sine=duration=1 \

@@ -595,7 +595,7 @@ Was hilft: %5.</translation>
     </message>
     <message>
         <source>Fit &amp;under:</source>
-        <translation>&amp;Unter:</translation>
+        <translation>Passend &amp;unter:</translation>
     </message>
     <message>
         <source>Fit under</source>

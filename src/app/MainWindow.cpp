@@ -139,7 +139,12 @@ TranscoderCommand::Choices MainWindow::choices() const
              .filters = {} };
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    // Closing takes the focus from a box being typed in, which would end its
+    // editing on a window already half gone.
+    disconnect(m_ui->fitUnderChoice->lineEdit(), nullptr, this, nullptr);
+}
 
 void MainWindow::bringForward()
 {

@@ -1,0 +1,1 @@
+// Only here to hold the window tests' precompiled headers.

@@ -23,6 +23,18 @@ struct Format
     const char *name;
     const char *note;
 };
+// Sizes to fit under, as upload limits are given.
+const QStringList fitUnderPresets { QStringLiteral("8 MB"),  QStringLiteral("10 MiB"), QStringLiteral("16 MB"),
+                                    QStringLiteral("25 MB"), QStringLiteral("50 MB"),  QStringLiteral("100 MiB") };
+
+// A typed size: with its unit, or a plain number of megabytes (nobody means
+// bytes when typing "25" into a window).
+std::optional<qint64> fitUnderBytes(const QString &text)
+{
+    static const QRegularExpression plainNumber(QStringLiteral("^\\s*[0-9]+(\\.[0-9]+)?\\s*$"));
+    return TextFormat::byteCountFromText(plainNumber.match(text).hasMatch() ? text + QStringLiteral(" MB") : text);
+}
+
 const Format formats[] = {
     { Codec::h264, QT_TRANSLATE_NOOP("MainWindow", "H.264"), QT_TRANSLATE_NOOP("MainWindow", "Plays everywhere.") },
     { Codec::h265, QT_TRANSLATE_NOOP("MainWindow", "H.265"),
@@ -50,16 +62,6 @@ MainWindow::MainWindow()
     m_ui->fileListView->addAction(m_ui->actionRemove);
     setUpPictureChoices();
     setUpFitUnder();
-}
-
-const QStringList MainWindow::fitUnderPresets { QStringLiteral("8 MB"),  QStringLiteral("10 MiB"), QStringLiteral("16 MB"),
-                                                QStringLiteral("25 MB"), QStringLiteral("50 MB"),  QStringLiteral("100 MiB") };
-
-std::optional<qint64> MainWindow::fitUnderBytes(const QString &text)
-{
-    // Nobody means bytes when typing "25" into a window.
-    static const QRegularExpression plainNumber(QStringLiteral("^\\s*[0-9]+(\\.[0-9]+)?\\s*$"));
-    return TextFormat::byteCountFromText(plainNumber.match(text).hasMatch() ? text + QStringLiteral(" MB") : text);
 }
 
 void MainWindow::setUpFitUnder()

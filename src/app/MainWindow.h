@@ -51,10 +51,6 @@ public:
     std::optional<qint64> fitUnder() const { return m_fitUnder; }
     // The slider rules again (it has been moved).
     void clearFitUnder();
-    // The presets, as upload limits are given.
-    static const QStringList fitUnderPresets;
-    // A typed size: with its unit, or a plain number of megabytes.
-    static std::optional<qint64> fitUnderBytes(const QString &text);
 
 signals:
     // The format or Automatic has changed (the sliders say so themselves).

@@ -25,7 +25,7 @@ Batch Batch::plan(const QList<QVariantMap> &rows, const QString &outputFolder, P
         RowPlan plan = TranscoderCommand::planRow(inputs.at(i), outputs.at(i), row, fits ? double(ownSize) : target.bytes(reference), choices);
         plan.targetBytes = targetBytes;
         plan.alreadyFits = fits;
-        plan.copiesStreams = fits && TranscoderCommand::copiesAsItIs(row, choices);
+        plan.copiesStreams = fits && TranscoderCommand::copiesAsItIs(row, plan, choices);
         batch.rows.append(plan);
     }
     return batch;

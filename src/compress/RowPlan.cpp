@@ -130,30 +130,18 @@ double RowPlan::bitsPerPixel() const
 
 QStringList RowPlan::arguments(const QString &to, RunKind kind, std::optional<double> kbps, const QString &stats) const
 {
+    // Names, places and chapters go; one video and one audio track, as ffmpeg picks them.
+    QStringList arguments { QStringLiteral("-i"), input, QStringLiteral("-sn"), QStringLiteral("-dn"),
+                            QStringLiteral("-map_chapters"), QStringLiteral("-1"), QStringLiteral("-map_metadata"), QStringLiteral("-1") };
     if (kind == RunKind::copy) {
-        // One video and one audio track, as an encode picks them; names,
-        // places and chapters go, as they do from an encode.
-        QStringList arguments { QStringLiteral("-i"), input, QStringLiteral("-sn"), QStringLiteral("-dn"),
-                                QStringLiteral("-map_chapters"), QStringLiteral("-1"), QStringLiteral("-map_metadata"),
-                                QStringLiteral("-1"), QStringLiteral("-c"), QStringLiteral("copy") };
-        if (sourceCodec == QLatin1String("hevc"))
+        arguments << QStringLiteral("-c") << QStringLiteral("copy");
+        if (sourceCodec == QLatin1String("hevc")) // Apple's players take H.265 in MP4 only under this tag
             arguments << QStringLiteral("-tag:v") << QStringLiteral("hvc1");
         return arguments << QStringLiteral("-y") << to;
     }
     if (!hasSecondPass())
         kind = RunKind::single;
-    QStringList arguments { QStringLiteral("-i"),
-                            input,
-                            QStringLiteral("-sn"),
-                            QStringLiteral("-dn"),
-                            QStringLiteral("-map_chapters"),
-                            QStringLiteral("-1"),
-                            QStringLiteral("-map_metadata"),
-                            QStringLiteral("-1"),
-                            QStringLiteral("-pix_fmt"),
-                            QStringLiteral("yuv420p"),
-                            QStringLiteral("-avoid_negative_ts"),
-                            QStringLiteral("1") };
+    arguments << QStringLiteral("-pix_fmt") << QStringLiteral("yuv420p") << QStringLiteral("-avoid_negative_ts") << QStringLiteral("1");
     // A first pass only gathers the video's statistics.
     const bool withAudio = audioKbps && kind != RunKind::firstPass;
     if (withAudio && audioChannels > 0)

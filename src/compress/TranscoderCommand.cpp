@@ -128,13 +128,12 @@ RowPlan planRow(const QString &inputPath, const QString &outputPath, const QVari
     return plan;
 }
 
-bool copiesAsItIs(const QVariantMap &row, const Choices &choices)
+bool copiesAsItIs(const QVariantMap &row, const RowPlan &plan, const Choices &choices)
 {
     // What MP4 players take as they are; anything else is encoded.
     static const QStringList videoFormats { QStringLiteral("h264"), QStringLiteral("hevc"), QStringLiteral("av1"), QStringLiteral("mpeg4") };
     static const QStringList audioFormats { QStringLiteral("aac"), QStringLiteral("mp3"), QStringLiteral("ac3"), QStringLiteral("eac3") };
-    if ((Planning::isScaling(choices.resolutionPercent) && !choices.automaticPicture)
-        || !planRow({}, {}, row, 0, choices).sourceFilters.isEmpty())
+    if ((Planning::isScaling(choices.resolutionPercent) && !choices.automaticPicture) || !plan.sourceFilters.isEmpty())
         return false;
     for (const QVariant &item : row.value(RowKeys::tracksInfo).toList()) {
         const QVariantMap track = item.toMap();

@@ -46,8 +46,8 @@ RowPlan planRow(const QString &inputPath, const QString &outputPath, const QVari
 
 // Whether the row's streams go into an .mp4 as they are: its video and
 // audio in formats the container takes, no cover picture, and nothing for
-// the filters or the resolution slider to change.
-bool copiesAsItIs(const QVariantMap &row, const Choices &choices);
+// its plan's filters or the resolution slider to change.
+bool copiesAsItIs(const QVariantMap &row, const RowPlan &plan, const Choices &choices);
 
 // The planned list of the row.
 QStringList transcoderArguments(const QString &inputPath, const QString &outputPath, const QVariantMap &row,

@@ -1,5 +1,6 @@
 #include "compress/RowEncoder.h"
 
+#include "compress/Fitting.h"
 #include "compress/OutputCheck.h"
 #include "compress/PictureChoice.h"
 #include "compress/TranscoderCommand.h"
@@ -29,24 +30,6 @@ constexpr double copyWeight = 0.1;
 // larger reserve held the bar at two thirds of a row that was already done.
 constexpr double retryReserve = 0.1;
 constexpr int mostCorrections = 3;
-// A first run is stopped once its output is over the target already, or once
-// a fair share of the file is done and its output is plainly heading there.
-constexpr double earlyShare = 0.25;
-constexpr double earlyMargin = 1.05;
-constexpr qint64 earlyLeastBytes = 64 * 1024;
-// A correction aims a little under the target (docs/QUALITY-RESEARCH.md):
-// x264's and x265's second passes spend about 98.5 % of what they are asked
-// on camera content; SVT-AV1's output grows faster than its rate, so its
-// correction is damped and aims lower.
-constexpr double aim = 0.98;
-// An output that fits under this share of its target left picture unbought:
-// it gets one more encode at a higher rate. One under the lower share is
-// content with no use for more (a still, a slide): it stays.
-constexpr double fullEnough = 0.93;
-constexpr double worthRaising = 0.5;
-constexpr double secondPassAccuracy = 0.985;
-constexpr double av1Aim = 0.95;
-constexpr double av1Damping = 0.7;
 // Progress of a row stays short of its end until the row is done.
 constexpr double mostOfRow = 0.99;
 
@@ -54,11 +37,6 @@ constexpr double mostOfRow = 0.99;
 QString workFolderOf(const Batch &batch) { return batch.writingFolder() + QStringLiteral("/.veltrane-work"); }
 
 QString logPathOf(qsizetype row) { return PrivateFolder::filePath(QStringLiteral("row%1-passes").arg(row)); }
-
-QString overBy(double size, double target)
-{
-    return QString::number((size / target - 1) * 100, 'f', 1) + QStringLiteral(" %");
-}
 
 // What x264 says when a second pass is asked for less than it can make.
 bool atEncoderFloor(const QString &messages) { return messages.contains(QLatin1String("requested bitrate is too low")); }
@@ -97,38 +75,6 @@ QList<QStringList> RowEncoder::firstRuns(const RowPlan &plan, qsizetype row, Pas
     return {};
 }
 
-std::optional<double> RowEncoder::correctedKbps(const RowPlan &plan, const QList<Measured> &encodes)
-{
-    if (encodes.isEmpty() || plan.duration <= 0)
-        return std::nullopt;
-    const Measured &last = encodes.last();
-    const double target = double(plan.targetBytes), d = plan.duration;
-    // Audio and container come back to the byte in every encode of the row:
-    // only the video follows the rate.
-    const qint64 video = last.videoBytes > 0 ? last.videoBytes : qint64(last.kbps * 1000 * d / 8);
-    const double fixed = double(last.size - video);
-    if (plan.codec == Codec::av1) {
-        const double need = av1Aim * target - fixed;
-        if (need <= 0 || video <= 0)
-            return std::nullopt;
-        // How the bytes followed the rate between the last two runs, else the usual damping.
-        double exponent = av1Damping;
-        if (encodes.size() >= 2) {
-            const Measured &before = encodes.at(encodes.size() - 2);
-            const double slope = std::log(double(video) / double(std::max<qint64>(1, before.videoBytes))) / std::log(last.kbps / before.kbps);
-            if (std::isfinite(slope))
-                exponent = 1 / std::clamp(slope, 0.5, 2.0);
-        }
-        return last.kbps * std::pow(need / double(video), exponent);
-    }
-    const double need = aim * target - fixed;
-    if (need <= 0)
-        return std::nullopt;
-    // A second pass's own accuracy, once there is one; before, the usual.
-    const double accuracy = last.secondPass && last.kbps > 0 ? double(video) / (last.kbps * 1000 * d / 8) : secondPassAccuracy;
-    return need * 8 / (accuracy * d) / 1000;
-}
-
 QString RowEncoder::workPath(const QString &name) const
 {
     return workFolderOf(m_batch) + QLatin1Char('/') + QStringLiteral("row%1-").arg(m_row) + name;
@@ -136,19 +82,21 @@ QString RowEncoder::workPath(const QString &name) const
 
 bool RowEncoder::landed() const
 {
-    const double target = double(m_plan.targetBytes);
-    qint64 best = 0; // the largest that fits
+    return Fitting::landed(measured(), m_plan.targetBytes, m_raises, m_plan.alreadyFits);
+}
+
+QList<Fitting::Measured> RowEncoder::measured() const
+{
+    QList<Fitting::Measured> encodes;
     for (const Candidate &c : m_candidates)
-        if (c.measured.size <= m_plan.targetBytes)
-            best = std::max(best, c.measured.size);
-    // A file already under the target is not grown to it.
-    return best > 0 && (m_raised || m_plan.alreadyFits || double(best) >= fullEnough * target || double(best) < worthRaising * target);
+        encodes.append(c.measured);
+    return encodes;
 }
 
 QString RowEncoder::whyAgain(const QString &how) const
 {
     const double size = double(m_candidates.last().measured.size), target = double(m_plan.targetBytes);
-    return size > target ? QStringLiteral("over target by %1: %2").arg(overBy(size, target), how)
+    return size > target ? QStringLiteral("over target by %1: %2").arg(Fitting::overBy(size, target), how)
                          : QStringLiteral("under target by %1 %: %2").arg(QString::number((1 - size / target) * 100, 'f', 1), how);
 }
 
@@ -156,7 +104,6 @@ RowResult RowEncoder::encode(const QString &creator)
 {
     m_creator = creator;
     m_plan = m_batch.rows.at(m_row);
-    const double target = double(m_plan.targetBytes);
     if (!QDir().mkpath(workFolderOf(m_batch)))
         return fail({ RowOutcome::noOutput, 0, QStringLiteral("its working folder could not be made in ") + m_batch.writingFolder() });
 
@@ -199,19 +146,13 @@ RowResult RowEncoder::encode(const QString &creator)
     }
 
     for (int correction = 0; correction < mostCorrections && !landed() && !m_atEncoderFloor; ++correction) {
-        std::optional<double> kbps;
-        if (m_candidates.isEmpty()) // stopped early: what it was heading for tells the rate
-            kbps = m_plan.videoKbps * std::min(1.0, aim * target / std::max(m_projected, 1.0));
-        else {
-            QList<Measured> encodes;
-            for (const Candidate &c : std::as_const(m_candidates))
-                encodes.append(c.measured);
-            kbps = correctedKbps(m_plan, encodes);
-        }
+        const std::optional<double> kbps = m_candidates.isEmpty() ? Fitting::afterEarlyStopKbps(m_plan, m_projected)
+                                                                  : Fitting::correctedKbps(m_plan, measured());
         if (!kbps || *kbps <= 0)
             break;
-        // A raise is tried once: it buys picture, it is not needed to fit.
-        m_raised = !m_candidates.isEmpty() && m_candidates.last().measured.size <= m_plan.targetBytes;
+        // A raise buys picture, it is not needed to fit: see Fitting::landed.
+        if (!m_candidates.isEmpty() && m_candidates.last().measured.size <= m_plan.targetBytes)
+            ++m_raises;
         if (m_listener.retrying)
             m_listener.retrying(m_attempts + 1, why);
         if (!haveStatistics && m_plan.hasSecondPass()) {
@@ -293,20 +234,13 @@ TranscoderRun::Result RowEncoder::run(const Run &run)
         report(m_fraction + share * reached, run.pass);
         if (!run.mayStopEarly || reached <= 0)
             return false;
-        // Over the target already, or plainly heading there once a fair share is done.
         const qint64 written = QFileInfo(run.output).size();
-        const double projected = double(written) / reached;
-        if (double(written) > target) {
-            m_earlyStop = QStringLiteral("over target before it was done: two passes");
-            m_projected = projected;
-            return true;
-        }
-        if (reached >= earlyShare && written >= earlyLeastBytes && projected > earlyMargin * target) {
-            m_earlyStop = QStringLiteral("heading over target by %1: two passes").arg(overBy(projected, target));
-            m_projected = projected;
-            return true;
-        }
-        return false;
+        const std::optional<QString> why = Fitting::stopEarly(written, reached, target, duration);
+        if (!why)
+            return false;
+        m_earlyStop = *why;
+        m_projected = double(written) / reached;
+        return true;
     };
     const TranscoderRun::Result result =
         TranscoderRun::run(m_creator, run.arguments, run.output, m_output, m_cancelled, m_processId, watch);
@@ -419,7 +353,7 @@ RowResult RowEncoder::finish(const QString &note)
     result.notes = OutputCheck::droppedTracks(plan, kept->audioTracks);
     if (kept->measured.size > target) {
         if (m_passes == Passes::one) {
-            result.reason = QStringLiteral("compressed, over its target by %1").arg(overBy(double(kept->measured.size), double(target)));
+            result.reason = QStringLiteral("compressed, over its target by %1").arg(Fitting::overBy(double(kept->measured.size), double(target)));
         } else {
             result.outcome = RowOutcome::overTarget;
             result.reason = QStringLiteral("%1 for a target of %2: the smallest this encoder could make")

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "compress/Batch.h"
+#include "compress/Fitting.h"
 #include "compress/RowResult.h"
 #include "compress/TranscoderRun.h"
 
@@ -57,23 +58,12 @@ public:
     // passes of a two-pass encode at the planned bitrates.
     static QList<QStringList> firstRuns(const RowPlan &plan, qsizetype row, Passes passes, const QString &workFolder);
 
-    // The video bitrate of the next correcting encode, from the encodes so
-    // far (bytes and kb/s each, the first one first); nothing when even no
-    // video would not fit. Pure.
-    struct Measured
-    {
-        qint64 size = 0;       // the file
-        qint64 videoBytes = 0; // its video
-        double kbps = 0;       // the video rate it was asked
-        bool secondPass = false;
-    };
-    static std::optional<double> correctedKbps(const RowPlan &plan, const QList<Measured> &encodes);
 
 private:
     struct Candidate
     {
         QString path;
-        Measured measured;
+        Fitting::Measured measured;
         int passes = 1;
         int audioTracks = 0;
     };
@@ -110,6 +100,7 @@ private:
     // Whether the best output is as good as it gets: it fits, and spends
     // enough of the target or was raised once already.
     bool landed() const;
+    QList<Fitting::Measured> measured() const;
     QString whyAgain(const QString &how) const;
 
     const Batch &m_batch;
@@ -128,6 +119,6 @@ private:
     QString m_earlyStop;     // why the first run was stopped early
     double m_projected = 0;  // the size it was heading for then
     bool m_atEncoderFloor = false; // the encoder refused to go lower
-    bool m_raised = false;         // an output under its target was encoded again at a higher rate
+    int m_raises = 0;              // encodes made from an output that fitted, to spend more of the target
     bool m_copied = false;         // the output is the input's streams as they were
 };

@@ -1,0 +1,124 @@
+#include "compress/Fitting.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace Fitting {
+
+namespace {
+
+// A correction aims a little under the target (docs/QUALITY-RESEARCH.md):
+// x264's and x265's second passes spend about 98.5 % of what they are asked
+// on camera content; SVT-AV1's output grows faster than its rate, so its
+// correction is damped and aims lower.
+constexpr double aim = 0.98;
+constexpr double secondPassAccuracy = 0.985;
+// A one-pass run over its rate foretells much of a second pass's overshoot
+// at that rate, not all of it: on 6–30 s clips (docs/BENCHMARKS.md) a
+// first run at 1.04–1.15 of its rate was followed by second passes at
+// 1.02–1.12, about its overshoot to this power. One far over says nothing:
+// 3 s runs at 1.5 were followed by second passes at 0.91.
+constexpr double firstRunForetells = 0.7;
+constexpr double mostForetelling = 1.2;
+constexpr double av1Aim = 0.95;
+constexpr double av1Damping = 0.7;
+// One under this share of its target is content with no use for more (a
+// still, a slide): it stays.
+constexpr double worthRaising = 0.5;
+// A first run is stopped once its output is over the target already, or once
+// a fair share of the file is done and its output is plainly heading there.
+// Past the point where a first pass anew would cost more than the rest of
+// this run, it is let finish, and its statistics serve the second pass. x264
+// spends more of a clip's first seconds than of the rest: 6 s runs heading
+// for twice their target at a quarter ended at 1.15, and a 30 s run heading
+// 7 % over at a quarter ended at 0.999. So a projection is only trusted on
+// clips long enough to even that out, with a margin that narrows as the run
+// goes on.
+constexpr double earlyShare = 0.25;
+constexpr double lateShare = 0.6;
+constexpr double earlyMargin = 0.05; // over the target, at the whole clip: 20 % at a quarter
+constexpr double projectedFrom = 30; // seconds of clip
+constexpr qint64 earlyLeastBytes = 64 * 1024;
+
+}
+
+QString overBy(double size, double target) { return QString::number((size / target - 1) * 100, 'f', 1) + QStringLiteral(" %"); }
+
+std::optional<double> correctedKbps(const RowPlan &plan, const QList<Measured> &encodes)
+{
+    if (encodes.isEmpty() || plan.duration <= 0)
+        return std::nullopt;
+    const Measured &last = encodes.last();
+    const double target = double(plan.targetBytes), d = plan.duration;
+    // Audio and container come back to the byte in every encode of the row:
+    // only the video follows the rate.
+    const qint64 video = last.videoBytes > 0 ? last.videoBytes : qint64(last.kbps * 1000 * d / 8);
+    const double fixed = double(last.size - video);
+    if (plan.codec == Codec::av1) {
+        const double need = av1Aim * target - fixed;
+        if (need <= 0 || video <= 0)
+            return std::nullopt;
+        // How the bytes followed the rate between the last two runs, else the usual damping.
+        double exponent = av1Damping;
+        if (encodes.size() >= 2) {
+            const Measured &before = encodes.at(encodes.size() - 2);
+            const double slope = std::log(double(video) / double(std::max<qint64>(1, before.videoBytes))) / std::log(last.kbps / before.kbps);
+            if (std::isfinite(slope))
+                exponent = 1 / std::clamp(slope, 0.5, 2.0);
+        }
+        return last.kbps * std::pow(need / double(video), exponent);
+    }
+    const double need = aim * target - fixed;
+    if (need <= 0)
+        return std::nullopt;
+    // A second pass's own accuracy, once there is one; before, the usual, or
+    // what a first run over its rate foretells. (One under it is no guide:
+    // a second pass spends where a one-pass run could not.)
+    const double measured = last.kbps > 0 ? double(video) / (last.kbps * 1000 * d / 8) : 0;
+    const double accuracy = last.secondPass && measured > 0 ? measured
+        : measured > mostForetelling                        ? secondPassAccuracy
+                                                            : std::max(secondPassAccuracy, std::pow(measured, firstRunForetells));
+    return need * 8 / (accuracy * d) / 1000;
+}
+
+double afterEarlyStopKbps(const RowPlan &plan, double projected)
+{
+    // What a one-pass run writes in its first part says little about what two
+    // passes spend: x264 and x265 front-load a short clip's bits (a 6 s clip
+    // heading for twice its target ended at 1.14 of it, and two passes at the
+    // planned rate at 1.13). Two passes at the planned rate, then, and the
+    // corrections measure from there. SVT-AV1 has one pass only: the run it
+    // was is what its next one will be like.
+    if (plan.hasSecondPass())
+        return plan.videoKbps * aim / secondPassAccuracy;
+    return plan.videoKbps * std::min(1.0, av1Aim * double(plan.targetBytes) / std::max(projected, 1.0));
+}
+
+std::optional<QString> stopEarly(qint64 written, double reached, double target, double duration)
+{
+    if (reached <= 0 || reached >= lateShare)
+        return std::nullopt;
+    if (double(written) > target)
+        return QStringLiteral("over target before it was done: two passes");
+    const double projected = double(written) / reached;
+    if (duration >= projectedFrom && reached >= earlyShare && written >= earlyLeastBytes && projected > (1 + earlyMargin / reached) * target)
+        return QStringLiteral("heading over target by %1: two passes").arg(overBy(projected, target));
+    return std::nullopt;
+}
+
+bool landed(const QList<Measured> &encodes, qint64 target, int raises, bool alreadyFits)
+{
+    qint64 best = 0; // the largest that fits
+    for (const Measured &m : encodes)
+        if (m.size <= target)
+            best = std::max(best, m.size);
+    if (best == 0)
+        return false;
+    // A file already under the target is not grown to it.
+    if (alreadyFits || double(best) >= fullEnough * double(target) || double(best) < worthRaising * double(target))
+        return true;
+    // Under: raised once. A raise that came out over is brought back between the two.
+    return raises > 0 && encodes.last().size <= target;
+}
+
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "compress/RowPlan.h"
+
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+// How a row's encodes are brought onto its target: what the encodes so far
+// measured decides whether the row is done, and the rate of the next one.
+// Pure arithmetic, no files or tools, so that it can be tried on made-up
+// measurements.
+namespace Fitting {
+
+// What one encode of the row gave.
+struct Measured
+{
+    qint64 size = 0;       // the file
+    qint64 videoBytes = 0; // its video
+    double kbps = 0;       // the video rate it was asked
+    bool secondPass = false;
+};
+
+// An output that fits under this share of its target left picture unbought.
+inline constexpr double fullEnough = 0.93;
+
+// "4.2 %": how far size is over target.
+QString overBy(double size, double target);
+
+// The video bitrate of the next correcting encode, from the encodes so far
+// (the first one first); nothing when even no video would not fit.
+std::optional<double> correctedKbps(const RowPlan &plan, const QList<Measured> &encodes);
+
+// The rate of the encode after a first run stopped early, heading for
+// projected bytes.
+double afterEarlyStopKbps(const RowPlan &plan, double projected);
+
+// Why a first run that has written `written` bytes at `reached` of a clip
+// of `duration` seconds is stopped early, if it is: over the target
+// already, or (on a clip of 30 s or more) plainly heading there; only
+// before 60 % of it, after which finishing costs less than a first pass.
+std::optional<QString> stopEarly(qint64 written, double reached, double target, double duration);
+
+// Whether the row is as good as it gets: an output fits and spends enough of
+// the target; or it is under it by design (already under before, or content
+// with no use for more bits); or it was raised once and that raise fitted.
+// raises: corrections made from an output that fitted.
+bool landed(const QList<Measured> &encodes, qint64 target, int raises, bool alreadyFits);
+
+}

@@ -54,7 +54,7 @@ private slots:
         QVERIFY(QDir::setCurrent(m_work.path()) && makeVideo("clip.mp4") && QDir().mkpath("notes"));
         QVERIFY(QFile("notes/todo.txt").open(QIODevice::WriteOnly));
         QVERIFY(QFile::setPermissions(m_inputs.path(), QFile::permissions(m_inputs.path()) | QFile::ReadOther | QFile::ExeOther));
-        for (const char *name : { "vids/B.mp4", "vids/a.mp4", "vids/sub/c.mp4", "vids/.d.mp4", "vids/.cache/e.mp4", "hidden/.f.mp4", "locked.mp4" })
+        for (const char *name : { "vids/B.mp4", "vids/a.mp4", "vids/sub/c.mp4", "vids/.d.mp4", "vids/.cache/e.mp4", "locked.mp4" })
             QVERIFY(QDir().mkpath(QFileInfo(m_inputs.filePath(name)).path()) && QFile::copy("clip.mp4", m_inputs.filePath(name)));
         QVERIFY(QFile::setPermissions(m_inputs.filePath("locked.mp4"), {}));
     }
@@ -296,16 +296,14 @@ private slots:
     }
 
     // A folder brings its files at any depth, sorted by path, in place, hidden ones left out, as a drop on the window
-    // does; a folder of hidden files alone and a file that may not be read are refused, each with its own reason.
+    // does; a file that may not be read is refused, with its reason.
     void inputs_data()
     {
         QTest::addColumn<QStringList>("names"); // in m_inputs
         QTest::addColumn<QStringList>("planned"); // the inputs of the planned lists, in order
         QTest::addColumn<QString>("refusal"); // of the last name; empty: none
         const QStringList vids { "vids/a.mp4", "vids/B.mp4", "vids/sub/c.mp4" };
-        const QString noFiles = "the folder holds no files (hidden ones are left out)";
         QTest::newRow("folder after a file, in place") << QStringList { "vids/sub/c.mp4", "vids/" } << QStringList { "vids/sub/c.mp4" } + vids << QString();
-        QTest::newRow("folder of hidden files") << QStringList { "vids", "hidden" } << vids << noFiles;
         QTest::newRow("unreadable file") << QStringList { "vids", "locked.mp4" } << vids << "permission denied";
     }
     void inputs()

@@ -152,7 +152,6 @@ private slots:
                                                   << "compressButton";
         QTest::newRow("the arrows move inside it") << "fileListView" << QKeySequence(Qt::Key_Down) << "fileListView";
         QTest::newRow("Tab reaches Compress") << "formatChoice" << QKeySequence(Qt::Key_Tab) << "compressButton";
-        QTest::newRow("and goes round") << "compressButton" << QKeySequence(Qt::Key_Tab) << "fileListView";
         QTest::newRow("Alt+T: the target size") << "compressButton" << QKeySequence(Qt::ALT | Qt::Key_T) << "fileSizeSlider";
         QTest::newRow("Alt+R: the resolution") << "fileListView" << QKeySequence(Qt::ALT | Qt::Key_R) << "outputResolutionSlider";
         QTest::newRow("Alt+M: the format") << "fileListView" << QKeySequence(Qt::ALT | Qt::Key_M) << "formatChoice";
@@ -575,7 +574,6 @@ private slots:
         QTest::newRow("a double click opens the input") << false << "double-click" << "" << true << "open small.mp4";
         QTest::newRow("Enter too") << false << "Enter" << "" << true << "open small.mp4";
         QTest::newRow("Space too") << false << "Space" << "" << true << "open small.mp4";
-        QTest::newRow("after a batch, the output") << true << "double-click" << "" << true << "open out/small.mp4";
         QTest::newRow("Open on the row right-clicked") << true << "right-click" << "o" << true << "open out/large.mp4";
         QTest::newRow("Show in folder, from Shift+F10") << true << "Shift+F10" << "f" << true << "show out/small.mp4";
         QTest::newRow("Remove, from the Menu key") << false << "Menu" << "r" << true << "rows large.mkv";

@@ -127,19 +127,9 @@ private slots:
         QCOMPARE(planned(row, choices), asSdr);
     }
 
-    // The passes of a two-pass encode carry the planned list; the first leaves audio out.
-    void passes()
-    {
-        const RowPlan plan = TranscoderCommand::planRow("/in/a.mov", "/out/a.mp4", row(600, true, { 1920, 1080 }, true),
-                                                        Planning::Target::ofSmallest(55).bytes(100'000'000), { .resolutionPercent = 50 });
-        QCOMPARE(plan.arguments("/work/p1.mp4", RunKind::firstPass, std::nullopt, "/log"),
-                 head + QString("-b:v 600.0k -vf scale=960:540,setsar=1:1 -an -pass 1 -passlogfile /log -y /work/p1.mp4").split(' '));
-        QCOMPARE(plan.arguments("/out/a.mp4", RunKind::secondPass, 312.5, "/log"),
-                 head + QString("-ac 2 -b:v 312.5k -b:a 128.0k -vf scale=960:540,setsar=1:1 -pass 2 -passlogfile /log -y /out/a.mp4").split(' '));
-    }
-
-    // Each format's list for each kind of run: H.264's first run also writes its statistics; H.265
-    // keeps its own statistics and the tag Apple's players want; AV1 has one kind of run.
+    // Each format's list for each kind of run, the planned downmix and filters carried: H.264's first
+    // run also writes its statistics; a first pass leaves audio out and writes where it is told;
+    // H.265 keeps its own statistics and the tag Apple's players want; AV1 has one kind of run.
     void codecs_data()
     {
         QTest::addColumn<int>("codec");
@@ -147,18 +137,22 @@ private slots:
         QTest::addColumn<qint64>("height");
         QTest::addColumn<QString>("middle"); // between the fixed head and "-y" with the output
         const int h264 = int(Codec::h264), h265 = int(Codec::h265), av1 = int(Codec::av1);
+        const QString vf = " -vf scale=960:540,setsar=1:1 ", x265 = "-ac 2 -c:v libx265 -preset fast -b:v ";
         QTest::newRow("H.264, first of two") << h264 << int(RunKind::firstOfTwo) << qint64(720)
-                                             << "-b:v 500.0k -b:a 64.0k -pass 1 -fastfirstpass 0 -passlogfile /log";
+                                             << "-ac 2 -b:v 500.0k -b:a 64.0k" + vf + "-pass 1 -fastfirstpass 0 -passlogfile /log";
+        QTest::newRow("H.264, first pass") << h264 << int(RunKind::firstPass) << qint64(720) << "-b:v 500.0k" + vf + "-an -pass 1 -passlogfile /log";
+        QTest::newRow("H.264, second pass") << h264 << int(RunKind::secondPass) << qint64(720)
+                                            << "-ac 2 -b:v 400.0k -b:a 64.0k" + vf + "-pass 2 -passlogfile /log";
         QTest::newRow("H.265, single") << h265 << int(RunKind::single) << qint64(720)
-                                       << "-c:v libx265 -preset fast -b:v 500.0k -b:a 64.0k -tag:v hvc1 -x265-params log-level=error";
+                                       << x265 + "500.0k -b:a 64.0k" + vf + "-tag:v hvc1 -x265-params log-level=error";
         QTest::newRow("H.265, first of two") << h265 << int(RunKind::firstOfTwo) << qint64(720)
-            << "-c:v libx265 -preset fast -b:v 500.0k -b:a 64.0k -tag:v hvc1 -x265-params log-level=error:pass=1:stats=/log";
+            << x265 + "500.0k -b:a 64.0k" + vf + "-tag:v hvc1 -x265-params log-level=error:pass=1:stats=/log";
         QTest::newRow("H.265, first pass") << h265 << int(RunKind::firstPass) << qint64(720)
-            << "-c:v libx265 -preset fast -b:v 500.0k -tag:v hvc1 -x265-params log-level=error:pass=1:stats=/log -an";
+            << "-c:v libx265 -preset fast -b:v 500.0k" + vf + "-tag:v hvc1 -x265-params log-level=error:pass=1:stats=/log -an";
         QTest::newRow("H.265, second pass") << h265 << int(RunKind::secondPass) << qint64(720)
-            << "-c:v libx265 -preset fast -b:v 400.0k -b:a 64.0k -tag:v hvc1 -x265-params log-level=error:pass=2:stats=/log";
-        QTest::newRow("AV1, any run is one") << av1 << int(RunKind::secondPass) << qint64(720) << "-c:v libsvtav1 -preset 10 -b:v 400.0k -b:a 64.0k";
-        QTest::newRow("AV1, 1080p") << av1 << int(RunKind::firstOfTwo) << qint64(1080) << "-c:v libsvtav1 -preset 9 -b:v 500.0k -b:a 64.0k";
+            << x265 + "400.0k -b:a 64.0k" + vf + "-tag:v hvc1 -x265-params log-level=error:pass=2:stats=/log";
+        QTest::newRow("AV1, any run is one") << av1 << int(RunKind::secondPass) << qint64(720) << "-ac 2 -c:v libsvtav1 -preset 10 -b:v 400.0k -b:a 64.0k" + vf.chopped(1);
+        QTest::newRow("AV1, 1080p") << av1 << int(RunKind::firstOfTwo) << qint64(1080) << "-ac 2 -c:v libsvtav1 -preset 9 -b:v 500.0k -b:a 64.0k" + vf.chopped(1);
     }
     void codecs()
     {
@@ -166,10 +160,11 @@ private slots:
         QFETCH(int, kind);
         QFETCH(qint64, height);
         QFETCH(QString, middle);
-        const RowPlan plan { .input = "/in/a.mov", .output = "/out/a.mp4", .videoKbps = 500, .audioKbps = 64.0, .codec = Codec(codec),
-                             .height = height };
+        const RowPlan plan { .input = "/in/a.mov", .output = "/out/a.mp4", .videoKbps = 500, .audioKbps = 64.0, .audioChannels = 2,
+                             .videoFilters = "scale=960:540,setsar=1:1", .codec = Codec(codec), .height = height };
         const std::optional<double> rate = RunKind(kind) == RunKind::secondPass ? std::optional(400.0) : std::nullopt;
-        QCOMPARE(plan.arguments("/out/a.mp4", RunKind(kind), rate, "/log"), (head + middle.split(' ') + QStringList { "-y", "/out/a.mp4" }));
+        const QString to = RunKind(kind) == RunKind::firstPass ? "/work/p1.mp4" : "/out/a.mp4";
+        QCOMPARE(plan.arguments(to, RunKind(kind), rate, "/log"), (head + middle.split(' ') + QStringList { "-y", to }));
     }
 
     // What a row's plan says to people, and the picture a cap and a size give.

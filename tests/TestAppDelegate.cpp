@@ -152,7 +152,6 @@ private slots:
                                                   << "compressButton";
         QTest::newRow("the arrows move inside it") << "fileListView" << QKeySequence(Qt::Key_Down) << "fileListView";
         QTest::newRow("Tab reaches Compress") << "formatChoice" << QKeySequence(Qt::Key_Tab) << "compressButton";
-        QTest::newRow("and goes round") << "compressButton" << QKeySequence(Qt::Key_Tab) << "fileListView";
         QTest::newRow("Alt+T: the target size") << "compressButton" << QKeySequence(Qt::ALT | Qt::Key_T) << "fileSizeSlider";
         QTest::newRow("Alt+R: the resolution") << "fileListView" << QKeySequence(Qt::ALT | Qt::Key_R) << "outputResolutionSlider";
         QTest::newRow("Alt+M: the format") << "fileListView" << QKeySequence(Qt::ALT | Qt::Key_M) << "formatChoice";
@@ -227,9 +226,6 @@ private slots:
         compress();
         QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 20000);
         QCOMPARE(alerts(*d), "File(s) compressed sucessfully:\n" + folder + " | Questions?: " + address + " | OK, Show in File Manager");
-        click(visibleAlerts(*d).first(), "Show in File Manager");
-        const QString in = QUrl::fromLocalFile(folder).toString();
-        QTRY_COMPARE(m_shownItems, (QList<QStringList> { { in + "/large.mp4", in + "/small.mp4" } }));
 
         // A drop waits for the batch; Escape is Cancel, which puts back the folder it replaced, as it was, with
         // nothing left beside it.
@@ -281,41 +277,6 @@ private slots:
         QCOMPARE(quits.last(), QVariantList { 143 });
         QTest::qWait(200); // no alert, and no batch going on to its next file
         QVERIFY(alerts(*d).isEmpty() && !d->progressWindow->isVisible() && !d->isBatchRunning() && tools->runs().size() == 3);
-    }
-
-    // The Format choice and Automatic reach every run of the batch, and the next start finds them as they were left.
-    // (That the slider's size reaches it too, the plan column shows: both come from the same choices.)
-    void pictureChoices()
-    {
-        const QTemporaryDir out;
-        const ScopedEnvironment arguments("ARGUMENTS", out.filePath("arguments"));
-        const FakeTools tools(pretend + "echo \"$*\" >> \"$ARGUMENTS\"\n" + compresses);
-        auto d = launch(urls({ "large.mkv" }));
-        const auto choice = [&] { return d->window->findChild<QComboBox *>("formatChoice"); };
-        const auto automaticBox = [&] { return d->window->findChild<QCheckBox *>("automaticResolution"); };
-        // For the tests after this one.
-        const auto leaveDefaults = qScopeGuard([&] { choice()->setCurrentIndex(0), automaticBox()->setChecked(false); });
-        choice()->setCurrentIndex(1); // H.265
-        automaticBox()->setChecked(true);
-        d->outputResolutionSlider->setValue(50);
-        QVERIFY(!d->outputResolutionSlider->isEnabled());
-        QSignalSpy finished(d.get(), &AppDelegate::batchFinished);
-        const qsizetype before = m_quiet.lines().size();
-        d->prepareOutputFolder(out.filePath("Compressed Files"));
-        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 30000);
-        const QString planned = m_quiet.lines().mid(before).filter("[[\"-i\"").value(0);
-        QVERIFY2(!planned.isEmpty() && !planned.contains("scale="), qPrintable(planned));
-        QFile ran(out.filePath("arguments"));
-        QVERIFY(ran.open(QIODevice::ReadOnly));
-        const QStringList runs = QString::fromUtf8(ran.readAll()).split('\n', Qt::SkipEmptyParts).filter(QRegularExpression("^-i "));
-        QVERIFY(!runs.isEmpty());
-        for (const QString &run : runs)
-            QVERIFY2(run.contains("-c:v libx265"), qPrintable(run));
-
-        d = launch();
-        QCOMPARE(choice()->currentIndex(), 1);
-        QVERIFY(automaticBox()->isChecked());
-        QVERIFY(d->window->findChild<QLabel *>("formatNote")->text().startsWith("A better"));
     }
 
     void planColumn_data()
@@ -419,23 +380,31 @@ private slots:
     }
 
     // While a batch runs, its row shows how far it is and the sheet which file it is on; afterwards each row shows how it
-    // ended, until the plan changes.
+    // ended, until the plan changes. The Format choice and Automatic reach every run of the batch, and the next start
+    // finds them as they were left.
     void rowStatuses()
     {
         const QTemporaryDir out;
+        const ScopedEnvironment arguments("ARGUMENTS", out.filePath("arguments"));
         QVERIFY(QFile::copy(media("small.mp4"), media("gone.mp4")));
-        const auto d = launch(urls({ "small.mp4", "gone.mp4" }));
+        auto d = launch(urls({ "small.mp4", "gone.mp4" }));
         QFile::remove(media("gone.mp4"));
-        const FakeTools tools(pretend + compresses);
+        const FakeTools tools(pretend + "echo \"$*\" >> \"$ARGUMENTS\"\n" + compresses);
         QSignalSpy finished(d.get(), &AppDelegate::batchFinished);
         const auto status = [&](int row, int role = Qt::DisplayRole) {
             return d->fileListArrayController->index(row, FileListModel::statusColumn).data(role).toString();
         };
         const auto plan = [&] { return d->fileListArrayController->index(0, FileListModel::planColumn).data().toString(); };
-        QCheckBox *automatic = d->window->findChild<QCheckBox *>("automaticResolution");
-        const auto leaveDefaults = qScopeGuard([&] { automatic->setChecked(false); });
-        automatic->setChecked(true);
+        const auto choice = [&] { return d->window->findChild<QComboBox *>("formatChoice"); };
+        const auto automatic = [&] { return d->window->findChild<QCheckBox *>("automaticResolution"); };
+        // For the tests after this one.
+        const auto leaveDefaults = qScopeGuard([&] { choice()->setCurrentIndex(0), automatic()->setChecked(false); });
+        choice()->setCurrentIndex(1); // H.265
+        automatic()->setChecked(true);
+        d->outputResolutionSlider->setValue(50);
+        QVERIFY(!d->outputResolutionSlider->isEnabled());
         QVERIFY2(plan().contains("size chosen when compressing"), qPrintable(plan()));
+        const qsizetype before = m_quiet.lines().size();
         QStringList seen; // what the first row and the sheet said as it ran
         QTimer watch;
         const auto look = [&] { seen << status(0) << d->window->findChild<QLabel *>("progressDetail")->text(); };
@@ -468,8 +437,21 @@ private slots:
         QCOMPARE(status(1), "✗ the file is no longer there");
         QVERIFY2(status(1, Qt::ToolTipRole).contains("gone.mp4: No such file or directory"), qPrintable(status(1, Qt::ToolTipRole)));
 
+        const QString planned = m_quiet.lines().mid(before).filter("[[\"-i\"").value(0);
+        QVERIFY2(!planned.isEmpty() && !planned.contains("scale="), qPrintable(planned));
+        QFile ran(out.filePath("arguments")); // by the runs that compress: the gone file's never gets this far
+        QVERIFY(ran.open(QIODevice::ReadOnly));
+        const QStringList runs = QString::fromUtf8(ran.readAll()).split('\n', Qt::SkipEmptyParts);
+        QVERIFY(!runs.isEmpty());
+        for (const QString &run : runs)
+            QVERIFY2(run.contains("-c:v libx265"), qPrintable(run));
+
         d->fileSizeSlider->setValue(40);
         QCOMPARE(status(0) + status(1), QString());
+        d = launch();
+        QCOMPARE(choice()->currentIndex(), 1);
+        QVERIFY(automatic()->isChecked());
+        QVERIFY(d->window->findChild<QLabel *>("formatNote")->text().startsWith("A better"));
     }
 
     void completionAlert_data()
@@ -592,7 +574,6 @@ private slots:
         QTest::newRow("a double click opens the input") << false << "double-click" << "" << true << "open small.mp4";
         QTest::newRow("Enter too") << false << "Enter" << "" << true << "open small.mp4";
         QTest::newRow("Space too") << false << "Space" << "" << true << "open small.mp4";
-        QTest::newRow("after a batch, the output") << true << "double-click" << "" << true << "open out/small.mp4";
         QTest::newRow("Open on the row right-clicked") << true << "right-click" << "o" << true << "open out/large.mp4";
         QTest::newRow("Show in folder, from Shift+F10") << true << "Shift+F10" << "f" << true << "show out/small.mp4";
         QTest::newRow("Remove, from the Menu key") << false << "Menu" << "r" << true << "rows large.mkv";

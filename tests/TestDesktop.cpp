@@ -3,7 +3,6 @@
 
 #include "app/SavePanel.h"
 #include "app/SingleInstance.h"
-#include "app/WindowGeometry.h"
 
 #include <QAccessible>
 #include <QDBusConnectionInterface>
@@ -296,20 +295,6 @@ private slots:
             QTRY_COMPARE(alerts(*d), outcome);
         }
         QVERIFY(!visiblePanel(*d) && QFileInfo::exists(media("videos/b.mp4")));
-    }
-
-    // The next window comes back where the last one was closed.
-    void windowGeometry()
-    {
-        const QRect placed(60, 70, 800, 560);
-        QMainWindow first, next;
-        WindowGeometry::remember(&first);
-        first.setGeometry(placed);
-        first.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&first));
-        first.close();
-        WindowGeometry::remember(&next);
-        QCOMPARE(next.geometry(), placed);
     }
 };
 

@@ -38,10 +38,10 @@ const QString bt709Tags = "-color_primaries bt709 -color_trc bt709 -colorspace b
 const QStringList head { "-i", "/in/a.mov", "-sn", "-dn", "-map_chapters", "-1", "-map_metadata", "-1",
                          "-pix_fmt", "yuv420p", "-avoid_negative_ts", "1" };
 
-QStringList planned(const QVariantMap &row, double size, double resolution, TranscoderCommand::SourceFilters filters = {})
+QStringList planned(const QVariantMap &row, const TranscoderCommand::Choices &choices)
 {
-    return TranscoderCommand::transcoderArguments("/in/a.mov", "/out/a.mp4", row, Planning::Target::ofSmallest(size).bytes(100'000'000),
-                                                  resolution, filters);
+    return TranscoderCommand::planRow("/in/a.mov", "/out/a.mp4", row, Planning::Target::ofSmallest(55).bytes(100'000'000), choices)
+        .plannedArguments();
 }
 
 }
@@ -62,17 +62,13 @@ private slots:
             { QStringList { labels.target, labels.left, labels.middle, labels.right }.join(", "), "30 MB, 10 MB, 55 MB, 100 MB" },
             { Planning::resolutionLabel(99.6), "99%" },
             { decimalText(1e-7), "0.0000001" }, // plain notation, never an exponent
-            { byteCountText(0), "0 bytes" },
             { byteCountText(1), "1 byte" },
             { byteCountText(1500), "2 KB" }, // half up
-            { byteCountText(999999), "1 MB" }, // not "1000 KB"
-            { byteCountText(55000000), "55 MB" }, // trailing zero dropped
-            { byteCountText(1234567890), "1.23 GB" },
+            { byteCountText(999999), "1 MB" }, // not "1000 KB", nor "1.0 MB"
             { byteCountText(1005000000), "1.01 GB" }, // half up, exactly
             { byteCountText(INT64_MAX), "9223372.04 TB" }, // no overflow
             // A close call shows the digits that tell the two apart, and no more.
             { byteCountTextApart(42'310, 42'140), "42.3 KB" },
-            { byteCountTextApart(42'140, 42'310), "42.1 KB" },
             { byteCountTextApart(1'000'001, 1'000'000), "1.000001 MB" },
             { byteCountTextApart(43'000, 42'140), "43 KB" }, // apart as they are
             { byteCountTextApart(999'999, 1'000'000), "0.999999 MB" }, // both "1 MB": the larger's unit
@@ -85,55 +81,55 @@ private slots:
     }
 
     // 100,000,000 bytes at 55 % over 600 s give T = 728 kbit/s; over 1187.6 s, T = 368, the last
-    // total that audio takes a third of; over 1184.4 s, T = 369.
+    // total that audio takes a third of; over 1184.4 s, T = 369. Automatic audio follows the budget:
+    // 10 % of the total within 32 to 128 kb/s, a third at most, mono below 48.
     void arguments_data()
     {
         QTest::addColumn<QVariantMap>("row");
         QTest::addColumn<double>("resolution");
+        QTest::addColumn<bool>("automaticAudio");
         QTest::addColumn<QString>("middle"); // between the fixed head and "-y" with the output
-        QTest::newRow("T=368") << row(1187.6, true) << 100.0 << "-b:v 235.51999999999998k -b:a 117.75999999999999k";
-        QTest::newRow("T=369") << row(1184.4, true) << 100.0 << "-b:v 241.0k -b:a 128.0k";
-        QTest::newRow("T=728, 5.1, 50% of 1920x1080") << row(600, true, { 1920, 1080 }, true) << 50.0
+        QTest::newRow("T=368") << row(1187.6, true) << 100.0 << false << "-b:v 235.51999999999998k -b:a 117.75999999999999k";
+        QTest::newRow("T=369") << row(1184.4, true) << 100.0 << false << "-b:v 241.0k -b:a 128.0k";
+        QTest::newRow("T=728, 5.1, 50% of 1920x1080") << row(600, true, { 1920, 1080 }, true) << 50.0 << false
                                                       << "-ac 2 -b:v 600.0k -b:a 128.0k -vf scale=960:540,setsar=1:1";
-        QTest::newRow("75% of 1366x768, stale 5.1 flag") << row(600, false, { 1366, 768 }, true) << 75.0
+        QTest::newRow("75% of 1366x768, stale 5.1 flag") << row(600, false, { 1366, 768 }, true) << 75.0 << false
                                                          << "-b:v 728.0k -vf scale=1024:576,setsar=1:1";
-        QTest::newRow("99.6% of 1920x1080") << row(600, false) << 99.6 << "-b:v 728.0k -vf scale=1912:1076,setsar=1:1";
+        QTest::newRow("99.6% of 1920x1080") << row(600, false) << 99.6 << false << "-b:v 728.0k -vf scale=1912:1076,setsar=1:1";
         // 4:2:0 takes no odd side: a pixel goes at full size; a scaled size is even already.
-        QTest::newRow("321x241") << row(600, false, { 321, 241 }) << 100.0 << "-b:v 728.0k -vf crop=trunc(iw/2)*2:trunc(ih/2)*2";
-        QTest::newRow("50% of 321x241") << row(600, false, { 321, 241 }) << 50.0 << "-b:v 728.0k -vf scale=160:120,setsar=1:1";
+        QTest::newRow("321x241") << row(600, false, { 321, 241 }) << 100.0 << false << "-b:v 728.0k -vf crop=trunc(iw/2)*2:trunc(ih/2)*2";
+        QTest::newRow("50% of 321x241") << row(600, false, { 321, 241 }) << 50.0 << false << "-b:v 728.0k -vf scale=160:120,setsar=1:1";
         // HDR is tone-mapped, fields are made frames, both before the scaling, in one chain; the output is tagged BT.709.
         const QVariantMap hlg = source(row(600, false), "arib-std-b67 bt2020 bt2020nc progressive");
-        QTest::newRow("HLG") << hlg << 100.0 << "-b:v 728.0k -vf " + toneMapped.arg("arib-std-b67", "bt2020", "bt2020nc") + ' ' + bt709Tags;
-        QTest::newRow("PQ, primaries unknown, interlaced, 50%") << source(row(600, false), "smpte2084 unknown  bb") << 50.0
+        QTest::newRow("HLG") << hlg << 100.0 << false << "-b:v 728.0k -vf " + toneMapped.arg("arib-std-b67", "bt2020", "bt2020nc") + ' ' + bt709Tags;
+        QTest::newRow("PQ, primaries unknown, interlaced, 50%") << source(row(600, false), "smpte2084 unknown  bb") << 50.0 << false
             << "-b:v 728.0k -vf bwdif=mode=send_frame," + toneMapped.arg("smpte2084", "bt2020", "bt2020nc") + ",scale=960:540,setsar=1:1 " + bt709Tags;
-        QTest::newRow("interlaced SDR") << source(row(600, false), "bt709 bt709 bt709 tt") << 100.0 << "-b:v 728.0k -vf bwdif=mode=send_frame";
-        QTest::newRow("a name that is no colour name") << source(hlg, "arib-std-b67 bt2020,drawtext=x bt2020nc progressive") << 100.0
+        QTest::newRow("interlaced SDR") << source(row(600, false), "bt709 bt709 bt709 tt") << 100.0 << false << "-b:v 728.0k -vf bwdif=mode=send_frame";
+        QTest::newRow("a name that is no colour name") << source(hlg, "arib-std-b67 bt2020,drawtext=x bt2020nc progressive") << 100.0 << false
             << "-b:v 728.0k -vf " + toneMapped.arg("arib-std-b67", "bt2020", "bt2020nc") + ' ' + bt709Tags;
+        QTest::newRow("automatic audio, T=728: 72.8 stereo") << row(600, true) << 100.0 << true << "-b:v 655.2k -b:a 72.8k";
+        QTest::newRow("automatic audio, T=368: mono") << row(1187.6, true) << 100.0 << true << "-ac 1 -b:v 331.2k -b:a 36.800000000000004k";
+        QTest::newRow("automatic audio, T=7284: 128 at most") << row(60, true) << 100.0 << true << "-b:v 7156.0k -b:a 128.0k";
+        QTest::newRow("automatic audio, T=73: a third at most") << row(6000, true) << 100.0 << true
+                                                                 << "-ac 1 -b:v 48.66666666666667k -b:a 24.333333333333332k";
     }
     void arguments()
     {
         QFETCH(QVariantMap, row);
         QFETCH(double, resolution);
+        QFETCH(bool, automaticAudio);
         QFETCH(QString, middle);
-        QCOMPARE(planned(row, 55, resolution), (head + middle.split(' ') + QStringList { "-y", "/out/a.mp4" }));
+        TranscoderCommand::Choices choices { .resolutionPercent = resolution, .automaticAudio = automaticAudio };
+        QCOMPARE(planned(row, choices), (head + middle.split(' ') + QStringList { "-y", "/out/a.mp4" }));
         // Turned off, both leave the list as for any progressive SDR row.
-        const TranscoderCommand::SourceFilters off { false, false };
-        QCOMPARE(planned(row, 55, resolution, off), planned(source(row, "bt709 bt709 bt709 progressive"), 55, resolution));
+        const QStringList asSdr = planned(source(row, "bt709 bt709 bt709 progressive"), choices);
+        choices.filters = { false, false };
+        QCOMPARE(planned(row, choices), asSdr);
     }
 
-    // The passes of a two-pass encode carry the planned list; the first leaves audio out.
-    void passes()
-    {
-        const RowPlan plan = TranscoderCommand::planRow("/in/a.mov", "/out/a.mp4", row(600, true, { 1920, 1080 }, true),
-                                                        Planning::Target::ofSmallest(55).bytes(100'000'000), { .resolutionPercent = 50 });
-        QCOMPARE(plan.arguments("/work/p1.mp4", RunKind::firstPass, std::nullopt, "/log"),
-                 head + QString("-b:v 600.0k -vf scale=960:540,setsar=1:1 -an -pass 1 -passlogfile /log -y /work/p1.mp4").split(' '));
-        QCOMPARE(plan.arguments("/out/a.mp4", RunKind::secondPass, 312.5, "/log"),
-                 head + QString("-ac 2 -b:v 312.5k -b:a 128.0k -vf scale=960:540,setsar=1:1 -pass 2 -passlogfile /log -y /out/a.mp4").split(' '));
-    }
-
-    // Each format's list for each kind of run: H.264's first run also writes its statistics; H.265
-    // keeps its own statistics and the tag Apple's players want; AV1 has one kind of run.
+    // Each format's list for each kind of run, the planned downmix and filters carried: H.264's first
+    // run also writes its statistics; a first pass leaves audio out and writes where it is told;
+    // H.265 keeps its own statistics and the tag Apple's players want; AV1 has one kind of run.
     void codecs_data()
     {
         QTest::addColumn<int>("codec");
@@ -141,18 +137,22 @@ private slots:
         QTest::addColumn<qint64>("height");
         QTest::addColumn<QString>("middle"); // between the fixed head and "-y" with the output
         const int h264 = int(Codec::h264), h265 = int(Codec::h265), av1 = int(Codec::av1);
+        const QString vf = " -vf scale=960:540,setsar=1:1 ", x265 = "-ac 2 -c:v libx265 -preset fast -b:v ";
         QTest::newRow("H.264, first of two") << h264 << int(RunKind::firstOfTwo) << qint64(720)
-                                             << "-b:v 500.0k -b:a 64.0k -pass 1 -fastfirstpass 0 -passlogfile /log";
+                                             << "-ac 2 -b:v 500.0k -b:a 64.0k" + vf + "-pass 1 -fastfirstpass 0 -passlogfile /log";
+        QTest::newRow("H.264, first pass") << h264 << int(RunKind::firstPass) << qint64(720) << "-b:v 500.0k" + vf + "-an -pass 1 -passlogfile /log";
+        QTest::newRow("H.264, second pass") << h264 << int(RunKind::secondPass) << qint64(720)
+                                            << "-ac 2 -b:v 400.0k -b:a 64.0k" + vf + "-pass 2 -passlogfile /log";
         QTest::newRow("H.265, single") << h265 << int(RunKind::single) << qint64(720)
-                                       << "-c:v libx265 -preset fast -b:v 500.0k -b:a 64.0k -tag:v hvc1 -x265-params log-level=error";
+                                       << x265 + "500.0k -b:a 64.0k" + vf + "-tag:v hvc1 -x265-params log-level=error";
         QTest::newRow("H.265, first of two") << h265 << int(RunKind::firstOfTwo) << qint64(720)
-            << "-c:v libx265 -preset fast -b:v 500.0k -b:a 64.0k -tag:v hvc1 -x265-params log-level=error:pass=1:stats=/log";
+            << x265 + "500.0k -b:a 64.0k" + vf + "-tag:v hvc1 -x265-params log-level=error:pass=1:stats=/log";
         QTest::newRow("H.265, first pass") << h265 << int(RunKind::firstPass) << qint64(720)
-            << "-c:v libx265 -preset fast -b:v 500.0k -tag:v hvc1 -x265-params log-level=error:pass=1:stats=/log -an";
+            << "-c:v libx265 -preset fast -b:v 500.0k" + vf + "-tag:v hvc1 -x265-params log-level=error:pass=1:stats=/log -an";
         QTest::newRow("H.265, second pass") << h265 << int(RunKind::secondPass) << qint64(720)
-            << "-c:v libx265 -preset fast -b:v 400.0k -b:a 64.0k -tag:v hvc1 -x265-params log-level=error:pass=2:stats=/log";
-        QTest::newRow("AV1, any run is one") << av1 << int(RunKind::secondPass) << qint64(720) << "-c:v libsvtav1 -preset 10 -b:v 400.0k -b:a 64.0k";
-        QTest::newRow("AV1, 1080p") << av1 << int(RunKind::firstOfTwo) << qint64(1080) << "-c:v libsvtav1 -preset 9 -b:v 500.0k -b:a 64.0k";
+            << x265 + "400.0k -b:a 64.0k" + vf + "-tag:v hvc1 -x265-params log-level=error:pass=2:stats=/log";
+        QTest::newRow("AV1, any run is one") << av1 << int(RunKind::secondPass) << qint64(720) << "-ac 2 -c:v libsvtav1 -preset 10 -b:v 400.0k -b:a 64.0k" + vf.chopped(1);
+        QTest::newRow("AV1, 1080p") << av1 << int(RunKind::firstOfTwo) << qint64(1080) << "-ac 2 -c:v libsvtav1 -preset 9 -b:v 500.0k -b:a 64.0k" + vf.chopped(1);
     }
     void codecs()
     {
@@ -160,29 +160,11 @@ private slots:
         QFETCH(int, kind);
         QFETCH(qint64, height);
         QFETCH(QString, middle);
-        const RowPlan plan { .input = "/in/a.mov", .output = "/out/a.mp4", .videoKbps = 500, .audioKbps = 64.0, .codec = Codec(codec),
-                             .height = height };
+        const RowPlan plan { .input = "/in/a.mov", .output = "/out/a.mp4", .videoKbps = 500, .audioKbps = 64.0, .audioChannels = 2,
+                             .videoFilters = "scale=960:540,setsar=1:1", .codec = Codec(codec), .height = height };
         const std::optional<double> rate = RunKind(kind) == RunKind::secondPass ? std::optional(400.0) : std::nullopt;
-        QCOMPARE(plan.arguments("/out/a.mp4", RunKind(kind), rate, "/log"), (head + middle.split(' ') + QStringList { "-y", "/out/a.mp4" }));
-    }
-
-    // The audio follows the budget: 10 % of the total within 32 to 128 kb/s, a third at most, mono below 48.
-    void audioBudget_data()
-    {
-        QTest::addColumn<double>("duration"); // of a 1080p row with sound, at 55 % of 100 MB
-        QTest::addColumn<QString>("middle");
-        QTest::newRow("T=728: 72.8 stereo") << 600.0 << "-b:v 655.2k -b:a 72.8k";
-        QTest::newRow("T=368: mono") << 1187.6 << "-ac 1 -b:v 331.2k -b:a 36.800000000000004k";
-        QTest::newRow("T=7284: 128 at most") << 60.0 << "-b:v 7156.0k -b:a 128.0k";
-        QTest::newRow("T=73: a third at most") << 6000.0 << "-ac 1 -b:v 48.66666666666667k -b:a 24.333333333333332k";
-    }
-    void audioBudget()
-    {
-        QFETCH(double, duration);
-        QFETCH(QString, middle);
-        const RowPlan plan = TranscoderCommand::planRow("/in/a.mov", "/out/a.mp4", row(duration, true), Planning::Target::ofSmallest(55).bytes(100'000'000),
-                                                        { .automaticAudio = true });
-        QCOMPARE(plan.plannedArguments(), (head + middle.split(' ') + QStringList { "-y", "/out/a.mp4" }));
+        const QString to = RunKind(kind) == RunKind::firstPass ? "/work/p1.mp4" : "/out/a.mp4";
+        QCOMPARE(plan.arguments(to, RunKind(kind), rate, "/log"), (head + middle.split(' ') + QStringList { "-y", to }));
     }
 
     // What a row's plan says to people, and the picture a cap and a size give.

@@ -375,7 +375,8 @@ private slots:
     // When a first run stops early, and when a row is done.
     void decisions_data()
     {
-        QTest::addColumn<QList<qint64>>("sizes"); // of the encodes so far; or written bytes, the share reached in thousandths, seconds of clip
+        QTest::addColumn<QList<qint64>>("sizes"); // of the encodes so far, negative for a one-pass correction (AV1's);
+                                                  // or written bytes, the share reached in thousandths, seconds of clip
         QTest::addColumn<int>("raises");           // -1: a first run's early stop, target 200000
         QTest::addColumn<QString>("expected");
         QTest::newRow("over already") << QList<qint64> { 210000, 100, 5 } << -1 << "over target before it was done: two passes";
@@ -394,6 +395,8 @@ private slots:
         QTest::newRow("raised, still under") << QList<qint64> { 40000, 42000 } << 1 << "done";
         QTest::newRow("raised, came out over") << QList<qint64> { 40000, 52000 } << 1 << "no";
         QTest::newRow("then between the two") << QList<qint64> { 40000, 52000, 44000 } << 1 << "done";
+        QTest::newRow("raised in one pass, still under: again") << QList<qint64> { 40000, -42000 } << 1 << "no";
+        QTest::newRow("raised twice in one pass, still under") << QList<qint64> { 40000, -42000, -44000 } << 2 << "done";
         QTest::newRow("already under its target") << QList<qint64> { 30000 } << -2 << "done";
     }
     void decisions()
@@ -407,7 +410,7 @@ private slots:
         }
         QList<Fitting::Measured> encodes;
         for (qint64 size : sizes)
-            encodes.append(Fitting::Measured { size });
+            encodes.append(Fitting::Measured { .size = std::abs(size), .secondPass = size > 0 && !encodes.isEmpty() });
         QCOMPARE(Fitting::landed(encodes, target, std::max(raises, 0), raises == -2) ? "done" : "no", expected);
     }
 

@@ -117,8 +117,12 @@ bool landed(const QList<Measured> &encodes, qint64 target, int raises, bool alre
     // A file already under the target is not grown to it.
     if (alreadyFits || double(best) >= fullEnough * double(target) || double(best) < worthRaising * double(target))
         return true;
-    // Under: raised once. A raise that came out over is brought back between the two.
-    return raises > 0 && encodes.last().size <= target;
+    // Under: raised once, where the raise was a second pass at its measured
+    // accuracy; a one-pass raise (AV1's) is a damped guess, and a second one,
+    // from the slope of the two, lands. A raise that came out over is brought
+    // back between the two.
+    const Measured &last = encodes.last();
+    return raises > 0 && last.size <= target && (last.secondPass || raises > 1);
 }
 
 }

@@ -44,7 +44,8 @@ std::optional<QString> stopEarly(qint64 written, double reached, double target, 
 
 // Whether the row is as good as it gets: an output fits and spends enough of
 // the target; or it is under it by design (already under before, or content
-// with no use for more bits); or it was raised once and that raise fitted.
+// with no use for more bits); or it was raised (twice where the raises are
+// one-pass encodes) and that raise fitted.
 // raises: corrections made from an output that fitted.
 bool landed(const QList<Measured> &encodes, qint64 target, int raises, bool alreadyFits);
 

@@ -142,7 +142,9 @@ RowResult RowEncoder::encode(const QString &creator)
         haveStatistics = kind == RunKind::firstOfTwo && m_earlyStop.isEmpty();
         if (m_earlyStop.isEmpty() && (landed() || m_passes == Passes::one))
             return finish();
-        why = m_earlyStop.isEmpty() ? whyAgain(QStringLiteral("a second pass at a corrected bitrate")) : m_earlyStop;
+        why = !m_earlyStop.isEmpty()      ? m_earlyStop
+            : m_plan.hasSecondPass() ? whyAgain(QStringLiteral("a second pass at a corrected bitrate"))
+                                     : whyAgain(QStringLiteral("again at a corrected bitrate"));
     }
 
     for (int correction = 0; correction < mostCorrections && !landed() && !m_atEncoderFloor; ++correction) {

@@ -194,6 +194,19 @@ private slots:
         QCOMPARE(starts(3), "0+3");
         QCOMPARE(starts(30), "6.5+2 21.5+2");
         QCOMPARE(starts(600), "99+2 299+2 499+2");
+        // To the nearest key frame within half a stretch, clear of the stretch before and of the clip's end.
+        const auto onKeys = [](QList<Stretch> parts, QByteArrayView probed, double duration) {
+            QStringList text;
+            for (const Stretch &s : PictureChoice::onKeyFrames(parts, PictureChoice::keyFrameTimes(probed), duration))
+                text << QString("%1+%2").arg(s.start).arg(s.seconds);
+            return text.join(' ');
+        };
+        QCOMPARE(onKeys({ { 9, 2 } }, "0.000000,K_\n9.960000,__\n10.000000,K_\n", 20), "10+2");
+        QCOMPARE(onKeys({ { 1.58, 2 } }, "0.000000,K_\n", 5), "1.58+2");
+        QCOMPARE(onKeys({ { 6.5, 2 }, { 21.5, 2 } }, "6.0,K_\n7.2,K_\n21.0,K_\n22.0,K_", 30), "6+2 21+2");
+        QCOMPARE(onKeys({ { 3, 2 }, { 5.5, 2 } }, "3,K_\n4.8,K_\n", 10), "3+2 5.5+2");
+        QCOMPARE(onKeys({ { 8.5, 2 } }, "9.2,K_\n", 11), "8.5+2");
+        QCOMPARE(onKeys({ { 8.5, 2 } }, "Invalid data found when processing input\n", 20), "8.5+2");
         QCOMPARE(PictureChoice::ssimLine("[Parsed_ssim_3 @ 0x55d0] SSIM Y:0.95 U:0.97 V:0.97 All:0.956 (13.565)"), std::optional(std::pair(3, 13.565)));
         QCOMPARE(PictureChoice::ssimLine("frame= 25 fps=0.0 q=28.0 size= 1kB time=00:00:01.00"), std::nullopt);
 

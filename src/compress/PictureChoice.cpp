@@ -2,6 +2,7 @@
 
 #include "compress/Batch.h"
 #include "compress/TranscoderRun.h"
+#include "tools/Tools.h"
 #include "util/Diagnostics.h"
 #include "util/FileTree.h"
 #include "util/TextFormat.h"
@@ -85,6 +86,52 @@ QList<Stretch> stretches(double duration)
     for (int i = 0; i < count; ++i)
         parts.append({ std::max(0.0, duration * (i + 0.5) / count - stretchSeconds / 2), stretchSeconds });
     return parts;
+}
+
+QList<Stretch> onKeyFrames(const QList<Stretch> &stretches, const QList<double> &keyFrames, double duration)
+{
+    constexpr double slack = 1e-3;
+    QList<Stretch> moved;
+    double clearFrom = 0;
+    for (Stretch stretch : stretches) {
+        std::optional<double> nearest;
+        for (double k : keyFrames) {
+            const double away = std::abs(k - stretch.start);
+            if (away <= stretch.seconds / 2 + slack && k >= clearFrom - slack && k + stretch.seconds <= duration + slack
+                && (!nearest || away < std::abs(*nearest - stretch.start)))
+                nearest = k;
+        }
+        if (nearest)
+            stretch.start = std::max(0.0, *nearest);
+        moved.append(stretch);
+        clearFrom = stretch.start + stretch.seconds;
+    }
+    return moved;
+}
+
+QStringList keyFrameArguments(const QString &input, const QList<Stretch> &stretches)
+{
+    QStringList intervals;
+    for (const Stretch &stretch : stretches)
+        // Packets come in decoding order: read on past the last key frame wanted.
+        intervals << secondsText(std::max(0.0, stretch.start - stretch.seconds / 2)) + QLatin1Char('%')
+                + secondsText(stretch.start + stretch.seconds);
+    return { QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-select_streams"), QStringLiteral("v:0"),
+             QStringLiteral("-read_intervals"), intervals.join(QLatin1Char(',')), QStringLiteral("-show_entries"),
+             QStringLiteral("packet=pts_time,flags"), QStringLiteral("-of"), QStringLiteral("csv=p=0"), input };
+}
+
+QList<double> keyFrameTimes(QByteArrayView output)
+{
+    QList<double> times;
+    for (const QByteArray &line : output.toByteArray().split('\n')) {
+        const QList<QByteArray> fields = line.trimmed().split(',');
+        bool ok = false;
+        const double time = fields.value(0).toDouble(&ok);
+        if (ok && fields.value(1).startsWith('K'))
+            times.append(time);
+    }
+    return times;
 }
 
 QStringList sampleArguments(const RowPlan &plan, const QList<Stretch> &stretches, const QString &folder)
@@ -180,7 +227,13 @@ Choice measure(const QString &creator, const RowPlan &plan, const QString &folde
     // Samples are written and deleted there: never a folder that is not one.
     if (!QDir::isAbsolutePath(folder) || !QFileInfo(folder).isDir())
         return choose(plan, {}, 0);
-    const QList<Stretch> parts = stretches(plan.duration);
+    QList<Stretch> parts = stretches(plan.duration);
+    const auto sniffer = Tools::resourcePath(QString::fromLatin1(Tools::sniffer));
+    if (sniffer && parts.first().start > 0) {
+        const Tools::RunResult found = Tools::run(*sniffer, keyFrameArguments(plan.input, parts), Tools::Stream::pipe,
+                                                  Tools::Stream::discard, &cancelled);
+        parts = onKeyFrames(parts, keyFrameTimes(found.output), plan.duration);
+    }
     double sampled = 0;
     for (const Stretch &part : parts)
         sampled += part.seconds;

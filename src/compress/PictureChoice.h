@@ -13,7 +13,8 @@
 // The picture size that gives the best picture for a row's bitrate, chosen
 // from the content (--resolution auto): a bitrate table alone scales
 // textured video down when it should not, and keeps text at full size when
-// it cannot fit. Short stretches of the source, from their exact starts, are
+// it cannot fit. Short stretches of the source, from key frames near where they
+// are wanted, are
 // encoded at 100, 67 and 50 % of its size in one run (x264 veryfast, one
 // pass at the row's video rate) and scored in another (SSIM after scaling
 // back with bicubic); among those that keep to their rate, going from the
@@ -48,6 +49,18 @@ inline const QList<double> percents { 100, 67, 50 };
 // Where the samples are taken: 2 s stretches at the middles of equal parts
 // of the clip, one per 20 s of it, one to three; all of a clip of 4 s or less.
 QList<Stretch> stretches(double duration);
+
+// The stretches moved to the nearest key frame within half a stretch of
+// each start, clear of the stretch before and of the clip's end (pure). From
+// anywhere else both runs decode every frame since the key frame before, only
+// to drop it: on a 20 s clip with key frames 10 s apart, that was most of the
+// measurement. Half a stretch keeps at least half of what was to be sampled.
+QList<Stretch> onKeyFrames(const QList<Stretch> &stretches, const QList<double> &keyFrames, double duration);
+// The sniffer's run that lists the key frames near each stretch's start:
+// packets only, nothing decoded.
+QStringList keyFrameArguments(const QString &input, const QList<Stretch> &stretches);
+// The key frames' times in that run's output ("10.000000,K_" per packet).
+QList<double> keyFrameTimes(QByteArrayView output);
 
 // The run that encodes every candidate's sample into folder/sample-<k>.mp4.
 QStringList sampleArguments(const RowPlan &plan, const QList<Stretch> &stretches, const QString &folder);

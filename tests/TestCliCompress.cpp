@@ -360,6 +360,31 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(tools.allGone(), 3000);
     }
 
+    // Ctrl-Z stops the tool with the command (it runs in a group of its own, which the terminal's
+    // stop does not reach), and a continue goes on with both.
+    void terminalStop()
+    {
+        const FakeTools tools(sleeper);
+        QProcess cli;
+        cli.start(QCoreApplication::applicationDirPath() + "/veltrane-cli", { "compress", "--force", "--output", "notes", "clip.mp4" });
+        QTRY_COMPARE_WITH_TIMEOUT(tools.runs().size(), 1, 10000);
+        const auto stopped = [](qint64 pid) {
+            QFile stat(QString("/proc/%1/stat").arg(pid));
+            const QByteArray text = stat.open(QIODevice::ReadOnly) ? stat.readAll() : QByteArray();
+            return text.mid(text.lastIndexOf(')') + 2, 1) == "T";
+        };
+        const qint64 tool = tools.runs().first().toLongLong();
+        for (const auto &[signal, expected] : { std::pair(SIGTSTP, true), std::pair(SIGCONT, false) }) {
+            ::kill(pid_t(cli.processId()), signal);
+            QTRY_COMPARE_WITH_TIMEOUT(stopped(tool), expected, 5000);
+            QTRY_COMPARE_WITH_TIMEOUT(stopped(cli.processId()), expected, 5000);
+        }
+        ::kill(pid_t(cli.processId()), SIGINT);
+        QVERIFY(cli.waitForFinished(5000));
+        QCOMPARE(cli.exitCode(), 130);
+        QTRY_VERIFY_WITH_TIMEOUT(tools.allGone(), 3000);
+    }
+
     // A name whose bytes are not UTF-8 is refused for that reason, not as missing.
     void nameNotUtf8()
     {

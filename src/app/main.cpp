@@ -4,6 +4,7 @@
 #include "app/WindowGeometry.h"
 
 #include "BuildConfig.h"
+#include "tools/Tools.h"
 #include "util/FolderContents.h"
 
 #include <QApplication>
@@ -111,6 +112,7 @@ int main(int argc, char *argv[])
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, &AppDelegate::applicationWillTerminate);
     QObject::connect(&delegate, &AppDelegate::quitRequested, &app, &QCoreApplication::exit, Qt::QueuedConnection);
     stopOnTerminationSignals(delegate);
+    Tools::followTerminalStops();
     WindowGeometry::remember(delegate.window);
     delegate.window->show();
     delegate.applicationDidFinishLaunching();

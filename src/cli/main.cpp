@@ -1,5 +1,6 @@
 #include "cli/Cli.h"
 
+#include "tools/Tools.h"
 #include "util/Diagnostics.h"
 
 #include <QCoreApplication>
@@ -12,6 +13,7 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("veltrane-cli"));
 
+    Tools::followTerminalStops();
     // Standard output carries results only.
     Diagnostics::setSink(Diagnostics::standardErrorSink());
 

@@ -143,6 +143,7 @@ Result run(const QString &program, const QStringList &arguments, const QString &
         return { End::failedToStart, 0, process.errorString() };
     const qint64 pid = process.processId();
     processId.store(pid);
+    const Tools::LiveGroup live(pid);
 
     LineSplitter lines;
     MessageTail tail;

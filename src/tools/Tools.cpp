@@ -121,6 +121,72 @@ void configure(QProcess &process, const QString &program, const QStringList &arg
         process.setStandardErrorFile(QProcess::nullDevice());
 }
 
+namespace {
+
+// The groups of the tools running now, for the signal handlers below: a fixed
+// table of lock-free slots, since a handler may touch nothing else.
+std::atomic<qint64> liveGroups[64];
+static_assert(std::atomic<qint64>::is_always_lock_free);
+
+void signalLiveGroups(int signal)
+{
+    for (const std::atomic<qint64> &slot : liveGroups)
+        if (const qint64 pid = slot.load(); pid > 0)
+            ::kill(-pid_t(pid), signal);
+}
+
+void handle(int signal, void (*handler)(int))
+{
+    struct sigaction action {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(signal, &action, nullptr);
+}
+
+void onContinue(int);
+
+// The tools stop first; the stop raised here waits until this handler has
+// returned, and then stops the process as it would have without one.
+void onTerminalStop(int)
+{
+    signalLiveGroups(SIGSTOP);
+    handle(SIGTSTP, SIG_DFL);
+    ::raise(SIGTSTP);
+}
+
+void onContinue(int)
+{
+    handle(SIGTSTP, onTerminalStop);
+    signalLiveGroups(SIGCONT);
+}
+
+}
+
+LiveGroup::LiveGroup(qint64 pid) : m_pid(pid)
+{
+    for (std::atomic<qint64> &slot : liveGroups) {
+        qint64 free = 0;
+        if (pid > 0 && slot.compare_exchange_strong(free, pid))
+            return;
+    }
+}
+
+LiveGroup::~LiveGroup()
+{
+    for (std::atomic<qint64> &slot : liveGroups) {
+        qint64 mine = m_pid;
+        if (m_pid > 0 && slot.compare_exchange_strong(mine, 0))
+            return;
+    }
+}
+
+void followTerminalStops()
+{
+    handle(SIGTSTP, onTerminalStop);
+    handle(SIGCONT, onContinue);
+}
+
 void signalGroup(qint64 pid, int signal)
 {
     if (pid <= 0)
@@ -143,8 +209,10 @@ RunResult run(const QString &program, const QStringList &arguments, Stream outpu
     // Tools run on workers (intake, the batch), never on the window's
     // thread: a plain wait, looking at *stop every 20 ms.
     process.start();
+    std::optional<LiveGroup> live;
     if (process.waitForStarted(-1)) {
         pid = process.processId();
+        live.emplace(pid);
         const QDeadlineTimer deadline(bound);
         while (!process.waitForFinished(stopPollMilliseconds) && process.state() != QProcess::NotRunning
                && !deadline.hasExpired()) {

@@ -54,6 +54,26 @@ enum class Stream { inherit, pipe, discard };
 // waits for its tool on the thread that started it.
 void configure(QProcess &process, const QString &program, const QStringList &arguments, Stream output, Stream error);
 
+// While it lives, the tool started as pid is among those a stop from the
+// terminal takes along (see followTerminalStops).
+class LiveGroup
+{
+public:
+    explicit LiveGroup(qint64 pid);
+    ~LiveGroup();
+    LiveGroup(const LiveGroup &) = delete;
+    LiveGroup &operator=(const LiveGroup &) = delete;
+
+private:
+    qint64 m_pid;
+};
+
+// Ctrl-Z in a terminal stops the process and every tool it is running, and
+// a continue goes on with them: each tool leads a process group of its own,
+// which the terminal's stop does not reach, so it would go on encoding in the
+// background. Installed once, from main.
+void followTerminalStops();
+
 // Sends signal to the process group of the tool started as pid: the tool and
 // everything it started that is still in its group. Once the tool has ended,
 // SIGKILL this way ends what it left behind. Nothing for pid 0.

@@ -108,7 +108,9 @@ void BatchJob::work()
             : creator                            ? encoder.encode(*creator)
                                                  : RowResult { RowOutcome::failedToStart };
         results.append(result);
-        reportProgress(double(i + 1) / double(n) * 100, i, result.attempts);
+        // A cancelled row is not done: the bar stays where the cancel found it.
+        if (result.outcome != RowOutcome::cancelled)
+            reportProgress(double(i + 1) / double(n) * 100, i, result.attempts);
         post({ .kind = Event::rowFinished, .row = i, .result = result });
     }
     post({ .kind = Event::finished, .results = results });

@@ -246,6 +246,9 @@ TranscoderRun::Result RowEncoder::run(const Run &run)
     };
     const TranscoderRun::Result result =
         TranscoderRun::run(m_creator, run.arguments, run.output, m_output, m_cancelled, m_processId, watch);
+    // A cancelled run did not get through its share.
+    if (result.end == TranscoderRun::End::cancelled)
+        return result;
     m_fraction += share * (result.end == TranscoderRun::End::stoppedEarly ? reached : 1.0);
     report(m_fraction, run.pass);
     return result;

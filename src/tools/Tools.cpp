@@ -135,29 +135,14 @@ void signalLiveGroups(int signal)
             ::kill(-pid_t(pid), signal);
 }
 
-void handle(int signal, void (*handler)(int))
-{
-    struct sigaction action {};
-    action.sa_handler = handler;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    ::sigaction(signal, &action, nullptr);
-}
-
-void onContinue(int);
-
-// The tools stop first; the stop raised here waits until this handler has
-// returned, and then stops the process as it would have without one.
+// The tools stop, then the process, there and then: SIGSTOP, as a raised
+// SIGTSTP would only stop it after the handler (and not at all under a
+// sanitizer, which handles the signal itself). The raise returns once the
+// process is continued, and the tools go on with it.
 void onTerminalStop(int)
 {
     signalLiveGroups(SIGSTOP);
-    handle(SIGTSTP, SIG_DFL);
-    ::raise(SIGTSTP);
-}
-
-void onContinue(int)
-{
-    handle(SIGTSTP, onTerminalStop);
+    ::raise(SIGSTOP);
     signalLiveGroups(SIGCONT);
 }
 
@@ -183,8 +168,11 @@ LiveGroup::~LiveGroup()
 
 void followTerminalStops()
 {
-    handle(SIGTSTP, onTerminalStop);
-    handle(SIGCONT, onContinue);
+    struct sigaction action {};
+    action.sa_handler = onTerminalStop;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGTSTP, &action, nullptr);
 }
 
 void signalGroup(qint64 pid, int signal)

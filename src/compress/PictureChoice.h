@@ -11,17 +11,17 @@
 #include <optional>
 
 // The picture size that gives the best picture for a row's bitrate, chosen
-// from the content (--resolution auto): a bitrate table alone scales
-// textured video down when it should not, and keeps text at full size when
-// it cannot fit. Short stretches of the source, from key frames near where they
-// are wanted, are
-// encoded at 100, 67 and 50 % of its size in one run (x264 veryfast, one
-// pass at the row's video rate) and scored in another (SSIM after scaling
-// back with bicubic); among those that keep to their rate, going from the
-// largest down, a smaller size wins when it scores higher, by more than the
-// samples' bias toward small pictures where bits are plentiful. The frame rate
-// is left as it is, and only halved (never below 24) where no size keeps to
-// its rate (docs/QUALITY-RESEARCH.md has the measurements behind this).
+// from the content (--resolution auto): a bitrate table alone scales textured
+// video down when it should not, and keeps text at full size when it cannot
+// fit. Short stretches of the source, from key frames near where they are
+// wanted, are encoded at 100, 67 and 50 % of its size in one run (x264
+// veryfast, one pass at the row's video rate) and scored in another (SSIM
+// after scaling back with bicubic); among those that keep to their rate, going
+// from the largest down, a smaller size wins when it scores higher, by more
+// than the samples' bias toward small pictures where bits are plentiful. The
+// frame rate is left as it is, and only halved (never below 24) where no size
+// keeps to its rate (docs/QUALITY-RESEARCH.md has the measurements behind
+// this).
 namespace PictureChoice {
 
 struct Stretch

@@ -148,22 +148,28 @@ void onTerminalStop(int)
 
 }
 
+namespace {
+
+// Swaps from for to in the first slot that holds from.
+void swapSlot(qint64 from, qint64 to)
+{
+    for (std::atomic<qint64> &slot : liveGroups)
+        if (qint64 held = from; slot.compare_exchange_strong(held, to))
+            return;
+}
+
+}
+
 LiveGroup::LiveGroup(qint64 pid) : m_pid(pid)
 {
-    for (std::atomic<qint64> &slot : liveGroups) {
-        qint64 free = 0;
-        if (pid > 0 && slot.compare_exchange_strong(free, pid))
-            return;
-    }
+    if (m_pid > 0)
+        swapSlot(0, m_pid);
 }
 
 LiveGroup::~LiveGroup()
 {
-    for (std::atomic<qint64> &slot : liveGroups) {
-        qint64 mine = m_pid;
-        if (m_pid > 0 && slot.compare_exchange_strong(mine, 0))
-            return;
-    }
+    if (m_pid > 0)
+        swapSlot(m_pid, 0);
 }
 
 void followTerminalStops()

@@ -378,31 +378,36 @@ private slots:
         QTest::addColumn<QList<qint64>>("sizes"); // of the encodes so far, negative for a one-pass correction (AV1's);
                                                   // or written bytes, the share reached in thousandths, seconds of clip
         QTest::addColumn<int>("raises");           // -1: a first run's early stop, target 200000
+        QTest::addColumn<bool>("draft");           // the first run is one its second pass beats (x265's)
         QTest::addColumn<QString>("expected");
-        QTest::newRow("over already") << QList<qint64> { 210000, 100, 5 } << -1 << "over target before it was done: two passes";
-        QTest::newRow("over already, late: let it finish") << QList<qint64> { 210000, 650, 5 } << -1 << "";
-        QTest::newRow("heading over") << QList<qint64> { 75000, 300, 30 } << -1 << "heading over target by 25.0 %: two passes";
-        QTest::newRow("heading over a short clip: may yet fit") << QList<qint64> { 75000, 300, 29 } << -1 << "";
-        QTest::newRow("heading a little over: may yet fit") << QList<qint64> { 68000, 300, 60 } << -1 << "";
-        QTest::newRow("heading over, too soon to say") << QList<qint64> { 75000, 200, 60 } << -1 << "";
-        QTest::newRow("heading over, too few bytes to say") << QList<qint64> { 63000, 250, 60 } << -1 << "";
-        QTest::newRow("heading over, late: let it finish") << QList<qint64> { 150000, 600, 60 } << -1 << "";
+        QTest::newRow("over already") << QList<qint64> { 210000, 100, 5 } << -1 << false << "over target before it was done: two passes";
+        QTest::newRow("over already, late: let it finish") << QList<qint64> { 210000, 650, 5 } << -1 << false << "";
+        QTest::newRow("heading over") << QList<qint64> { 75000, 300, 30 } << -1 << false << "heading over target by 25.0 %: two passes";
+        QTest::newRow("heading over a short clip: may yet fit") << QList<qint64> { 75000, 300, 29 } << -1 << false << "";
+        QTest::newRow("heading a little over: may yet fit") << QList<qint64> { 68000, 300, 60 } << -1 << false << "";
+        QTest::newRow("heading over, too soon to say") << QList<qint64> { 75000, 200, 60 } << -1 << false << "";
+        QTest::newRow("heading over, too few bytes to say") << QList<qint64> { 63000, 250, 60 } << -1 << false << "";
+        QTest::newRow("heading over, late: let it finish") << QList<qint64> { 150000, 600, 60 } << -1 << false << "";
         // target 50000: done or not
-        QTest::newRow("none fits") << QList<qint64> { 60000 } << 0 << "no";
-        QTest::newRow("fits, full enough") << QList<qint64> { 60000, 47000 } << 0 << "done";
-        QTest::newRow("under: raise it") << QList<qint64> { 40000 } << 0 << "no";
-        QTest::newRow("under half: nothing to buy") << QList<qint64> { 20000 } << 0 << "done";
-        QTest::newRow("raised, still under") << QList<qint64> { 40000, 42000 } << 1 << "done";
-        QTest::newRow("raised, came out over") << QList<qint64> { 40000, 52000 } << 1 << "no";
-        QTest::newRow("then between the two") << QList<qint64> { 40000, 52000, 44000 } << 1 << "done";
-        QTest::newRow("raised in one pass, still under: again") << QList<qint64> { 40000, -42000 } << 1 << "no";
-        QTest::newRow("raised twice in one pass, still under") << QList<qint64> { 40000, -42000, -44000 } << 2 << "done";
-        QTest::newRow("already under its target") << QList<qint64> { 30000 } << -2 << "done";
+        QTest::newRow("none fits") << QList<qint64> { 60000 } << 0 << false << "no";
+        QTest::newRow("fits, full enough") << QList<qint64> { 60000, 47000 } << 0 << false << "done";
+        QTest::newRow("under: raise it") << QList<qint64> { 40000 } << 0 << false << "no";
+        QTest::newRow("under half: nothing to buy") << QList<qint64> { 20000 } << 0 << false << "done";
+        QTest::newRow("raised, still under") << QList<qint64> { 40000, 42000 } << 1 << false << "done";
+        QTest::newRow("raised, came out over") << QList<qint64> { 40000, 52000 } << 1 << false << "no";
+        QTest::newRow("then between the two") << QList<qint64> { 40000, 52000, 44000 } << 1 << false << "done";
+        QTest::newRow("raised in one pass, still under: again") << QList<qint64> { 40000, -42000 } << 1 << false << "no";
+        QTest::newRow("raised twice in one pass, still under") << QList<qint64> { 40000, -42000, -44000 } << 2 << false << "done";
+        QTest::newRow("a draft that fits: raised") << QList<qint64> { 47000 } << 0 << true << "no";
+        QTest::newRow("a draft near its target") << QList<qint64> { 49000 } << 0 << true << "done";
+        QTest::newRow("a draft raised, came out over: kept") << QList<qint64> { 47000, 52000 } << 1 << true << "done";
+        QTest::newRow("already under its target") << QList<qint64> { 30000 } << -2 << false << "done";
     }
     void decisions()
     {
         QFETCH(QList<qint64>, sizes);
         QFETCH(int, raises);
+        QFETCH(bool, draft);
         QFETCH(QString, expected);
         if (raises == -1) {
             QCOMPARE(Fitting::stopEarly(sizes.at(0), sizes.at(1) / 1000.0, 200000, double(sizes.at(2))).value_or(QString()), expected);
@@ -410,7 +415,8 @@ private slots:
         }
         QList<Fitting::Measured> encodes;
         for (qint64 size : sizes)
-            encodes.append(Fitting::Measured { .size = std::abs(size), .secondPass = size > 0 && !encodes.isEmpty() });
+            encodes.append(Fitting::Measured { .size = std::abs(size), .secondPass = size > 0 && !encodes.isEmpty(),
+                                                   .draft = draft && encodes.isEmpty() });
         QCOMPARE(Fitting::landed(encodes, target, std::max(raises, 0), raises == -2) ? "done" : "no", expected);
     }
 

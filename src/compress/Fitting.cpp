@@ -108,14 +108,16 @@ std::optional<QString> stopEarly(qint64 written, double reached, double target, 
 
 bool landed(const QList<Measured> &encodes, qint64 target, int raises, bool alreadyFits)
 {
-    qint64 best = 0; // the largest that fits
+    const Measured *best = nullptr; // the largest that fits
     for (const Measured &m : encodes)
-        if (m.size <= target)
-            best = std::max(best, m.size);
-    if (best == 0)
+        if (m.size <= target && (!best || m.size > best->size))
+            best = &m;
+    if (!best)
         return false;
-    // A file already under the target is not grown to it.
-    if (alreadyFits || double(best) >= fullEnough * double(target) || double(best) < worthRaising * double(target))
+    // A file already under the target is not grown to it; a draft is
+    // raised once, and kept if the raise comes out over.
+    const double enough = best->draft && raises == 0 ? draftFullEnough : fullEnough;
+    if (alreadyFits || double(best->size) >= enough * double(target) || double(best->size) < worthRaising * double(target))
         return true;
     // Under: raised once, where the raise was a second pass at its measured
     // accuracy; a one-pass raise (AV1's) is a damped guess, and a second one,

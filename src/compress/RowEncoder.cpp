@@ -298,7 +298,9 @@ std::optional<RowResult> RowEncoder::failure(const TranscoderRun::Result &result
             row.reason = *verdict.problem;
             break;
         }
-        m_candidates.append({ output, { QFileInfo(output).size(), verdict.videoBytes, kbps, passes == 2 }, passes, verdict.audioTracks });
+        m_candidates.append({ output,
+                              { QFileInfo(output).size(), verdict.videoBytes, kbps, passes == 2, passes != 2 && plan.firstRunIsDraft() },
+                              passes, verdict.audioTracks });
         return std::nullopt;
     }
     // Whatever went wrong, this encode's file is no use.

@@ -75,6 +75,8 @@ struct RowPlan
 
     // Whether the format has a second pass from its first run's statistics.
     bool hasSecondPass() const { return codec != Codec::av1; }
+    // x265's first run is a lesser encode than its second pass at the same size.
+    bool firstRunIsDraft() const { return codec == Codec::h265; }
     // Bits of video a pixel of a frame gets: how starved the picture is.
     double bitsPerPixel() const;
     // What the row becomes, for people: "1920×1080 60 fps → 1280×720 30 fps · H.265 · 1.4 Mb/s";

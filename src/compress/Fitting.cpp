@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace Fitting {
 
@@ -39,6 +40,32 @@ constexpr double lateShare = 0.6;
 constexpr double earlyMargin = 0.05; // over the target, at the whole clip: 20 % at a quarter
 constexpr double projectedFrom = 30; // seconds of clip
 constexpr qint64 earlyLeastBytes = 64 * 1024;
+constexpr double firstRunBoundsFrom = 1.2; // of the target
+
+// Rates already tried bound the next: one that fitted from below, one that
+// came out over from above, each from an encode of the kind that comes
+// next (a second pass after second passes). A first run far over its target
+// bounds second passes too: at its rate they are over as well. Near its
+// floor an encoder's size moves in steps, and a correction from the last
+// encode alone can jump past both (the screen recording at 75 % and 4 %:
+// 1.22 at the planned rate, 0.65 a little under it, then 2.67 above it);
+// there the next rate goes between them.
+double bracketed(double kbps, const RowPlan &plan, const QList<Measured> &encodes)
+{
+    double fitted = 0, over = std::numeric_limits<double>::infinity();
+    for (const Measured &m : encodes) {
+        if (m.kbps <= 0)
+            continue;
+        const bool sameKind = m.secondPass || !plan.hasSecondPass();
+        if (m.size <= plan.targetBytes && sameKind)
+            fitted = std::max(fitted, m.kbps);
+        else if (m.size > plan.targetBytes && (sameKind || double(m.size) > firstRunBoundsFrom * double(plan.targetBytes)))
+            over = std::min(over, m.kbps);
+    }
+    if (fitted > 0 && over > fitted && std::isfinite(over) && (kbps <= fitted || kbps >= over))
+        return std::sqrt(fitted * over);
+    return kbps;
+}
 
 }
 
@@ -66,7 +93,7 @@ std::optional<double> correctedKbps(const RowPlan &plan, const QList<Measured> &
             if (std::isfinite(slope))
                 exponent = 1 / std::clamp(slope, 0.5, 2.0);
         }
-        return last.kbps * std::pow(need / double(video), exponent);
+        return bracketed(last.kbps * std::pow(need / double(video), exponent), plan, encodes);
     }
     const double need = aim * target - fixed;
     if (need <= 0)
@@ -78,7 +105,7 @@ std::optional<double> correctedKbps(const RowPlan &plan, const QList<Measured> &
     const double accuracy = last.secondPass && measured > 0 ? measured
         : measured > mostForetelling                        ? secondPassAccuracy
                                                             : std::max(secondPassAccuracy, std::pow(measured, firstRunForetells));
-    return need * 8 / (accuracy * d) / 1000;
+    return bracketed(need * 8 / (accuracy * d) / 1000, plan, encodes);
 }
 
 double afterEarlyStopKbps(const RowPlan &plan, double projected)

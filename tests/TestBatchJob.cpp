@@ -19,7 +19,7 @@ pass=0 rate= prev=
 for a; do case $prev in -pass) pass=$a ;; -b:v) rate=$a ;; -fastfirstpass) pass=0 ;; esac; prev=$a; done
 echo "$$ ${name%.*} $pass $rate" >> "$RUNS"
 # Those that must run to their end show no clock: a clock read after their output was written could stop them early.
-case $name in big*|huge*|seq*|pass2fail*|retry*) ;; *) echo 'frame=   25 fps=0.0 q=28.0 size=       1kB time=00:00:01.00 bitrate=   8.2kbits/s speed=  2x' >&2 ;; esac
+case $name in big*|huge*|seq*|pass2fail*|floor*|retry*) ;; *) echo 'frame=   25 fps=0.0 q=28.0 size=       1kB time=00:00:01.00 bitrate=   8.2kbits/s speed=  2x' >&2 ;; esac
 small() { cp "$CLIPS/tiny.mp4" "$output"; }
 case $name in
   ok*) small ;;
@@ -30,6 +30,7 @@ case $name in
   slow*) for i in $(seq 100); do sleep 0.1; done ;;
   late*) sleep 0.3; echo 'frame= 50 time=00:00:00.50' >&2; sleep 0.3; echo 'frame= 75 time=00:00:03.00' >&2; small ;;
   big*) if [ $pass = 0 ]; then cp "$CLIPS/big.mp4" "$output"; else small; fi ;;
+  floor*) if [ $pass = 0 ]; then cp "$CLIPS/big.mp4" "$output"; else echo '[libx264] requested bitrate is too low. estimated minimum is 13 kbps' >&2; exit 1; fi ;;
   pass2fail*) case $pass in 0) sleep 0.3; cp "$CLIPS/big.mp4" "$output" ;; 1) small ;; 2) head -c 3000 "$CLIPS/big.mp4" > "$output"; exit 3 ;; esac ;;
   noaudio*|tracks*) cp "$CLIPS/$([ "${name#tracks}" = "$name" ] || echo sound)tiny.mp4" "$output" ;;
   huge*) cp "$CLIPS/big.mp4" "$output" ;;
@@ -273,6 +274,8 @@ private slots:
         QTest::newRow("second pass fails, two passes") << "pass2fail-a" << two << "E" << "12" << "reported an error; its output was removed";
         QTest::newRow("second pass fails after an output") << "pass2fail-a" << automatic << "O" << "02"
                                                            << "a further encode failed: the transcoder reported an error, and its file was removed";
+        QTest::newRow("a second pass below the encoder's floor") << "floor-a" << automatic << "O" << "02"
+                                                                 << "the smallest this encoder could make; the encoder cannot go lower at this picture size";
         QTest::newRow("stalled") << "stall-a" << automatic << "T" << "0" << "the transcoder stopped making progress";
         // What is kept: the output that fits, whenever it came; with none, the smallest, whenever it came.
         QTest::newRow("fits at last") << "seq-big-over1-tiny" << automatic << "S" << "022" << "compressed in two passes";

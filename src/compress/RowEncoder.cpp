@@ -40,6 +40,7 @@ QString logPathOf(qsizetype row) { return PrivateFolder::filePath(QStringLiteral
 
 // What x264 says when a second pass is asked for less than it can make.
 bool atEncoderFloor(const QString &messages) { return messages.contains(QLatin1String("requested bitrate is too low")); }
+QString atFloorNote() { return QStringLiteral("; the encoder cannot go lower at this picture size"); }
 
 }
 
@@ -168,7 +169,7 @@ RowResult RowEncoder::encode(const QString &creator)
             return *failed;
         why = whyAgain(QStringLiteral("again at a corrected bitrate"));
     }
-    return finish(m_atEncoderFloor ? QStringLiteral("; the encoder cannot go lower at this picture size") : QString());
+    return finish(m_atEncoderFloor ? atFloorNote() : QString());
 }
 
 std::optional<RowResult> RowEncoder::encodeAt(RunKind kind, double kbps, int pass, double weight, double remaining, bool mayStopEarly)
@@ -305,10 +306,12 @@ std::optional<RowResult> RowEncoder::failure(const TranscoderRun::Result &result
     }
     // Whatever went wrong, this encode's file is no use.
     const bool removed = removeFile(output);
-    // A later encode that fails leaves the earlier outputs as they were.
+    // A later encode that fails leaves the earlier outputs as they were; one
+    // the encoder refused below its floor is no fault, only the end of trying.
     if (!m_candidates.isEmpty() && row.outcome != RowOutcome::cancelled) {
-        RowResult kept = finish(QStringLiteral("; a further encode failed: ") + row.description()
-                                + (removed ? QStringLiteral(", and its file was removed") : QString()));
+        RowResult kept = finish(m_atEncoderFloor ? atFloorNote()
+                                                 : QStringLiteral("; a further encode failed: ") + row.description()
+                                    + (removed ? QStringLiteral(", and its file was removed") : QString()));
         kept.messages = row.messages;
         return kept;
     }

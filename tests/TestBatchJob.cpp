@@ -349,10 +349,10 @@ private slots:
         QTest::newRow("second pass over") << h264 << QList<M> { { 60000, 55000, 100, false }, { 51000, 46000, 178.68, true } } << 170.91;
         QTest::newRow("sound alone over") << h264 << QList<M> { { 60000, 10000, 100, false } } << 0.0;
         QTest::newRow("nothing measured") << h264 << QList<M> {} << 0.0;
-        QTest::newRow("a raise past a first run far over: between") << h264
-                                                                 << QList<M> { { 62500, 60000, 190, false }, { 30000, 27500, 150, true } } << 168.82;
-        QTest::newRow("a raise past a first run a little over") << h264
-                                                             << QList<M> { { 52000, 49500, 190, false }, { 44000, 41500, 180, true } } << 201.69;
+        QTest::newRow("a first run far over bounds no second pass") << h264
+                                                                 << QList<M> { { 62500, 60000, 190, false }, { 30000, 27500, 150, true } } << 253.64;
+        QTest::newRow("under a second pass that fitted: between")
+            << h264 << QList<M> { { 62500, 60000, 190, false }, { 30000, 27500, 150, true }, { 70000, 67500, 170, true } } << 159.69;
         QTest::newRow("AV1, under a rate that fitted: between") << av1
                                                              << QList<M> { { 60000, 55000, 100, false }, { 47000, 42000, 80, false }, { 70000, 65000, 85, false } }
                                                              << 82.46;

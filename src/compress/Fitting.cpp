@@ -40,16 +40,14 @@ constexpr double lateShare = 0.6;
 constexpr double earlyMargin = 0.05; // over the target, at the whole clip: 20 % at a quarter
 constexpr double projectedFrom = 30; // seconds of clip
 constexpr qint64 earlyLeastBytes = 64 * 1024;
-constexpr double firstRunBoundsFrom = 1.2; // of the target
 
 // Rates already tried bound the next: one that fitted from below, one that
-// came out over from above, each from an encode of the kind that comes
-// next (a second pass after second passes). A first run far over its target
-// bounds second passes too: at its rate they are over as well. Near its
-// floor an encoder's size moves in steps, and a correction from the last
-// encode alone can jump past both (the screen recording at 75 % and 4 %:
-// 1.22 at the planned rate, 0.65 a little under it, then 2.67 above it);
-// there the next rate goes between them.
+// came out over from above, each from an encode of the kind that comes next
+// (a second pass after second passes; a first run over says little of a
+// second pass at its rate: 3 s runs 1.47 over were followed by second passes
+// under at it). Near its floor an encoder's size moves in steps, and a
+// correction from the last encode alone can jump past both; there the next
+// rate goes between them.
 double bracketed(double kbps, const RowPlan &plan, const QList<Measured> &encodes)
 {
     double fitted = 0, over = std::numeric_limits<double>::infinity();
@@ -59,7 +57,7 @@ double bracketed(double kbps, const RowPlan &plan, const QList<Measured> &encode
         const bool sameKind = m.secondPass || !plan.hasSecondPass();
         if (m.size <= plan.targetBytes && sameKind)
             fitted = std::max(fitted, m.kbps);
-        else if (m.size > plan.targetBytes && (sameKind || double(m.size) > firstRunBoundsFrom * double(plan.targetBytes)))
+        else if (m.size > plan.targetBytes && sameKind)
             over = std::min(over, m.kbps);
     }
     if (fitted > 0 && over > fitted && std::isfinite(over) && (kbps <= fitted || kbps >= over))

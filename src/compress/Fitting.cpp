@@ -52,12 +52,11 @@ double bracketed(double kbps, const RowPlan &plan, const QList<Measured> &encode
 {
     double fitted = 0, over = std::numeric_limits<double>::infinity();
     for (const Measured &m : encodes) {
-        if (m.kbps <= 0)
+        if (m.kbps <= 0 || (plan.hasSecondPass() && !m.secondPass))
             continue;
-        const bool sameKind = m.secondPass || !plan.hasSecondPass();
-        if (m.size <= plan.targetBytes && sameKind)
+        if (m.size <= plan.targetBytes)
             fitted = std::max(fitted, m.kbps);
-        else if (m.size > plan.targetBytes && sameKind)
+        else
             over = std::min(over, m.kbps);
     }
     if (fitted > 0 && over > fitted && std::isfinite(over) && (kbps <= fitted || kbps >= over))

@@ -48,9 +48,9 @@ double afterEarlyStopKbps(const RowPlan &plan, double projected);
 std::optional<QString> stopEarly(qint64 written, double reached, double target, double duration);
 
 // Whether the row is as good as it gets: an output fits and spends enough of
-// the target; or it is under it by design (already under before, or content
-// with no use for more bits; a draft only near it); or it was raised (twice where the raises are
-// one-pass encodes) and that raise fitted.
+// the target (a draft: nearly all of it); or it is under it by design
+// (already under before, or content with no use for more bits); or it was
+// raised (twice where the raises are one-pass encodes) and that raise fitted.
 // raises: corrections made from an output that fitted.
 bool landed(const QList<Measured> &encodes, qint64 target, int raises, bool alreadyFits);
 

@@ -146,10 +146,6 @@ void onTerminalStop(int)
     signalLiveGroups(SIGCONT);
 }
 
-}
-
-namespace {
-
 // Swaps from for to in the first slot that holds from.
 void swapSlot(qint64 from, qint64 to)
 {

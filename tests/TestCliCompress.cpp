@@ -330,7 +330,9 @@ private slots:
 
     // Ctrl-C, termination and a closed terminal stop the batch, remove what it wrote, leave the
     // folder it was to replace as it was (cleanup() looks inside), and say so with their own status.
-    // A kill leaves it as it was too, and its tools die with it.
+    // A kill leaves it as it was too, and its tools die with it. Ctrl-Z stops the tool with the
+    // command (it runs in a group of its own, which the terminal's stop does not reach), and a
+    // continue goes on with both, until a Ctrl-C.
     void cliSignals_data()
     {
         QTest::addColumn<int>("signal");
@@ -339,6 +341,7 @@ private slots:
         QTest::newRow("SIGTERM") << int(SIGTERM) << 143;
         QTest::newRow("SIGHUP") << int(SIGHUP) << 129;
         QTest::newRow("SIGKILL") << int(SIGKILL) << 0;
+        QTest::newRow("SIGTSTP, SIGCONT, then SIGINT") << int(SIGTSTP) << 130;
     }
     void cliSignals()
     {
@@ -348,6 +351,19 @@ private slots:
         QProcess cli;
         cli.start(QCoreApplication::applicationDirPath() + "/veltrane-cli", { "compress", "--force", "--output", "notes", "clip.mp4" });
         QTRY_COMPARE_WITH_TIMEOUT(tools.runs().size(), 1, 10000);
+        if (signal == SIGTSTP) {
+            const auto stopped = [](qint64 pid) {
+                QFile stat(QString("/proc/%1/stat").arg(pid));
+                const QByteArray text = stat.open(QIODevice::ReadOnly) ? stat.readAll() : QByteArray();
+                return text.mid(text.lastIndexOf(')') + 2, 1) == "T";
+            };
+            for (const auto &[each, expected] : { std::pair(SIGTSTP, true), std::pair(SIGCONT, false) }) {
+                ::kill(pid_t(cli.processId()), each);
+                QTRY_COMPARE_WITH_TIMEOUT(stopped(tools.runs().first().toLongLong()), expected, 5000);
+                QTRY_COMPARE_WITH_TIMEOUT(stopped(cli.processId()), expected, 5000);
+            }
+            signal = SIGINT;
+        }
         ::kill(pid_t(cli.processId()), signal);
         QVERIFY(cli.waitForFinished(5000));
         if (signal == SIGKILL) {
@@ -362,31 +378,6 @@ private slots:
             QVERIFY2(!err.contains("100%"), qPrintable(err)); // a cancelled batch is not done
             QCOMPARE(cli.exitCode(), status);
         }
-        QTRY_VERIFY_WITH_TIMEOUT(tools.allGone(), 3000);
-    }
-
-    // Ctrl-Z stops the tool with the command (it runs in a group of its own, which the terminal's
-    // stop does not reach), and a continue goes on with both.
-    void terminalStop()
-    {
-        const FakeTools tools(sleeper);
-        QProcess cli;
-        cli.start(QCoreApplication::applicationDirPath() + "/veltrane-cli", { "compress", "--force", "--output", "notes", "clip.mp4" });
-        QTRY_COMPARE_WITH_TIMEOUT(tools.runs().size(), 1, 10000);
-        const auto stopped = [](qint64 pid) {
-            QFile stat(QString("/proc/%1/stat").arg(pid));
-            const QByteArray text = stat.open(QIODevice::ReadOnly) ? stat.readAll() : QByteArray();
-            return text.mid(text.lastIndexOf(')') + 2, 1) == "T";
-        };
-        const qint64 tool = tools.runs().first().toLongLong();
-        for (const auto &[signal, expected] : { std::pair(SIGTSTP, true), std::pair(SIGCONT, false) }) {
-            ::kill(pid_t(cli.processId()), signal);
-            QTRY_COMPARE_WITH_TIMEOUT(stopped(tool), expected, 5000);
-            QTRY_COMPARE_WITH_TIMEOUT(stopped(cli.processId()), expected, 5000);
-        }
-        ::kill(pid_t(cli.processId()), SIGINT);
-        QVERIFY(cli.waitForFinished(5000));
-        QCOMPARE(cli.exitCode(), 130);
         QTRY_VERIFY_WITH_TIMEOUT(tools.allGone(), 3000);
     }
 

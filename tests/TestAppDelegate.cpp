@@ -140,41 +140,35 @@ private slots:
         QCOMPARE(compressEnabled(), QList<bool>(3, false));
     }
 
-    void keyboard_data()
-    {
-        QTest::addColumn<QString>("from"); // the control with the keyboard
-        QTest::addColumn<QKeySequence>("keys");
-        QTest::addColumn<QString>("to");
-        QTest::newRow("Tab leaves the list") << "fileListView" << QKeySequence(Qt::Key_Tab) << "fileSizeSlider";
-        QTest::newRow("Shift+Tab leaves it backwards") << "fileListView" << QKeySequence(Qt::SHIFT | Qt::Key_Backtab) << "compressButton";
-        QTest::newRow("Ctrl+Tab leaves it") << "fileListView" << QKeySequence(Qt::CTRL | Qt::Key_Tab) << "fileSizeSlider";
-        QTest::newRow("Ctrl+Shift+Tab leaves it") << "fileListView" << QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab)
-                                                  << "compressButton";
-        QTest::newRow("the arrows move inside it") << "fileListView" << QKeySequence(Qt::Key_Down) << "fileListView";
-        QTest::newRow("Tab reaches Compress") << "formatChoice" << QKeySequence(Qt::Key_Tab) << "compressButton";
-        QTest::newRow("Alt+T: the target size") << "compressButton" << QKeySequence(Qt::ALT | Qt::Key_T) << "fileSizeSlider";
-        QTest::newRow("Alt+R: the resolution") << "fileListView" << QKeySequence(Qt::ALT | Qt::Key_R) << "outputResolutionSlider";
-        QTest::newRow("Alt+M: the format") << "fileListView" << QKeySequence(Qt::ALT | Qt::Key_M) << "formatChoice";
-    }
-
     // The list is one stop among the controls, each slider has its key, and Compress shows that it has the keyboard.
     void keyboard()
     {
-        QFETCH(QString, from);
-        QFETCH(QKeySequence, keys);
-        QFETCH(QString, to);
+        const struct { const char *name, *from; QKeySequence keys; const char *to; } cases[] = { // from: the control with the keyboard
+            { "Tab leaves the list", "fileListView", Qt::Key_Tab, "fileSizeSlider" },
+            { "Shift+Tab leaves it backwards", "fileListView", Qt::SHIFT | Qt::Key_Backtab, "compressButton" },
+            { "Ctrl+Tab leaves it", "fileListView", Qt::CTRL | Qt::Key_Tab, "fileSizeSlider" },
+            { "Ctrl+Shift+Tab leaves it", "fileListView", Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab, "compressButton" },
+            { "the arrows move inside it", "fileListView", Qt::Key_Down, "fileListView" },
+            { "Tab reaches Compress", "formatChoice", Qt::Key_Tab, "compressButton" },
+            { "Alt+T: the target size", "compressButton", Qt::ALT | Qt::Key_T, "fileSizeSlider" },
+            { "Alt+R: the resolution", "fileListView", Qt::ALT | Qt::Key_R, "outputResolutionSlider" },
+            { "Alt+M: the format", "fileListView", Qt::ALT | Qt::Key_M, "formatChoice" },
+        };
         const auto d = launch(urls({ "small.mp4", "large.mkv" }));
         // The sheet of the pass has given the keyboard back.
         QTRY_COMPARE(QApplication::activeWindow(), d->window);
-        d->fileListView->setCurrentIndex(d->fileListArrayController->index(0, FileListModel::nameColumn));
-        d->window->findChild<QWidget *>(from)->setFocus();
         QWidget *compress = d->window->findChild<QWidget *>("compressButton");
-        const QImage unfocused = compress->grab().toImage();
-        QCOMPARE(QApplication::focusWidget(), d->window->findChild<QWidget *>(from));
-        QTest::keySequence(QApplication::focusWidget(), keys);
-        QCOMPARE(QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : "none", to);
-        QCOMPARE(d->fileListView->currentIndex().row(), keys == QKeySequence(Qt::Key_Down) ? 1 : 0);
-        QVERIFY2(to != "compressButton" || compress->grab().toImage() != unfocused, "Compress looks the same with the keyboard");
+        for (const auto &[name, from, keys, to] : cases) {
+            d->fileListView->setCurrentIndex(d->fileListArrayController->index(0, FileListModel::nameColumn));
+            d->window->findChild<QWidget *>(from)->setFocus();
+            const QImage unfocused = compress->grab().toImage();
+            QCOMPARE(QApplication::focusWidget(), d->window->findChild<QWidget *>(from));
+            QTest::keySequence(QApplication::focusWidget(), keys);
+            const QString focused = QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : "none";
+            const int current = d->fileListView->currentIndex().row();
+            QCOMPARE(QString("%1: %2 at row %3").arg(name, focused).arg(current), QString("%1: %2 at row %3").arg(name, to).arg(keys == Qt::Key_Down));
+            QVERIFY2(QString(to) != "compressButton" || compress->grab().toImage() != unfocused, name);
+        }
     }
 
     // A thumbnail run that hangs is stopped within the bound, and the placeholder shows, not the last file's

@@ -82,7 +82,7 @@ private slots:
         QTest::newRow("a file is never replaced") << "" << "a file" << true << int(R::notAFolder) << "a file";
         QTest::newRow("a link to the inputs' folder") << "link" << "linked" << true << int(R::holdsInput) << "input.mp4";
         QTest::newRow("a hard link to an input") << "hardlink" << "old" << true << int(R::holdsInput) << "input.mp4";
-        QTest::newRow("a bind mount of the inputs' folder") << "bind" << "view" << true << int(R::holdsInput) << "input.mp4";
+        QTest::newRow("a bind mount of the inputs' folder") << "bind view" << "view" << true << int(R::holdsInput) << "input.mp4";
         QTest::newRow("no parent") << "" << "missing/new" << false << int(R::cannotCreate) << "No such file or directory";
         // Replacing deletes what the folder held: never where the user stands, lives, or another disk hangs.
         QTest::newRow("the current folder") << "cd old" << "old" << true << int(R::unsafe) << "it is the current folder";
@@ -103,26 +103,19 @@ private slots:
             QVERIFY(QFile::link(at("real"), at("linked")));
         if (setup == "hardlink")
             QCOMPARE(::link(QFile::encodeName(at("real/input.mp4")).constData(), QFile::encodeName(at("old/again.mp4")).constData()), 0);
-        if (setup == "bind") {
-            QVERIFY(QDir().mkpath(at("view")));
-            if (QProcess::execute("mount", { "--bind", at("real"), at("view") }) != 0)
-                QSKIP("a bind mount needs root");
-            m_mounts << at("view");
-        }
         std::optional<ScopedCurrentFolder> current;
         std::optional<TestSupport::ScopedEnvironment> home;
         std::optional<OutputFolder> other;
-        if (setup.startsWith("cd ")) {
-            QVERIFY(QDir().mkpath(at(setup.mid(3))));
-            current.emplace(at(setup.mid(3)));
-        }
+        const QString place = at(setup.section(' ', 1)); // of "cd", "home", "mount" or "bind"
+        QVERIFY(!setup.contains(' ') || QDir().mkpath(place));
+        if (setup.startsWith("cd "))
+            current.emplace(place);
         if (setup.startsWith("home "))
-            home.emplace("HOME", at(setup.mid(5)));
-        if (setup.startsWith("mount ")) {
-            QVERIFY(QDir().mkpath(at(setup.mid(6))));
-            if (QProcess::execute("mount", { "-t", "tmpfs", "tmpfs", at(setup.mid(6)) }) != 0)
+            home.emplace("HOME", place);
+        if (setup.startsWith("mount ") || setup.startsWith("bind ")) {
+            if (QProcess::execute("mount", (setup.startsWith("bind ") ? QStringList { "--bind", at("real") } : QStringList { "-t", "tmpfs", "tmpfs" }) << place) != 0)
                 QSKIP("a mount needs root");
-            m_mounts << at(setup.mid(6));
+            m_mounts << place;
         }
         if (setup == "busy") {
             auto first = OutputFolder::create(at(path), replace, {});

@@ -185,21 +185,18 @@ private slots:
     void pictureChoice()
     {
         using PictureChoice::Stretch;
-        const auto starts = [](double duration) {
+        const auto starts = [](const QList<Stretch> &stretches) {
             QStringList text;
-            for (const Stretch &s : PictureChoice::stretches(duration))
+            for (const Stretch &s : stretches)
                 text << QString("%1+%2").arg(s.start).arg(s.seconds);
             return text.join(' ');
         };
-        QCOMPARE(starts(3), "0+3");
-        QCOMPARE(starts(30), "6.5+2 21.5+2");
-        QCOMPARE(starts(600), "99+2 299+2 499+2");
+        QCOMPARE(starts(PictureChoice::stretches(3)), "0+3");
+        QCOMPARE(starts(PictureChoice::stretches(30)), "6.5+2 21.5+2");
+        QCOMPARE(starts(PictureChoice::stretches(600)), "99+2 299+2 499+2");
         // To the nearest key frame within half a stretch, clear of the stretch before and of the clip's end.
-        const auto onKeys = [](QList<Stretch> parts, QByteArrayView probed, double duration) {
-            QStringList text;
-            for (const Stretch &s : PictureChoice::onKeyFrames(parts, PictureChoice::keyFrameTimes(probed), duration))
-                text << QString("%1+%2").arg(s.start).arg(s.seconds);
-            return text.join(' ');
+        const auto onKeys = [&](QList<Stretch> parts, QByteArrayView probed, double duration) {
+            return starts(PictureChoice::onKeyFrames(parts, PictureChoice::keyFrameTimes(probed), duration));
         };
         QCOMPARE(onKeys({ { 9, 2 } }, "0.000000,K_\n9.960000,__\n10.000000,K_\n", 20), "10+2");
         QCOMPARE(onKeys({ { 1.58, 2 } }, "0.000000,K_\n", 5), "1.58+2");

@@ -23,21 +23,14 @@ struct Case
     bool qtOwn = false; // Qt's translation, which the system may not have
 };
 
-RowPlan halvedPlan()
-{
-    RowPlan plan;
-    plan.sourceWidth = 1920, plan.sourceHeight = 1080, plan.width = 1280, plan.height = 720;
-    plan.frameRate = 30, plan.videoKbps = 1400;
-    return plan;
-}
-
 const Case cases[] = {
     { "Compress button", [] { return launch()->window->findChild<QPushButton *>("compressButton")->text(); }, "Compress…",
       "Komprimieren…" },
     { "column header", [] { return FileListModel().headerData(FileListModel::resolutionColumn, Qt::Horizontal).toString(); },
       "Resolution", "Auflösung" },
-    { "plan, from the core", [] { return halvedPlan().summaryText(); }, "1920×1080 30 fps → 1280×720 30 fps · H.264 · 1.4 Mb/s",
-      "1920×1080 30 fps → 1280×720 30 fps · H.264 · 1.4 Mbit/s" },
+    { "plan, from the core",
+      [] { return RowPlan { .videoKbps = 1400, .frameRate = 30, .width = 1280, .height = 720, .sourceWidth = 1920, .sourceHeight = 1080 }.summaryText(); },
+      "1920×1080 30 fps → 1280×720 30 fps · H.264 · 1.4 Mb/s", "1920×1080 30 fps → 1280×720 30 fps · H.264 · 1.4 Mbit/s" },
     { "outcome, from the core", [] { return FailureReason::plain({ RowOutcome::stalled }, QString()); },
       "the transcoder stopped making progress", "der Transcoder kam nicht mehr voran" },
     // An encoder's composed reason is no message: it passes as it is.

@@ -116,6 +116,8 @@ private slots:
         };
         row("display matrix 270, -90, -180", report(matrix("vp9", 270) + ',' + matrix("h264", -90) + ',' + matrix("h264", -180)),
             "valid streams=3 video 16x9 ratio=1.77778", "Video|9x16,Video|9x16,Video|16x9");
+        row("rotate tag 90 (older ffprobe), 180", report(video("h264", 16, 9, R"("tags":{"rotate":"90"})") + ',' + video("h264", 16, 9, R"("tags":{"rotate":"180"})")),
+            "valid streams=2 video 16x9 ratio=1.77778", "Video|9x16,Video|16x9");
 
         // What tone mapping and deinterlacing go by, from the chosen video stream.
         const auto coloured = [](const QByteArray &members) { return report(video("hevc", 8, 6, members)); };

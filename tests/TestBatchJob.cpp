@@ -391,36 +391,39 @@ private slots:
         QTest::addColumn<QList<qint64>>("sizes"); // of the encodes so far, negative for a one-pass correction (AV1's);
                                                   // or written bytes, the share reached in thousandths, seconds of clip
         QTest::addColumn<int>("raises");           // -1: a first run's early stop, target 200000
-        QTest::addColumn<bool>("draft");           // the first run is one its second pass beats (x265's)
+        QTest::addColumn<QString>("first");        // the first run is one its second pass beats: x265's draft, x264's stills
         QTest::addColumn<QString>("expected");
-        QTest::newRow("over already") << QList<qint64> { 210000, 100, 5 } << -1 << false << "over target before it was done: two passes";
-        QTest::newRow("over already, late: let it finish") << QList<qint64> { 210000, 650, 5 } << -1 << false << "";
-        QTest::newRow("heading over") << QList<qint64> { 75000, 300, 30 } << -1 << false << "heading over target by 25.0 %: two passes";
-        QTest::newRow("heading over a short clip: may yet fit") << QList<qint64> { 75000, 300, 29 } << -1 << false << "";
-        QTest::newRow("heading a little over: may yet fit") << QList<qint64> { 68000, 300, 60 } << -1 << false << "";
-        QTest::newRow("heading over, too soon to say") << QList<qint64> { 75000, 200, 60 } << -1 << false << "";
-        QTest::newRow("heading over, too few bytes to say") << QList<qint64> { 63000, 250, 60 } << -1 << false << "";
-        QTest::newRow("heading over, late: let it finish") << QList<qint64> { 150000, 600, 60 } << -1 << false << "";
+        QTest::newRow("over already") << QList<qint64> { 210000, 100, 5 } << -1 << "" << "over target before it was done: two passes";
+        QTest::newRow("over already, late: let it finish") << QList<qint64> { 210000, 650, 5 } << -1 << "" << "";
+        QTest::newRow("heading over") << QList<qint64> { 75000, 300, 30 } << -1 << "" << "heading over target by 25.0 %: two passes";
+        QTest::newRow("heading over a short clip: may yet fit") << QList<qint64> { 75000, 300, 29 } << -1 << "" << "";
+        QTest::newRow("heading a little over: may yet fit") << QList<qint64> { 68000, 300, 60 } << -1 << "" << "";
+        QTest::newRow("heading over, too soon to say") << QList<qint64> { 75000, 200, 60 } << -1 << "" << "";
+        QTest::newRow("heading over, too few bytes to say") << QList<qint64> { 63000, 250, 60 } << -1 << "" << "";
+        QTest::newRow("heading over, late: let it finish") << QList<qint64> { 150000, 600, 60 } << -1 << "" << "";
         // target 50000: done or not
-        QTest::newRow("none fits") << QList<qint64> { 60000 } << 0 << false << "no";
-        QTest::newRow("fits, full enough") << QList<qint64> { 60000, 47000 } << 0 << false << "done";
-        QTest::newRow("under: raise it") << QList<qint64> { 40000 } << 0 << false << "no";
-        QTest::newRow("under half: nothing to buy") << QList<qint64> { 20000 } << 0 << false << "done";
-        QTest::newRow("raised, still under") << QList<qint64> { 40000, 42000 } << 1 << false << "done";
-        QTest::newRow("raised, came out over") << QList<qint64> { 40000, 52000 } << 1 << false << "no";
-        QTest::newRow("then between the two") << QList<qint64> { 40000, 52000, 44000 } << 1 << false << "done";
-        QTest::newRow("raised in one pass, still under: again") << QList<qint64> { 40000, -42000 } << 1 << false << "no";
-        QTest::newRow("raised twice in one pass, still under") << QList<qint64> { 40000, -42000, -44000 } << 2 << false << "done";
-        QTest::newRow("a draft that fits: raised") << QList<qint64> { 47000 } << 0 << true << "no";
-        QTest::newRow("a draft near its target") << QList<qint64> { 49000 } << 0 << true << "done";
-        QTest::newRow("a draft raised, came out over: kept") << QList<qint64> { 47000, 52000 } << 1 << true << "done";
-        QTest::newRow("already under its target") << QList<qint64> { 30000 } << -2 << false << "done";
+        QTest::newRow("none fits") << QList<qint64> { 60000 } << 0 << "" << "no";
+        QTest::newRow("fits, full enough") << QList<qint64> { 60000, 47000 } << 0 << "" << "done";
+        QTest::newRow("under: raise it") << QList<qint64> { 40000 } << 0 << "" << "no";
+        QTest::newRow("under half: nothing to buy") << QList<qint64> { 20000 } << 0 << "" << "done";
+        QTest::newRow("raised, still under") << QList<qint64> { 40000, 42000 } << 1 << "" << "done";
+        QTest::newRow("raised, came out over") << QList<qint64> { 40000, 52000 } << 1 << "" << "no";
+        QTest::newRow("then between the two") << QList<qint64> { 40000, 52000, 44000 } << 1 << "" << "done";
+        QTest::newRow("raised in one pass, still under: again") << QList<qint64> { 40000, -42000 } << 1 << "" << "no";
+        QTest::newRow("raised twice in one pass, still under") << QList<qint64> { 40000, -42000, -44000 } << 2 << "" << "done";
+        QTest::newRow("a draft that fits: raised") << QList<qint64> { 47000 } << 0 << "draft" << "no";
+        QTest::newRow("a draft near its target") << QList<qint64> { 49000 } << 0 << "draft" << "done";
+        QTest::newRow("a draft raised, came out over: kept") << QList<qint64> { 47000, 52000 } << 1 << "draft" << "done";
+        QTest::newRow("already under its target") << QList<qint64> { 30000 } << -2 << "" << "done";
+        QTest::newRow("stills that fit: a second pass") << QList<qint64> { 49500 } << 0 << "stills" << "no";
+        QTest::newRow("stills, the second pass over: again") << QList<qint64> { 49500, 52000 } << 1 << "stills" << "no";
+        QTest::newRow("stills, then a second pass that fits") << QList<qint64> { 49500, 52000, 47000 } << 1 << "stills" << "done";
     }
     void decisions()
     {
         QFETCH(QList<qint64>, sizes);
         QFETCH(int, raises);
-        QFETCH(bool, draft);
+        QFETCH(QString, first);
         QFETCH(QString, expected);
         if (raises == -1) {
             QCOMPARE(Fitting::stopEarly(sizes.at(0), sizes.at(1) / 1000.0, 200000, double(sizes.at(2))).value_or(QString()), expected);
@@ -429,8 +432,44 @@ private slots:
         QList<Fitting::Measured> encodes;
         for (qint64 size : sizes)
             encodes.append(Fitting::Measured { .size = std::abs(size), .secondPass = size > 0 && !encodes.isEmpty(),
-                                                   .draft = draft && encodes.isEmpty() });
+                                                   .draft = first == "draft" && encodes.isEmpty(),
+                                                   .mostlyStill = first == "stills" && encodes.isEmpty() });
         QCOMPARE(Fitting::landed(encodes, target, std::max(raises, 0), raises == -2) ? "done" : "no", expected);
+    }
+
+    // The output kept: the largest that fits, a run of stills only where nothing else fits, else the smallest.
+    void keptOutput()
+    {
+        const struct { const char *name; QList<qint64> sizes; qsizetype kept; } cases[] = { // target 50000; negative: stills
+            { "the largest that fits", { 60000, 45000, 48000 }, 2 },
+            { "none fits: the smallest", { 60000, 55000, 58000 }, 1 },
+            { "a second pass that fits over larger stills", { -49500, 52000, 47000 }, 2 },
+            { "stills where nothing else fits", { -49500, 52000, 51000 }, 0 },
+        };
+        for (const auto &[name, sizes, kept] : cases) {
+            QList<Fitting::Measured> encodes;
+            for (qint64 size : sizes)
+                encodes.append(Fitting::Measured { .size = std::abs(size), .mostlyStill = size < 0 });
+            QCOMPARE(QString("%1: %2").arg(name).arg(Fitting::kept(encodes, target)), QString("%1: %2").arg(name).arg(kept));
+        }
+    }
+
+    // x264's statistics: the share of its predicted frames' blocks skipped.
+    void mostlyStill()
+    {
+        const auto frame = [](char type, int intra, int predicted, int skipped) {
+            return QByteArray("in:1 out:1 type:") + type + " dur:2 cpbdur:2 q:24.00 aq:20.00 tex:100 mv:10 misc:5 imb:"
+                + QByteArray::number(intra) + " pmb:" + QByteArray::number(predicted) + " smb:" + QByteArray::number(skipped) + " d:- ref:0 ;\n";
+        };
+        const QByteArray options = "#options: 960x540 fps=25/1 timebase=1/25 bitdepth=8 cabac=1\n";
+        const struct { const char *name; QByteArray log; bool still; } cases[] = {
+            { "slides", options + frame('I', 2040, 0, 0) + frame('P', 22, 117, 1901) + frame('b', 0, 40, 2000), true },
+            { "camera", options + frame('I', 3600, 0, 0) + frame('P', 300, 2500, 800) + frame('B', 100, 1500, 2000), false },
+            { "a key frame alone counts for nothing", options + frame('I', 3600, 0, 0), false },
+            { "no statistics", QByteArray(), false },
+        };
+        for (const auto &[name, log, still] : cases)
+            QVERIFY2(Fitting::mostlyStill(log) == still, name);
     }
 
     // A job let go of in the middle of a run stops its transcoder at once,

@@ -1,8 +1,11 @@
 #include "compress/Fitting.h"
 
+#include <QRegularExpression>
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <tuple>
 
 namespace Fitting {
 
@@ -40,6 +43,7 @@ constexpr double lateShare = 0.6;
 constexpr double earlyMargin = 0.05; // over the target, at the whole clip: 20 % at a quarter
 constexpr double projectedFrom = 30; // seconds of clip
 constexpr qint64 earlyLeastBytes = 64 * 1024;
+constexpr double stillShare = 0.75;
 
 // Rates already tried bound the next: one that fitted from below, one that
 // came out over from above, each from an encode of the kind that comes next
@@ -130,18 +134,49 @@ std::optional<QString> stopEarly(qint64 written, double reached, double target, 
     return std::nullopt;
 }
 
+qsizetype kept(const QList<Measured> &encodes, qint64 target)
+{
+    const auto rank = [target](const Measured &m) {
+        const bool fits = m.size <= target;
+        return std::tuple(fits, fits && !m.mostlyStill, fits ? m.size : -m.size);
+    };
+    qsizetype best = -1;
+    for (qsizetype i = 0; i < encodes.size(); ++i)
+        if (best < 0 || rank(encodes.at(i)) > rank(encodes.at(best)))
+            best = i;
+    return best;
+}
+
+bool mostlyStill(QByteArrayView x264Statistics)
+{
+    // One line per frame: "in:4 out:1 type:P ... imb:22 pmb:117 smb:1901 ...".
+    static const QRegularExpression blocks(QStringLiteral(" type:([PpBb]) .* imb:(\\d+) pmb:(\\d+) smb:(\\d+)"));
+    double all = 0, skipped = 0;
+    for (const QByteArray &line : x264Statistics.toByteArray().split('\n')) {
+        const QRegularExpressionMatch match = blocks.match(QString::fromLatin1(line));
+        if (!match.hasMatch())
+            continue;
+        skipped += match.captured(4).toDouble();
+        all += match.captured(2).toDouble() + match.captured(3).toDouble() + match.captured(4).toDouble();
+    }
+    return all > 0 && skipped >= stillShare * all;
+}
+
 bool landed(const QList<Measured> &encodes, qint64 target, int raises, bool alreadyFits)
 {
-    const Measured *best = nullptr; // the largest that fits
-    for (const Measured &m : encodes)
-        if (m.size <= target && (!best || m.size > best->size))
-            best = &m;
-    if (!best)
+    const qsizetype k = kept(encodes, target);
+    if (k < 0 || encodes.at(k).size > target)
         return false;
-    // A file already under the target is not grown to it; a draft is
-    // raised once, and kept if the raise comes out over.
+    const Measured *best = &encodes.at(k);
+    // A file already under the target is not grown to it; a run of still
+    // pictures gets its second pass; a draft is raised once, and kept if the
+    // raise comes out over.
+    if (alreadyFits)
+        return true;
+    if (best->mostlyStill)
+        return false;
     const double enough = best->draft && raises == 0 ? draftFullEnough : fullEnough;
-    if (alreadyFits || double(best->size) >= enough * double(target) || double(best->size) < worthRaising * double(target))
+    if (double(best->size) >= enough * double(target) || double(best->size) < worthRaising * double(target))
         return true;
     // Under: raised once, where the raise was a second pass at its measured
     // accuracy; a one-pass raise (AV1's) is a damped guess, and a second one,

@@ -143,9 +143,11 @@ RowResult RowEncoder::encode(const QString &creator)
         haveStatistics = kind == RunKind::firstOfTwo && m_earlyStop.isEmpty();
         if (m_earlyStop.isEmpty() && (landed() || m_passes == Passes::one))
             return finish();
-        why = !m_earlyStop.isEmpty()      ? m_earlyStop
-            : m_plan.hasSecondPass() ? whyAgain(QStringLiteral("a second pass at a corrected bitrate"))
-                                     : whyAgain(QStringLiteral("again at a corrected bitrate"));
+        const Fitting::Measured &first = m_candidates.isEmpty() ? Fitting::Measured {} : m_candidates.first().measured;
+        why = !m_earlyStop.isEmpty()                                  ? m_earlyStop
+            : first.mostlyStill && first.size <= m_plan.targetBytes ? QStringLiteral("mostly still pictures, which a second pass does better")
+            : m_plan.hasSecondPass()                                 ? whyAgain(QStringLiteral("a second pass at a corrected bitrate"))
+                                                                     : whyAgain(QStringLiteral("again at a corrected bitrate"));
     }
 
     for (int correction = 0; correction < mostCorrections && !landed() && !m_atEncoderFloor; ++correction) {
@@ -299,8 +301,10 @@ std::optional<RowResult> RowEncoder::failure(const TranscoderRun::Result &result
             row.reason = *verdict.problem;
             break;
         }
+        const bool firstRun = passes != 2 && m_candidates.isEmpty();
         m_candidates.append({ output,
-                              { QFileInfo(output).size(), verdict.videoBytes, kbps, passes == 2, passes != 2 && plan.firstRunIsDraft() },
+                              { QFileInfo(output).size(), verdict.videoBytes, kbps, passes == 2, passes != 2 && plan.firstRunIsDraft(),
+                                firstRun && plan.codec == Codec::h264 && m_passes == Passes::automatic && mostlyStill() },
                               passes, verdict.audioTracks });
         return std::nullopt;
     }
@@ -339,14 +343,7 @@ RowResult RowEncoder::finish(const QString &note)
     const qint64 target = plan.targetBytes;
     if (m_candidates.isEmpty())
         return fail({ RowOutcome::overTarget, 0, QStringLiteral("the target is too small: the sound and the container alone would not fit") });
-    // The largest output that fits, or else the smallest of all.
-    const auto fits = [target](const Candidate &c) { return c.measured.size <= target; };
-    const auto size = [](const Candidate &c) { return c.measured.size; };
-    const Candidate *kept = nullptr;
-    for (const Candidate &c : std::as_const(m_candidates)) {
-        if (!kept || (fits(c) && (!fits(*kept) || size(c) > size(*kept))) || (!fits(c) && !fits(*kept) && size(c) < size(*kept)))
-            kept = &c;
-    }
+    const Candidate *kept = &m_candidates.at(Fitting::kept(measured(), target));
     for (const Candidate &c : std::as_const(m_candidates))
         if (&c != kept)
             removeFile(c.path);
@@ -377,6 +374,13 @@ RowResult RowEncoder::finish(const QString &note)
     }
     result.reason += note;
     return result;
+}
+
+bool RowEncoder::mostlyStill() const
+{
+    // x264 names its statistics after the output stream: the video is the first.
+    QFile statistics(logPathOf(m_row) + QStringLiteral("-0.log"));
+    return statistics.open(QIODevice::ReadOnly) && Fitting::mostlyStill(statistics.readAll());
 }
 
 void RowEncoder::removeWorkFiles() const

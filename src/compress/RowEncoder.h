@@ -96,6 +96,7 @@ private:
     void report(double fraction, int pass);
     QString workPath(const QString &name) const;
     bool removeFile(const QString &path) const;
+    bool mostlyStill() const; // what the first run's statistics tell
     void removeWorkFiles() const;
     // Whether the best output is as good as it gets: it fits, and spends
     // enough of the target or was raised once already.

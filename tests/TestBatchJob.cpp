@@ -16,7 +16,7 @@ const char fakeCreator[] = R"SH(
 for output; do :; done
 name=${2##*/}
 pass=0 rate= prev=
-for a; do case $prev in -pass) pass=$a ;; -b:v) rate=$a ;; -fastfirstpass) pass=0 ;; esac; prev=$a; done
+for a; do case $prev in -pass) pass=$a ;; -b:v) rate=$a ;; -fastfirstpass) pass=0 ;; -passlogfile) log=$a ;; esac; prev=$a; done
 echo "$$ ${name%.*} $pass $rate" >> "$RUNS"
 # Those that must run to their end show no clock: a clock read after their output was written could stop them early.
 case $name in big*|huge*|seq*|pass2fail*|floor*|retry*) ;; *) echo 'frame=   25 fps=0.0 q=28.0 size=       1kB time=00:00:01.00 bitrate=   8.2kbits/s speed=  2x' >&2 ;; esac
@@ -36,6 +36,7 @@ case $name in
   huge*) cp "$CLIPS/big.mp4" "$output" ;;
   heading*) if [ $pass = 0 ]; then cp "$CLIPS/big.mp4" "$output"; echo 'frame= 15 time=00:00:00.60' >&2; exec sleep 10; else small; fi ;;
   junk*) printf data > "$output" ;;
+  still*) [ $pass = 0 ] && echo 'in:1 out:1 type:P dur:2 q:40.00 tex:9 mv:9 misc:9 imb:0 pmb:10 smb:990 d:- ref:0 ;' > "$log-0.log"; small ;;
   short*) cp "$CLIPS/short.mp4" "$output" ;;
   full*) head -c 3000 "$CLIPS/big.mp4" > "$output"; echo 'av_interleaved_write_frame(): No space left on device' >&2 ;;
   nospace*) head -c 3000 "$CLIPS/big.mp4" > "$output"; echo 'Error writing trailer: No space left on device' >&2; exit 1 ;;
@@ -274,6 +275,7 @@ private slots:
         QTest::newRow("a second pass below the encoder's floor") << "floor-a" << automatic << "O" << "02"
                                                                  << "the smallest this encoder could make; the encoder cannot go lower at this picture size";
         QTest::newRow("stalled") << "stall-a" << automatic << "T" << "0" << "the transcoder stopped making progress";
+        QTest::newRow("still pictures that fit: a second pass") << "still-a" << automatic << "S" << "02" << "compressed in two passes";
         // What is kept: the output that fits, whenever it came; with none, the smallest, whenever it came.
         QTest::newRow("fits at last") << "seq-big-over1-tiny" << automatic << "S" << "022" << "compressed in two passes";
         QTest::newRow("none fits, the second is smallest") << "seq-over2-over1-big-over2" << automatic << "O" << "0222"

@@ -143,11 +143,12 @@ RowResult RowEncoder::encode(const QString &creator)
         haveStatistics = kind == RunKind::firstOfTwo && m_earlyStop.isEmpty();
         if (m_earlyStop.isEmpty() && (landed() || m_passes == Passes::one))
             return finish();
-        const Fitting::Measured &first = m_candidates.isEmpty() ? Fitting::Measured {} : m_candidates.first().measured;
-        why = !m_earlyStop.isEmpty()                                  ? m_earlyStop
-            : first.mostlyStill && first.size <= m_plan.targetBytes ? QStringLiteral("mostly still pictures, which a second pass does better")
-            : m_plan.hasSecondPass()                                 ? whyAgain(QStringLiteral("a second pass at a corrected bitrate"))
-                                                                     : whyAgain(QStringLiteral("again at a corrected bitrate"));
+        const bool stillsFitted = !m_candidates.isEmpty() && m_candidates.first().measured.mostlyStill
+            && m_candidates.first().measured.size <= m_plan.targetBytes;
+        why = !m_earlyStop.isEmpty()  ? m_earlyStop
+            : stillsFitted           ? QStringLiteral("mostly still pictures, which a second pass does better")
+            : m_plan.hasSecondPass() ? whyAgain(QStringLiteral("a second pass at a corrected bitrate"))
+                                     : whyAgain(QStringLiteral("again at a corrected bitrate"));
     }
 
     for (int correction = 0; correction < mostCorrections && !landed() && !m_atEncoderFloor; ++correction) {

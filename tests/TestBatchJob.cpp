@@ -362,7 +362,8 @@ private slots:
                                                              << QList<M> { { 60000, 55000, 100, false }, { 47000, 42000, 80, false }, { 70000, 65000, 85, false } }
                                                              << 82.46;
         QTest::newRow("AV1, one run") << av1 << QList<M> { { 60000, 55000, 100, false } } << 83.49;
-        QTest::newRow("AV1, two runs") << av1 << QList<M> { { 60000, 55000, 100, false }, { 52000, 47000, 80, false } } << 69.35;
+        QTest::newRow("AV1, two runs near in rate: mostly the usual") << av1 << QList<M> { { 60000, 55000, 100, false }, { 52000, 47000, 80, false } } << 72.55;
+        QTest::newRow("AV1, still pictures: raised far over") << av1 << QList<M> { { 20000, 15000, 100, false }, { 80000, 75000, 250, false } } << 180.93;
     }
     void corrections()
     {
@@ -393,7 +394,8 @@ private slots:
         QTest::addColumn<QList<qint64>>("sizes"); // of the encodes so far, negative for a one-pass correction (AV1's);
                                                   // or written bytes, the share reached in thousandths, seconds of clip
         QTest::addColumn<int>("raises");           // -1: a first run's early stop, target 200000
-        QTest::addColumn<QString>("first");        // the first run is one its second pass beats: x265's draft, x264's stills
+        QTest::addColumn<QString>("first");        // the first run is one its second pass beats: x265's draft, x264's stills;
+                                                   // or "av1": each encode at twice the rate of the one before
         QTest::addColumn<QString>("expected");
         QTest::newRow("over already") << QList<qint64> { 210000, 100, 5 } << -1 << "" << "over target before it was done: two passes";
         QTest::newRow("over already, late: let it finish") << QList<qint64> { 210000, 650, 5 } << -1 << "" << "";
@@ -420,6 +422,9 @@ private slots:
         QTest::newRow("stills that fit: a second pass") << QList<qint64> { 49500 } << 0 << "stills" << "no";
         QTest::newRow("stills, the second pass over: again") << QList<qint64> { 49500, 52000 } << 1 << "stills" << "no";
         QTest::newRow("stills, then a second pass that fits") << QList<qint64> { 49500, 52000, 47000 } << 1 << "stills" << "done";
+        QTest::newRow("AV1 far under: raised") << QList<qint64> { 20000 } << 0 << "av1" << "no";
+        QTest::newRow("AV1 raised, bought next to nothing") << QList<qint64> { 20000, -21000 } << 1 << "av1" << "done";
+        QTest::newRow("AV1 raised, still far under: again") << QList<qint64> { 12000, -20000 } << 1 << "av1" << "no";
     }
     void decisions()
     {
@@ -433,10 +438,12 @@ private slots:
         }
         QList<Fitting::Measured> encodes;
         for (qint64 size : sizes)
-            encodes.append(Fitting::Measured { .size = std::abs(size), .secondPass = size > 0 && !encodes.isEmpty(),
+            encodes.append(Fitting::Measured { .size = std::abs(size), .kbps = 100.0 * (1 << encodes.size()),
+                                                   .secondPass = size > 0 && !encodes.isEmpty(),
                                                    .draft = first == "draft" && encodes.isEmpty(),
                                                    .mostlyStill = first == "stills" && encodes.isEmpty() });
-        QCOMPARE(Fitting::landed(encodes, target, std::max(raises, 0), raises == -2) ? "done" : "no", expected);
+        const RowPlan plan { .targetBytes = target, .codec = first == "av1" ? Codec::av1 : Codec::h264, .alreadyFits = raises == -2 };
+        QCOMPARE(Fitting::landed(plan, encodes, std::max(raises, 0)) ? "done" : "no", expected);
     }
 
     // The output kept: the largest that fits, a run of stills only where nothing else fits, else the smallest.

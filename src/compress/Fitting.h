@@ -68,6 +68,6 @@ bool mostlyStill(QByteArrayView x264Statistics);
 // (already under before, or content with no use for more bits); or it was
 // raised (twice where the raises are one-pass encodes) and that raise fitted.
 // raises: corrections made from an output that fitted.
-bool landed(const QList<Measured> &encodes, qint64 target, int raises, bool alreadyFits);
+bool landed(const RowPlan &plan, const QList<Measured> &encodes, int raises);
 
 }

@@ -83,7 +83,7 @@ QString RowEncoder::workPath(const QString &name) const
 
 bool RowEncoder::landed() const
 {
-    return Fitting::landed(measured(), m_plan.targetBytes, m_raises, m_plan.alreadyFits);
+    return Fitting::landed(m_plan, measured(), m_raises);
 }
 
 QList<Fitting::Measured> RowEncoder::measured() const

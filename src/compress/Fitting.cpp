@@ -27,6 +27,7 @@ constexpr double mostForetelling = 1.2;
 constexpr double av1Aim = 0.95;
 constexpr double av1Damping = 0.7;
 constexpr double av1TrustedSpread = 1.5;
+constexpr double stillsSlope = 2.5;
 // One under this share of its target is content with no use for more (a
 // still, a slide): it stays, where the encoder spends what it is asked.
 constexpr double worthRaising = 0.5;
@@ -46,22 +47,17 @@ constexpr double projectedFrom = 30; // seconds of clip
 constexpr qint64 earlyLeastBytes = 64 * 1024;
 constexpr double stillShare = 0.75;
 
-// Rates already tried bound the next: one that fitted from below, one that
-// came out over from above, each from an encode of the kind that comes next
-// (a second pass after second passes; a first run over says little of a
-// second pass at its rate: 3 s runs 1.47 over were followed by second passes
-// under at it). Near its floor an encoder's size moves in steps, and a
-// correction from the last encode alone can jump past both; there the next
-// rate goes between them.
 // How SVT-AV1's bytes follow its rate (bytes ∝ rate^slope), from the two runs
 // farthest apart in rate. On a 5 s clip its size wanders by up to a tenth
 // between runs at the same rate or at rates a tenth apart (the dune at 1000
 // kb/s: 464 to 534 kB), so a slope between near rates is mostly that noise:
-// it counts in proportion to how far apart they are, the usual damping for
-// the rest. Camera content measured 1.1 to 1.7, still pictures 2.5.
-double av1Slope(const QList<Measured> &encodes)
+// it counts in proportion to how far apart they are, what is expected for
+// the rest. Camera content measured 1.1 to 1.7; still pictures 2.5, and a
+// first run far under its target is of those (see landed()).
+double av1Slope(const QList<Measured> &encodes, qint64 target)
 {
-    const double usual = 1 / av1Damping;
+    const bool stills = !encodes.isEmpty() && double(encodes.first().size) < worthRaising * double(target);
+    const double expected = stills ? stillsSlope : 1 / av1Damping;
     const Measured *low = nullptr, *high = nullptr;
     for (const Measured &m : encodes) {
         if (m.kbps <= 0 || m.videoBytes <= 0)
@@ -72,13 +68,20 @@ double av1Slope(const QList<Measured> &encodes)
             high = &m;
     }
     if (!low || low == high || high->kbps <= low->kbps)
-        return usual;
+        return expected;
     const double spread = std::log(high->kbps / low->kbps);
     const double slope = std::log(double(high->videoBytes) / double(low->videoBytes)) / spread;
     const double trust = std::min(1.0, spread / std::log(av1TrustedSpread));
-    return std::clamp(trust * slope + (1 - trust) * usual, 0.7, 2.5);
+    return std::clamp(trust * slope + (1 - trust) * expected, 0.7, stillsSlope);
 }
 
+// Rates already tried bound the next: one that fitted from below, one that
+// came out over from above, each from an encode of the kind that comes next
+// (a second pass after second passes; a first run over says little of a
+// second pass at its rate: 3 s runs 1.47 over were followed by second passes
+// under at it). Near its floor an encoder's size moves in steps, and a
+// correction from the last encode alone can jump past both; there the next
+// rate goes between them.
 double bracketed(double kbps, const RowPlan &plan, const QList<Measured> &encodes)
 {
     double fitted = 0, over = std::numeric_limits<double>::infinity();
@@ -123,7 +126,7 @@ std::optional<double> correctedKbps(const RowPlan &plan, const QList<Measured> &
         const double need = av1Aim * target - fixed;
         if (need <= 0 || video <= 0)
             return std::nullopt;
-        return bracketed(last.kbps * std::pow(need / double(video), 1 / av1Slope(encodes)), plan, encodes);
+        return bracketed(last.kbps * std::pow(need / double(video), 1 / av1Slope(encodes, plan.targetBytes)), plan, encodes);
     }
     const double need = aim * target - fixed;
     if (need <= 0)

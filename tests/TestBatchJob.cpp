@@ -363,6 +363,7 @@ private slots:
                                                              << 82.46;
         QTest::newRow("AV1, one run") << av1 << QList<M> { { 60000, 55000, 100, false } } << 83.49;
         QTest::newRow("AV1, two runs near in rate: mostly the usual") << av1 << QList<M> { { 60000, 55000, 100, false }, { 52000, 47000, 80, false } } << 72.55;
+        QTest::newRow("AV1 at its floor: a quarter of the rate, as large") << av1 << QList<M> { { 60000, 55000, 100, false }, { 59000, 54000, 25, false } } << 0.0;
         QTest::newRow("AV1, one run far under: still pictures") << av1 << QList<M> { { 20000, 15000, 100, false } } << 151.68;
         QTest::newRow("AV1, still pictures: raised far over") << av1 << QList<M> { { 20000, 15000, 100, false }, { 80000, 75000, 250, false } } << 180.93;
     }

@@ -31,6 +31,7 @@ constexpr double stillsSlope = 2.5;
 // One under this share of its target is content with no use for more (a
 // still, a slide): it stays, where the encoder spends what it is asked.
 constexpr double worthRaising = 0.5;
+bool farUnder(const Measured &m, qint64 target) { return double(m.size) < worthRaising * double(target); }
 // A first run is stopped once its output is over the target already, or once
 // a fair share of the file is done and its output is plainly heading there.
 // Past the point where a first pass anew would cost more than the rest of
@@ -56,7 +57,7 @@ constexpr double stillShare = 0.75;
 // first run far under its target is of those (see landed()).
 double av1Slope(const QList<Measured> &encodes, qint64 target)
 {
-    const bool stills = !encodes.isEmpty() && double(encodes.first().size) < worthRaising * double(target);
+    const bool stills = !encodes.isEmpty() && farUnder(encodes.first(), target);
     const double expected = stills ? stillsSlope : 1 / av1Damping;
     const Measured *low = nullptr, *high = nullptr;
     for (const Measured &m : encodes) {
@@ -67,7 +68,7 @@ double av1Slope(const QList<Measured> &encodes, qint64 target)
         if (!high || m.kbps > high->kbps)
             high = &m;
     }
-    if (!low || low == high || high->kbps <= low->kbps)
+    if (!low || high->kbps <= low->kbps)
         return expected;
     const double spread = std::log(high->kbps / low->kbps);
     const double slope = std::log(double(high->videoBytes) / double(low->videoBytes)) / spread;
@@ -131,7 +132,7 @@ std::optional<double> correctedKbps(const RowPlan &plan, const QList<Measured> &
         // came out as large says that it is there (the screen recording at 4 %:
         // 76.9 kB at 21 and at 5.4 kb/s).
         const double need = av1Aim * target - fixed;
-        if (need <= 0 || video <= 0 || (last.size > plan.targetBytes && rateMovedNothing(encodes)))
+        if (need <= 0 || video <= 0 || (double(last.size) > target && rateMovedNothing(encodes)))
             return std::nullopt;
         return bracketed(last.kbps * std::pow(need / double(video), 1 / av1Slope(encodes, plan.targetBytes)), plan, encodes);
     }
@@ -222,7 +223,7 @@ bool landed(const RowPlan &plan, const QList<Measured> &encodes, int raises)
     // what it is asked. SVT-AV1's one pass does not: on the slide show it
     // spent a quarter of its rate, and twice the rate bought five times the
     // bytes and 1.2 dB. It is raised unless a raise bought next to nothing.
-    if (double(best->size) < worthRaising * double(target) && (plan.hasSecondPass() || rateMovedNothing(encodes)))
+    if (farUnder(*best, target) && (plan.hasSecondPass() || rateMovedNothing(encodes)))
         return true;
     // Under: raised once, where the raise was a second pass at its measured
     // accuracy; a one-pass raise (AV1's) is a damped guess, and a second one,

@@ -82,8 +82,7 @@ private slots:
         QVERIFY2(bus.registerService("org.freedesktop.FileManager1"), "wants a session bus of its own: dbus-run-session");
     }
 
-    // Help; drops on both views; the pass's rows and alert; the labels as sliders move and rows go; Compress only
-    // with rows.
+    // Help; drops on both views; the pass's rows and alert; the labels as sliders move and rows go.
     void dropIntakeAndLabels()
     {
         const auto d = launch();
@@ -171,8 +170,7 @@ private slots:
         }
     }
 
-    // A thumbnail run that hangs is stopped within the bound, and the placeholder shows, not the last file's
-    // picture; meanwhile the sheet stays up and the window paints, but a click on Compress is not taken.
+    // A hanging thumbnail run is stopped within the bound, the placeholder shown; the window paints, Compress is not taken.
     void hangingThumbnail()
     {
         const auto d = launch(urls({ "small.mp4" }));
@@ -200,8 +198,7 @@ private slots:
         QVERIFY(!visiblePanel(*d));
     }
 
-    // One window through a batch that compresses, then a cancel, a close request, Ctrl+Q and a signal in the middle
-    // of a run.
+    // One window through a batch, then a cancel, a close request, Ctrl+Q and a signal in the middle of a run.
     void compressFlow()
     {
         QTemporaryDir out;
@@ -221,8 +218,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 20000);
         QCOMPARE(alerts(*d), "File(s) compressed sucessfully:\n" + folder + " | Questions?: " + address + " | OK, Show in File Manager");
 
-        // A drop waits for the batch; Escape is Cancel, which puts back the folder it replaced, as it was, with
-        // nothing left beside it.
+        // A drop waits for the batch; Escape cancels, putting back the folder it replaced, nothing left beside it.
         tools.emplace(pretend + "while :; do echo time=00:00:00.50 >&2; sleep 0.1; done");
         compress();
         QTRY_VERIFY(tools->runs().size() == 1 && d->progressWindow->isVisible());
@@ -239,8 +235,7 @@ private slots:
         QVERIFY(!processExists(tools->runs()[0].toLongLong()) && untouched() && alerts(*d).isEmpty());
         QTRY_COMPARE(rowNames(*d).size(), 3);
 
-        // Ctrl+Q or a close request to the sheet or the window asks first: Continue goes on, Stop stops the
-        // batch and quits; so does a signal, with its own status.
+        // Ctrl+Q or a close request asks first: Continue goes on, Stop stops and quits; so does a signal, with its status.
         QSignalSpy quits(d.get(), &AppDelegate::quitRequested);
         const auto answer = [&](const QString &button) {
             QTRY_COMPARE(alerts(*d), "Stop compressing and quit? |  | Continue, Stop");
@@ -284,26 +279,17 @@ private slots:
         QTest::addColumn<int>("slider");    // once typed
         QTest::addColumn<QStringList>("plans"); // a row each; "⚠ " marks a starved picture
         // 200 s of 1080p60, the smallest file (100 MB), and 10 s of 720p30; neither has sound.
-        QTest::newRow("H.265 at 0.040 bits a pixel: enough")
-            << 1 << false << 70 << 75 << "" << "" << 70
-            << QStringList { "1920×1080 60 fps → 1440×810 60 fps · H.265 · 2.8 Mb/s", "1280×720 30 fps → 960×540 30 fps · H.265 · 55.6 Mb/s" };
-        QTest::newRow("H.264 at the same: starved")
-            << 0 << false << 70 << 75 << "" << "" << 70
-            << QStringList { "⚠ 1920×1080 60 fps → 1440×810 60 fps · H.264 · 2.8 Mb/s", "1280×720 30 fps → 960×540 30 fps · H.264 · 55.6 Mb/s" };
-        QTest::newRow("H.265 at 0.031: starved")
-            << 1 << false << 55 << 75 << "" << "" << 55
-            << QStringList { "⚠ 1920×1080 60 fps → 1440×810 60 fps · H.265 · 2.2 Mb/s", "1280×720 30 fps → 960×540 30 fps · H.265 · 43.7 Mb/s" };
-        QTest::newRow("AV1 at the same: enough")
-            << 2 << false << 55 << 75 << "" << "" << 55
-            << QStringList { "1920×1080 60 fps → 1440×810 60 fps · AV1 · 2.2 Mb/s", "1280×720 30 fps → 960×540 30 fps · AV1 · 43.7 Mb/s" };
-        QTest::newRow("Automatic: judged at half the size")
-            << 0 << true << 55 << 100 << "" << "" << 55
-            << QStringList { "1920×1080 60 fps → size chosen when compressing · H.264 · 2.2 Mb/s",
-                             "1280×720 30 fps → size chosen when compressing · H.264 · 43.7 Mb/s" };
-        QTest::newRow("Automatic, starved even at half")
-            << 0 << true << 20 << 100 << "" << "" << 20
-            << QStringList { "⚠ 1920×1080 60 fps → size chosen when compressing · H.264 · 795 kb/s",
-                             "1280×720 30 fps → size chosen when compressing · H.264 · 15.9 Mb/s" };
+        const auto row = [](const char *name, int format, bool automatic, int size, int resolution, const QString &plans) {
+            QTest::newRow(name) << format << automatic << size << resolution << "" << "" << size << plans.split('|');
+        };
+        row("H.265 at 0.040 bits a pixel: enough", 1, false, 70, 75, "1920×1080 60 fps → 1440×810 60 fps · H.265 · 2.8 Mb/s|1280×720 30 fps → 960×540 30 fps · H.265 · 55.6 Mb/s");
+        row("H.264 at the same: starved", 0, false, 70, 75, "⚠ 1920×1080 60 fps → 1440×810 60 fps · H.264 · 2.8 Mb/s|1280×720 30 fps → 960×540 30 fps · H.264 · 55.6 Mb/s");
+        row("H.265 at 0.031: starved", 1, false, 55, 75, "⚠ 1920×1080 60 fps → 1440×810 60 fps · H.265 · 2.2 Mb/s|1280×720 30 fps → 960×540 30 fps · H.265 · 43.7 Mb/s");
+        row("AV1 at the same: enough", 2, false, 55, 75, "1920×1080 60 fps → 1440×810 60 fps · AV1 · 2.2 Mb/s|1280×720 30 fps → 960×540 30 fps · AV1 · 43.7 Mb/s");
+        row("Automatic: judged at half the size", 0, true, 55, 100,
+            "1920×1080 60 fps → size chosen when compressing · H.264 · 2.2 Mb/s|1280×720 30 fps → size chosen when compressing · H.264 · 43.7 Mb/s");
+        row("Automatic, starved even at half", 0, true, 20, 100,
+            "⚠ 1920×1080 60 fps → size chosen when compressing · H.264 · 795 kb/s|1280×720 30 fps → size chosen when compressing · H.264 · 15.9 Mb/s");
         const auto fit = [](const char *name, const QString &typed, const QString &label, int slider, const QString &plans) {
             QTest::newRow(name) << 0 << false << 55 << 100 << typed << label << slider << plans.split('|');
         };
@@ -316,9 +302,7 @@ private slots:
             "⚠ 1920×1080 60 fps · H.264 · 2.2 Mb/s|1280×720 30 fps · H.264 · 43.7 Mb/s");
     }
 
-    // The plan column follows the sliders, the format and Automatic as they move, and marks a starved picture with what
-    // helps. A size to fit under, chosen or typed with its unit, aims every row at it; the slider and bold label follow,
-    // and a moved slider rules again.
+    // The plan column follows the controls, marks a starved picture; a size to fit under aims every row, until a slider moves.
     void planColumn()
     {
         QFETCH(int, format);
@@ -330,9 +314,7 @@ private slots:
         QFETCH(int, slider);
         QFETCH(QStringList, plans);
         const auto d = launch();
-        const auto choice = [&] { return d->window->findChild<QComboBox *>("formatChoice"); };
-        const auto automaticBox = [&] { return d->window->findChild<QCheckBox *>("automaticResolution"); };
-        const auto leaveDefaults = qScopeGuard([&] { choice()->setCurrentIndex(0), automaticBox()->setChecked(false); });
+        const auto leaveDefaults = defaultsAfter(d);
         const auto row = [](const QString &name, qint64 bytes, double seconds, qint64 width, qint64 height, double fps) {
             return QVariantMap { { RowKeys::filePath, "/in/" + name }, { RowKeys::fileName, name }, { RowKeys::fileSize, bytes },
                                  { RowKeys::duration, seconds }, { RowKeys::hasAudioTrack, false }, { RowKeys::videoWidth, width },
@@ -342,8 +324,8 @@ private slots:
         list.addObject(row("long.mov", 100'000'000, 200, 1920, 1080, 60));
         list.addObject(row("short.mov", 200'000'000, 10, 1280, 720, 30));
         d->refreshSizeControls();
-        choice()->setCurrentIndex(format);
-        automaticBox()->setChecked(automatic);
+        formatChoice(*d)->setCurrentIndex(format);
+        automaticResolution(*d)->setChecked(automatic);
         d->fileSizeSlider->setValue(size);
         d->outputResolutionSlider->setValue(resolution);
         auto *fitUnder = d->window->findChild<QComboBox *>("fitUnderChoice");
@@ -373,9 +355,7 @@ private slots:
         }
     }
 
-    // While a batch runs, its row shows how far it is and the sheet which file it is on; afterwards each row shows how it
-    // ended, until the plan changes. The Format choice and Automatic reach every run of the batch, and the next start
-    // finds them as they were left.
+    // Rows show a running batch's progress, then how each ended; the Format and Automatic reach every run and are kept.
     void rowStatuses()
     {
         const QTemporaryDir out;
@@ -389,15 +369,11 @@ private slots:
             return d->fileListArrayController->index(row, FileListModel::statusColumn).data(role).toString();
         };
         const auto plan = [&] { return d->fileListArrayController->index(0, FileListModel::planColumn).data().toString(); };
-        const auto choice = [&] { return d->window->findChild<QComboBox *>("formatChoice"); };
-        const auto automatic = [&] { return d->window->findChild<QCheckBox *>("automaticResolution"); };
-        // For the tests after this one.
-        const auto leaveDefaults = qScopeGuard([&] { choice()->setCurrentIndex(0), automatic()->setChecked(false); });
-        choice()->setCurrentIndex(1); // H.265
-        automatic()->setChecked(true);
+        const auto leaveDefaults = defaultsAfter(d);
+        formatChoice(*d)->setCurrentIndex(1); // H.265
+        automaticResolution(*d)->setChecked(true);
         d->outputResolutionSlider->setValue(50);
-        QVERIFY(!d->outputResolutionSlider->isEnabled());
-        QVERIFY2(plan().contains("size chosen when compressing"), qPrintable(plan()));
+        QVERIFY(!d->outputResolutionSlider->isEnabled()); // the plan's "size chosen when compressing": planColumn
         const qsizetype before = m_quiet.lines().size();
         QStringList seen; // what the first row and the sheet said as it ran
         QTimer watch;
@@ -443,8 +419,7 @@ private slots:
         d->fileSizeSlider->setValue(40);
         QCOMPARE(status(0) + status(1), QString());
         d = launch();
-        QCOMPARE(choice()->currentIndex(), 1);
-        QVERIFY(automatic()->isChecked());
+        QVERIFY(formatChoice(*d)->currentIndex() == 1 && automaticResolution(*d)->isChecked());
         QVERIFY(d->window->findChild<QLabel *>("formatNote")->text().startsWith("A better"));
     }
 
@@ -477,8 +452,7 @@ private slots:
             << failed << QStringList { "small\\.mp4: the encoder refused the settings", "    Error initializing output stream 0:0 -- .*", "    Conversion failed!" };
     }
 
-    // What a batch's alert says: each failure's reason first, in plain words, then what the transcoder said; an output
-    // kept over its target is a warning, with the digits that tell its size from the target. Escape answers it.
+    // A batch's alert: each failure's reason in plain words, then the transcoder's; an output over its target warns.
     void completionAlert()
     {
         QFETCH(QStringList, inputs);
@@ -492,10 +466,8 @@ private slots:
         QCOMPARE(rowNames(*d), inputs);
         QFile::remove(media("gone.mp4"));
         const FakeTools tools(pretend + creator);
-        QSignalSpy finished(d.get(), &AppDelegate::batchFinished);
         d->fileSizeSlider->setValue(100);
-        d->prepareOutputFolder(folder);
-        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 20000);
+        QVERIFY(compressInto(*d, folder));
         QCOMPARE(alerts(*d), QString(alert).replace("{folder}", folder).replace("{address}", address));
         QMessageBox *box = visibleAlerts(*d).first();
         QCOMPARE(box->icon(), QMessageBox::Warning);
@@ -522,8 +494,7 @@ private slots:
         QTest::newRow("no xdg-open") << false << QString() << true;
     }
 
-    // "Show in File Manager" selects the files in the file manager, opens the folder where none answers, and says so when
-    // nothing could be opened.
+    // "Show in File Manager" selects the files, else opens the folder, else says so.
     void showInFolder()
     {
         QFETCH(bool, fileManager);
@@ -575,8 +546,7 @@ private slots:
                                                 << "alert Veltrane can't open the file: | small.mp4 | OK";
     }
 
-    // A row opens its file, the output once a batch has made it; the list's menu opens it, shows it in the file
-    // manager or removes the selected rows, from the pointer or the keyboard.
+    // A row opens its file, or its output once made; the list's menu from the pointer or the keyboard.
     void openRow()
     {
         QFETCH(bool, compressed);
@@ -589,9 +559,7 @@ private slots:
         const auto d = launch(urls({ "small.mp4", "large.mkv" }));
         if (compressed) {
             const FakeTools tools(pretend + compresses);
-            QSignalSpy finished(d.get(), &AppDelegate::batchFinished);
-            d->prepareOutputFolder(folder);
-            QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 20000);
+            QVERIFY(compressInto(*d, folder));
             click(visibleAlerts(*d).first(), "OK");
         }
         m_opened.clear(), m_shownItems.clear();

@@ -8,9 +8,8 @@
 
 namespace {
 
-// Logs "<pid> <name> <pass> <video bitrate>" at launch, reports 1 s of a 2 s
-// clip, then does what the input's name says, with the clips in $CLIPS. Its
-// stdin must not be the terminal: ffmpeg reads keys there.
+// Logs "<pid> <name> <pass> <video bitrate>", then does what the input's name says with the clips in $CLIPS.
+// Its stdin must not be the terminal: ffmpeg reads keys there.
 const char fakeCreator[] = R"SH(
 [ "$(readlink /proc/$$/fd/0)" = /dev/null ] || exit 9
 for output; do :; done
@@ -102,17 +101,25 @@ private slots:
         m_clipsVariable.emplace("CLIPS", m_clips.path());
     }
 
-    // The transcoder's standard error in reads that cut it anywhere, through the one line splitter:
-    // the clocks the run sees (of a status line only, as ffmpeg 5.1 writes them), and what a
-    // failure's report keeps.
-    void standardError_data()
+    // Standard error cut anywhere: the clocks of status lines (as ffmpeg 5.1 writes them), and what a failure keeps.
+    void standardError()
     {
-        QTest::addColumn<QByteArrayList>("reads");
-        QTest::addColumn<QString>("clocks");
-        QTest::addColumn<QString>("tail"); // null: not checked
-        const auto clock = [](const char *name, const QByteArray &line, const QString &clocks) {
-            QTest::newRow(name) << QByteArrayList { line } << clocks << QString();
+        const auto check = [](const char *name, const QByteArrayList &reads, const QString &clocks, const QString &tail) { // tail: null, not checked
+            QStringList seen;
+            TranscoderRun::MessageTail messages;
+            const auto line = [&](QByteArrayView text) {
+                messages.add(text);
+                if (const auto seconds = TranscoderRun::progressSeconds(text))
+                    seen << TextFormat::decimalText(*seconds);
+            };
+            TranscoderRun::LineSplitter splitter;
+            for (const QByteArray &bytes : reads)
+                splitter.feed(bytes, line);
+            splitter.finish(line);
+            QCOMPARE(name + (": " + seen.join(' ')), name + (": " + clocks));
+            QVERIFY2(tail.isNull() || messages.text() == tail, qPrintable(name + ("\n" + messages.text())));
         };
+        const auto clock = [&](const char *name, const QByteArray &line, const QString &clocks) { check(name, { line }, clocks, QString()); };
         clock("audio only", "size=      36kB time=00:01:04.01 bitrate=  72.9kbits/s speed=36.4x    ", "64.01");
         clock("past 99 hours", "frame=   25 fps=0.0 q=-0.0 Lsize=N/A time=100:00:01.00 bitrate=N/A speed=3.96e+07x    ", "360001.0");
         clock("negative", "frame=    1 fps=0.0 q=-0.0 size=N/A time=-00:00:00.16 bitrate=N/A speed=N/A    ", "0.0");
@@ -129,47 +136,26 @@ private slots:
                 reads << bytes.mid(at, 7);
             return reads;
         };
-        QTest::newRow("odd size: x264 says why") << captured("odd-size.txt") << ""
-                                                 << "[libx264 @ 0x558328328300] width not divisible by 2 (321x241)\n"
-                                                    "Error initializing output stream 0:0 -- Error while opening encoder for output stream #0:0 - "
-                                                    "maybe incorrect parameters such as bit_rate, rate, width or height\n"
-                                                    "[aac @ 0x55832832e6c0] 2 frames left in the queue on closing\n"
-                                                    "Conversion failed!";
-        QTest::newRow("a run that worked says nothing") << captured("compressed.txt") << "0.04 4.01" << "";
-        QTest::newRow("other encoders: info goes, warnings stay")
-            << QByteArrayList { "x265 [info]: HEVC encoder version 3.5+1-f0c1022b6\nx265 [warning]: Source height < 720p; disabling lookahead-slices\n"
-                                "encoded 25 frames in 0.16s (159.27 fps), 38.94 kb/s, Avg QP:32.42\nSvt[info]: Number of logical cores available: 2\n"
-                                "[libx264 @ 0x1] final ratefactor: 21.84\n[libx264 @ 0x1] ratecontrol_init: can't open stats file\n" }
-            << "" << "x265 [warning]: Source height < 720p; disabling lookahead-slices\n[libx264 @ 0x1] ratecontrol_init: can't open stats file";
-        QTest::newRow("progress lines end in CR") << QByteArrayList { "frame= 1 time=00:00:0", "0.04 x\rframe= 2 time=00:00:00.08 x\r" } << "0.04 0.08" << "";
-        QTest::newRow("blank lines, CRLF, no end") << QByteArrayList { "a\r\n\r\n", "\nb\r", "\nno end" } << "" << "a\nb\nno end";
+        check("odd size: x264 says why", captured("odd-size.txt"), "",
+              "[libx264 @ 0x558328328300] width not divisible by 2 (321x241)\n"
+              "Error initializing output stream 0:0 -- Error while opening encoder for output stream #0:0 - "
+              "maybe incorrect parameters such as bit_rate, rate, width or height\n"
+              "[aac @ 0x55832832e6c0] 2 frames left in the queue on closing\n"
+              "Conversion failed!");
+        check("a run that worked says nothing", captured("compressed.txt"), "0.04 4.01", "");
+        check("other encoders: info goes, warnings stay",
+              { "x265 [info]: HEVC encoder version 3.5+1-f0c1022b6\nx265 [warning]: Source height < 720p; disabling lookahead-slices\n"
+                "encoded 25 frames in 0.16s (159.27 fps), 38.94 kb/s, Avg QP:32.42\nSvt[info]: Number of logical cores available: 2\n"
+                "[libx264 @ 0x1] final ratefactor: 21.84\n[libx264 @ 0x1] ratecontrol_init: can't open stats file\n" },
+              "", "x265 [warning]: Source height < 720p; disabling lookahead-slices\n[libx264 @ 0x1] ratecontrol_init: can't open stats file");
+        check("progress lines end in CR", { "frame= 1 time=00:00:0", "0.04 x\rframe= 2 time=00:00:00.08 x\r" }, "0.04 0.08", "");
+        check("blank lines, CRLF, no end", { "a\r\n\r\n", "\nb\r", "\nno end" }, "", "a\nb\nno end");
         // Handed on in 4 KB pieces, of which the tail (4 KB at most) keeps the last.
-        QTest::newRow("a line that never ends") << QByteArrayList { QByteArray(3000, 'x'), QByteArray(3000, 'x') + "\nz" } << ""
-                                                << QString(1904, 'x') + "\nz";
+        check("a line that never ends", { QByteArray(3000, 'x'), QByteArray(3000, 'x') + "\nz" }, "", QString(1904, 'x') + "\nz");
         QByteArray many;
         for (int k = 1; k <= 25; ++k)
             many += "complaint " + QByteArray::number(k) + "\n";
-        QTest::newRow("the last 20 lines") << QByteArrayList { many } << "" << QString(many.mid(many.indexOf("complaint 6")).trimmed());
-    }
-    void standardError()
-    {
-        QFETCH(QByteArrayList, reads);
-        QFETCH(QString, clocks);
-        QFETCH(QString, tail);
-        QStringList seen;
-        TranscoderRun::MessageTail messages;
-        const auto line = [&](QByteArrayView text) {
-            messages.add(text);
-            if (const auto seconds = TranscoderRun::progressSeconds(text))
-                seen << TextFormat::decimalText(*seconds);
-        };
-        TranscoderRun::LineSplitter splitter;
-        for (const QByteArray &bytes : reads)
-            splitter.feed(bytes, line);
-        splitter.finish(line);
-        QCOMPARE(seen.join(' '), clocks);
-        if (!tail.isNull())
-            QCOMPARE(messages.text(), tail);
+        check("the last 20 lines", { many }, "", QString(many.mid(many.indexOf("complaint 6")).trimmed()));
     }
 
     void runs_data()
@@ -225,8 +211,7 @@ private slots:
         QVERIFY2(tools.allGone(), qPrintable(tools.runs().join(", ")));
     }
 
-    // Within a row's share: a clock past the duration (3 s of 2) stops short of the row's end, a
-    // lower one is dropped, and the next row's start (50 again) too.
+    // A clock past the duration (3 s of 2) stops short of the row's end; a lower one, and the next row's start, are dropped.
     void progressOnlyGrows()
     {
         const TestSupport::FakeTools tools { QString(fakeCreator) };
@@ -244,8 +229,7 @@ private slots:
         QCOMPARE(quiet.lines(), percentLines); // the diagnostic says what the bar shows
     }
 
-    // The planned run, two passes when it is over its target, corrected bitrates after that; the
-    // output checked; the best kept under the planned name, nothing else left.
+    // The runs of a row, its output checked, the best kept under the planned name, nothing else left.
     void encodes_data()
     {
         QTest::addColumn<QString>("name");
@@ -280,8 +264,7 @@ private slots:
         QTest::newRow("fits at last") << "seq-big-over1-tiny" << automatic << "S" << "022" << "compressed in two passes";
         QTest::newRow("none fits, the second is smallest") << "seq-over2-over1-big-over2" << automatic << "O" << "0222"
                                                            << "the smallest this encoder could make";
-        // One well under its target is encoded once more, higher, and when that comes out over once
-        // more between the two; the largest that fits is kept.
+        // One well under is raised, and when that comes out over, once more between the two.
         QTest::newRow("under: raised, came out over") << "seq-under-over1-tiny-big" << automatic << "S" << "022" << "";
         QTest::newRow("under: raised once, fits") << "seq-under-fuller-tiny" << automatic << "S" << "02" << "compressed in two passes";
         // Cancelled during the second pass of a retry: cancelled, not failed, and its first output goes too.
@@ -338,51 +321,31 @@ private slots:
         QVERIFY(tools.allGone());
     }
 
-    // The rate of the next correcting encode: only the video follows the rate; a second pass's own
-    // accuracy once there is one, before it what a first run over its rate foretells; AV1 damped,
-    // then by how its bytes followed its rate.
-    void corrections_data()
-    {
-        using M = Fitting::Measured;
-        QTest::addColumn<int>("codec");
-        QTest::addColumn<QList<M>>("encodes"); // size, video bytes, kb/s asked, second pass
-        QTest::addColumn<double>("kbps");      // 0: none
-        const int h264 = int(Codec::h264), av1 = int(Codec::av1);
-        QTest::newRow("first run far over: no guide") << h264 << QList<M> { { 60000, 55000, 100, false } } << 178.68;
-        QTest::newRow("first run 10 % over its rate") << h264 << QList<M> { { 32500, 27500, 100, false } } << 164.64;
-        QTest::newRow("first run under its rate: the usual") << h264 << QList<M> { { 40000, 22000, 100, false } } << 125.89;
-        QTest::newRow("second pass over") << h264 << QList<M> { { 60000, 55000, 100, false }, { 51000, 46000, 178.68, true } } << 170.91;
-        QTest::newRow("sound alone over") << h264 << QList<M> { { 60000, 10000, 100, false } } << 0.0;
-        QTest::newRow("nothing measured") << h264 << QList<M> {} << 0.0;
-        QTest::newRow("a first run far over bounds no second pass") << h264
-                                                                 << QList<M> { { 62500, 60000, 190, false }, { 30000, 27500, 150, true } } << 253.64;
-        QTest::newRow("under a second pass that fitted: between")
-            << h264 << QList<M> { { 62500, 60000, 190, false }, { 30000, 27500, 150, true }, { 70000, 67500, 170, true } } << 159.69;
-        QTest::newRow("AV1, under a rate that fitted: between") << av1
-                                                             << QList<M> { { 60000, 55000, 100, false }, { 47000, 42000, 80, false }, { 70000, 65000, 85, false } }
-                                                             << 82.46;
-        QTest::newRow("AV1, one run") << av1 << QList<M> { { 60000, 55000, 100, false } } << 83.49;
-        QTest::newRow("AV1, two runs near in rate: mostly the usual") << av1 << QList<M> { { 60000, 55000, 100, false }, { 52000, 47000, 80, false } } << 72.55;
-        QTest::newRow("AV1 at its floor: a quarter of the rate, as large") << av1 << QList<M> { { 60000, 55000, 100, false }, { 59000, 54000, 25, false } } << 0.0;
-        QTest::newRow("AV1, one run far under: still pictures") << av1 << QList<M> { { 20000, 15000, 100, false } } << 151.68;
-        QTest::newRow("AV1, still pictures: raised far over") << av1 << QList<M> { { 20000, 15000, 100, false }, { 80000, 75000, 250, false } } << 180.93;
-    }
+    // The rate of the next correcting encode, only the video following it; and after a first run stopped early.
     void corrections()
     {
-        QFETCH(int, codec);
-        QFETCH(QList<Fitting::Measured>, encodes);
-        QFETCH(double, kbps);
-        const RowPlan plan { .duration = 2.0, .targetBytes = 50000, .codec = Codec(codec) };
-        const std::optional<double> rate = Fitting::correctedKbps(plan, encodes);
-        QCOMPARE(rate.has_value(), kbps > 0);
-        if (rate)
-            QVERIFY2(std::abs(*rate - kbps) < 0.01, qPrintable(QString::number(*rate)));
-    }
-
-    // After a first run stopped early: two passes at the planned rate where there are two; AV1 from
-    // what the run was heading for.
-    void afterEarlyStop()
-    {
+        using M = Fitting::Measured;
+        const Codec h264 = Codec::h264, av1 = Codec::av1;
+        const struct { const char *name; Codec codec; QList<M> encodes; double kbps; } cases[] = { // encodes: size, video bytes, kb/s asked, second pass; kbps 0: none
+            { "first run far over: no guide", h264, { { 60000, 55000, 100, false } }, 178.68 },
+            { "first run 10 % over its rate", h264, { { 32500, 27500, 100, false } }, 164.64 },
+            { "first run under its rate: the usual", h264, { { 40000, 22000, 100, false } }, 125.89 },
+            { "second pass over", h264, { { 60000, 55000, 100, false }, { 51000, 46000, 178.68, true } }, 170.91 },
+            { "sound alone over", h264, { { 60000, 10000, 100, false } }, 0.0 },
+            { "nothing measured", h264, {}, 0.0 },
+            { "a first run far over bounds no second pass", h264, { { 62500, 60000, 190, false }, { 30000, 27500, 150, true } }, 253.64 },
+            { "under a second pass that fitted: between", h264, { { 62500, 60000, 190, false }, { 30000, 27500, 150, true }, { 70000, 67500, 170, true } }, 159.69 },
+            { "AV1, under a rate that fitted: between", av1, { { 60000, 55000, 100, false }, { 47000, 42000, 80, false }, { 70000, 65000, 85, false } }, 82.46 },
+            { "AV1, one run", av1, { { 60000, 55000, 100, false } }, 83.49 },
+            { "AV1, two runs near in rate: mostly the usual", av1, { { 60000, 55000, 100, false }, { 52000, 47000, 80, false } }, 72.55 },
+            { "AV1 at its floor: a quarter of the rate, as large", av1, { { 60000, 55000, 100, false }, { 59000, 54000, 25, false } }, 0.0 },
+            { "AV1, one run far under: still pictures", av1, { { 20000, 15000, 100, false } }, 151.68 },
+            { "AV1, still pictures: raised far over", av1, { { 20000, 15000, 100, false }, { 80000, 75000, 250, false } }, 180.93 },
+        };
+        for (const auto &[name, codec, encodes, kbps] : cases) {
+            const std::optional<double> rate = Fitting::correctedKbps(RowPlan { .duration = 2.0, .targetBytes = 50000, .codec = codec }, encodes);
+            QVERIFY2(rate.has_value() == (kbps > 0) && (!rate || std::abs(*rate - kbps) < 0.01), qPrintable(QString("%1: %2").arg(name).arg(rate.value_or(0))));
+        }
         RowPlan plan { .duration = 2.0, .targetBytes = 50000, .videoKbps = 100 };
         QVERIFY(std::abs(Fitting::afterEarlyStopKbps(plan, 100000) - 99.49) < 0.01);
         plan.codec = Codec::av1;
@@ -391,61 +354,54 @@ private slots:
     }
 
     // When a first run stops early, and when a row is done.
-    void decisions_data()
-    {
-        QTest::addColumn<QList<qint64>>("sizes"); // of the encodes so far, negative for a one-pass correction (AV1's);
-                                                  // or written bytes, the share reached in thousandths, seconds of clip
-        QTest::addColumn<int>("raises");           // -1: a first run's early stop, target 200000
-        QTest::addColumn<QString>("first");        // the first run is one its second pass beats: x265's draft, x264's stills;
-                                                   // or "av1": each encode at twice the rate of the one before
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("over already") << QList<qint64> { 210000, 100, 5 } << -1 << "" << "over target before it was done: two passes";
-        QTest::newRow("over already, late: let it finish") << QList<qint64> { 210000, 650, 5 } << -1 << "" << "";
-        QTest::newRow("heading over") << QList<qint64> { 75000, 300, 30 } << -1 << "" << "heading over target by 25.0 %: two passes";
-        QTest::newRow("heading over a short clip: may yet fit") << QList<qint64> { 75000, 300, 29 } << -1 << "" << "";
-        QTest::newRow("heading a little over: may yet fit") << QList<qint64> { 68000, 300, 60 } << -1 << "" << "";
-        QTest::newRow("heading over, too soon to say") << QList<qint64> { 75000, 200, 60 } << -1 << "" << "";
-        QTest::newRow("heading over, too few bytes to say") << QList<qint64> { 63000, 250, 60 } << -1 << "" << "";
-        QTest::newRow("heading over, late: let it finish") << QList<qint64> { 150000, 600, 60 } << -1 << "" << "";
-        // target 50000: done or not
-        QTest::newRow("none fits") << QList<qint64> { 60000 } << 0 << "" << "no";
-        QTest::newRow("fits, full enough") << QList<qint64> { 60000, 47000 } << 0 << "" << "done";
-        QTest::newRow("under: raise it") << QList<qint64> { 40000 } << 0 << "" << "no";
-        QTest::newRow("under half: nothing to buy") << QList<qint64> { 20000 } << 0 << "" << "done";
-        QTest::newRow("raised, still under") << QList<qint64> { 40000, 42000 } << 1 << "" << "done";
-        QTest::newRow("raised, came out over") << QList<qint64> { 40000, 52000 } << 1 << "" << "no";
-        QTest::newRow("then between the two") << QList<qint64> { 40000, 52000, 44000 } << 1 << "" << "done";
-        QTest::newRow("raised in one pass, still under: again") << QList<qint64> { 40000, -42000 } << 1 << "" << "no";
-        QTest::newRow("raised twice in one pass, still under") << QList<qint64> { 40000, -42000, -44000 } << 2 << "" << "done";
-        QTest::newRow("a draft that fits: raised") << QList<qint64> { 47000 } << 0 << "draft" << "no";
-        QTest::newRow("a draft near its target") << QList<qint64> { 49000 } << 0 << "draft" << "done";
-        QTest::newRow("a draft raised, came out over: kept") << QList<qint64> { 47000, 52000 } << 1 << "draft" << "done";
-        QTest::newRow("already under its target") << QList<qint64> { 30000 } << -2 << "" << "done";
-        QTest::newRow("stills that fit: a second pass") << QList<qint64> { 49500 } << 0 << "stills" << "no";
-        QTest::newRow("stills, the second pass over: again") << QList<qint64> { 49500, 52000 } << 1 << "stills" << "no";
-        QTest::newRow("stills, then a second pass that fits") << QList<qint64> { 49500, 52000, 47000 } << 1 << "stills" << "done";
-        QTest::newRow("AV1 far under: raised") << QList<qint64> { 20000 } << 0 << "av1" << "no";
-        QTest::newRow("AV1 raised, bought next to nothing") << QList<qint64> { 20000, -21000 } << 1 << "av1" << "done";
-        QTest::newRow("AV1 raised, still far under: again") << QList<qint64> { 12000, -20000 } << 1 << "av1" << "no";
-    }
     void decisions()
     {
-        QFETCH(QList<qint64>, sizes);
-        QFETCH(int, raises);
-        QFETCH(QString, first);
-        QFETCH(QString, expected);
-        if (raises == -1) {
-            QCOMPARE(Fitting::stopEarly(sizes.at(0), sizes.at(1) / 1000.0, 200000, double(sizes.at(2))).value_or(QString()), expected);
-            return;
-        }
-        QList<Fitting::Measured> encodes;
-        for (qint64 size : sizes)
-            encodes.append(Fitting::Measured { .size = std::abs(size), .kbps = 100.0 * (1 << encodes.size()),
+        // An early stop: written bytes, the share reached in thousandths, seconds of clip; target 200000.
+        const struct { const char *name; QList<qint64> sizes; const char *expected; } stops[] = {
+            { "over already", { 210000, 100, 5 }, "over target before it was done: two passes" },
+            { "over already, late: let it finish", { 210000, 650, 5 }, "" },
+            { "heading over", { 75000, 300, 30 }, "heading over target by 25.0 %: two passes" },
+            { "heading over a short clip: may yet fit", { 75000, 300, 29 }, "" },
+            { "heading a little over: may yet fit", { 68000, 300, 60 }, "" },
+            { "heading over, too soon to say", { 75000, 200, 60 }, "" },
+            { "heading over, too few bytes to say", { 63000, 250, 60 }, "" },
+            { "heading over, late: let it finish", { 150000, 600, 60 }, "" },
+        };
+        for (const auto &[name, sizes, expected] : stops)
+            QCOMPARE(name + (": " + Fitting::stopEarly(sizes.at(0), sizes.at(1) / 1000.0, 200000, double(sizes.at(2))).value_or(QString())),
+                     name + (": " + QString(expected)));
+        // Done or not, target 50000: negative sizes are one-pass corrections; "av1" doubles each rate; raises -2: fits already.
+        const struct { const char *name; QList<qint64> sizes; int raises; QString first; bool done; } rows[] = {
+            { "none fits", { 60000 }, 0, "", false },
+            { "fits, full enough", { 60000, 47000 }, 0, "", true },
+            { "under: raise it", { 40000 }, 0, "", false },
+            { "under half: nothing to buy", { 20000 }, 0, "", true },
+            { "raised, still under", { 40000, 42000 }, 1, "", true },
+            { "raised, came out over", { 40000, 52000 }, 1, "", false },
+            { "then between the two", { 40000, 52000, 44000 }, 1, "", true },
+            { "raised in one pass, still under: again", { 40000, -42000 }, 1, "", false },
+            { "raised twice in one pass, still under", { 40000, -42000, -44000 }, 2, "", true },
+            { "a draft that fits: raised", { 47000 }, 0, "draft", false },
+            { "a draft near its target", { 49000 }, 0, "draft", true },
+            { "a draft raised, came out over: kept", { 47000, 52000 }, 1, "draft", true },
+            { "already under its target", { 30000 }, -2, "", true },
+            { "stills that fit: a second pass", { 49500 }, 0, "stills", false },
+            { "stills, the second pass over: again", { 49500, 52000 }, 1, "stills", false },
+            { "stills, then a second pass that fits", { 49500, 52000, 47000 }, 1, "stills", true },
+            { "AV1 far under: raised", { 20000 }, 0, "av1", false },
+            { "AV1 raised, bought next to nothing", { 20000, -21000 }, 1, "av1", true },
+            { "AV1 raised, still far under: again", { 12000, -20000 }, 1, "av1", false },
+        };
+        for (const auto &[name, sizes, raises, first, done] : rows) {
+            QList<Fitting::Measured> encodes;
+            for (qint64 size : sizes)
+                encodes.append(Fitting::Measured { .size = std::abs(size), .kbps = 100.0 * (1 << encodes.size()),
                                                    .secondPass = size > 0 && !encodes.isEmpty(),
                                                    .draft = first == "draft" && encodes.isEmpty(),
                                                    .mostlyStill = first == "stills" && encodes.isEmpty() });
-        const RowPlan plan { .targetBytes = target, .codec = first == "av1" ? Codec::av1 : Codec::h264, .alreadyFits = raises == -2 };
-        QCOMPARE(Fitting::landed(plan, encodes, std::max(raises, 0)) ? "done" : "no", expected);
+            const RowPlan plan { .targetBytes = target, .codec = first == "av1" ? Codec::av1 : Codec::h264, .alreadyFits = raises == -2 };
+            QVERIFY2(Fitting::landed(plan, encodes, std::max(raises, 0)) == done, name);
+        }
     }
 
     // The output kept: the largest that fits, a run of stills only where nothing else fits, else the smallest.
@@ -483,8 +439,7 @@ private slots:
             QVERIFY2(Fitting::mostlyStill(log) == still, name);
     }
 
-    // A job let go of in the middle of a run stops its transcoder at once,
-    // waits for it, and nothing it started calls anyone afterwards.
+    // A job let go of mid-run stops its transcoder at once, and nothing it started calls anyone afterwards.
     void destroyedMidRun()
     {
         const TestSupport::FakeTools tools { QString(fakeCreator) };

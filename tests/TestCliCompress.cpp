@@ -1,6 +1,4 @@
-// veltrane-cli compress end to end, in a folder of its own: usage errors, the real transcoder on
-// sources as phones and camcorders make them, and faults injected through fake tools, signals and
-// odd names. Each case checks what the user is told and that nothing of theirs was lost.
+// veltrane-cli compress end to end: each case checks what the user is told and that nothing of theirs was lost.
 #include "cli/Cli.h"
 #include "cli/CompressOptions.h"
 #include "tools/Tools.h"
@@ -70,11 +68,23 @@ private slots:
     }
 
     // Every option and unit, parsed alone: what it sets, or the usage error it gives.
-    void options_data()
+    void options()
     {
-        QTest::addColumn<QStringList>("arguments"); // before the file
-        QTest::addColumn<QString>("expected");      // "target B", "size P", "resolution R passes P", or the error's start
-        QTest::newRow("defaults") << QStringList {} << "size 55 resolution 100 passes 0";
+        // expected: "target B", "size P resolution R passes P", or the error's start
+        const auto check = [](const QStringList &arguments, const QString &expected) {
+            QString out, err;
+            QTextStream outStream(&out), errStream(&err);
+            const auto parsed = Cli::parseCompressOptions(arguments + QStringList { "clip.mp4" }, outStream, errStream);
+            errStream.flush();
+            if (const auto *options = std::get_if<Cli::CompressOptions>(&parsed)) {
+                const QString target = options->targetBytes ? QString("target %1").arg(*options->targetBytes)
+                                                            : QString("size %1 resolution %2 passes %3").arg(options->target.bytes(100)).arg(options->choices.resolutionPercent).arg(int(options->passes));
+                QCOMPARE(arguments.join(' ') + ": " + target, arguments.join(' ') + ": " + expected);
+            } else {
+                QVERIFY2(std::get<int>(parsed) == Cli::usageError && err.startsWith("veltrane-cli compress: " + expected), qPrintable(err));
+            }
+        };
+        check({}, "size 55 resolution 100 passes 0");
         const std::pair<const char *, const char *> sizes[] = {
             { "8MB", "target 8000000" }, { "750KB", "target 750000" }, { "1.5GB", "target 1500000000" },
             { "10MiB", "target 10485760" }, { "25M", "target 25000000" }, { "2 kib", "target 2048" },
@@ -82,60 +92,37 @@ private slots:
             { "10 Mb/s", "--target-size must be" }, { "0", "--target-size must be" }, { "-5MB", "--target-size must be" },
         };
         for (const auto &[size, expected] : sizes)
-            QTest::addRow("--target-size %s", size) << QStringList { "--target-size", size } << expected;
-        QTest::newRow("size 100") << QStringList { "--size", "100" } << "size 100 resolution 100 passes 0";
-        QTest::newRow("size 0") << QStringList { "--size", "0" } << "--size must be a number from 1 to 100";
-        QTest::newRow("both targets") << QStringList { "--size", "5", "--target-size", "1MB" } << "--size and --target-size cannot be used together";
-        QTest::newRow("resolution 50, two passes") << QStringList { "--resolution", "50", "--passes", "2" } << "size 55 resolution 50 passes 2";
-        QTest::newRow("resolution 101") << QStringList { "--resolution", "101" } << "--resolution must be auto or a number from 1 to 100";
-        QTest::newRow("codec vp9") << QStringList { "--codec", "vp9" } << "--codec must be h264, h265 or av1";
-        QTest::newRow("audio loud") << QStringList { "--audio", "loud" } << "--audio must be auto or planned";
-        QTest::newRow("passes 3") << QStringList { "--passes", "3" } << "--passes must be auto, 1 or 2";
-        QTest::newRow("tone-map on") << QStringList { "--tone-map", "on" } << "--tone-map must be auto or off";
-        QTest::newRow("empty output folder, the root") << QStringList { "--output", "" } << "--output needs a folder";
-    }
-    void options()
-    {
-        QFETCH(QStringList, arguments);
-        QFETCH(QString, expected);
-        QString out, err;
-        QTextStream outStream(&out), errStream(&err);
-        const auto parsed = Cli::parseCompressOptions(arguments + QStringList { "clip.mp4" }, outStream, errStream);
-        errStream.flush();
-        if (const auto *options = std::get_if<Cli::CompressOptions>(&parsed)) {
-            const QString target = options->targetBytes ? QString("target %1").arg(*options->targetBytes)
-                                                        : QString("size %1 resolution %2 passes %3").arg(options->target.bytes(100)).arg(options->choices.resolutionPercent).arg(int(options->passes));
-            QCOMPARE(target, expected);
-        } else {
-            QVERIFY2(std::get<int>(parsed) == Cli::usageError && err.startsWith("veltrane-cli compress: " + expected), qPrintable(err));
-        }
+            check({ "--target-size", size }, expected);
+        check({ "--size", "100" }, "size 100 resolution 100 passes 0");
+        check({ "--size", "0" }, "--size must be a number from 1 to 100");
+        check({ "--size", "5", "--target-size", "1MB" }, "--size and --target-size cannot be used together");
+        check({ "--resolution", "50", "--passes", "2" }, "size 55 resolution 50 passes 2");
+        check({ "--resolution", "101" }, "--resolution must be auto or a number from 1 to 100");
+        check({ "--codec", "vp9" }, "--codec must be h264, h265 or av1");
+        check({ "--audio", "loud" }, "--audio must be auto or planned");
+        check({ "--passes", "3" }, "--passes must be auto, 1 or 2");
+        check({ "--tone-map", "on" }, "--tone-map must be auto or off");
+        check({ "--output", "" }, "--output needs a folder"); // an empty folder would be the root
     }
 
     // What can only be told once the files are known, and the output folders never made or replaced.
-    void usageErrors_data()
-    {
-        QTest::addColumn<QStringList>("arguments"); // after --output out
-        QTest::addColumn<QString>("reason");
-        const QString clip = "clip.mp4";
-        QTest::newRow("no file") << QStringList {} << "no FILE given";
-        QTest::newRow("existing folder") << QStringList { "--output", "notes", clip } << "already exists; use --force";
-        QTest::newRow("--force on a file") << QStringList { "--force", "--output", "notes/todo.txt", clip } << "is a file, not a folder";
-        // Not even with --force, nor for a file that was refused: it is the user's all the same.
-        QTest::newRow("the inputs' folder") << QStringList { "--force", "--output", ".", clip }
-                                            << "“" + m_work.path() + "” holds “" + m_work.filePath(clip) + "”; it cannot be the output folder";
-        QTest::newRow("folder holding a refused file") << QStringList { "--force", "--output", "notes", clip, "notes/todo.txt" } << "holds";
-    }
     void usageErrors()
     {
-        QFETCH(QStringList, arguments);
-        QFETCH(QString, reason);
-        const CliRun run = runCli(QStringList { "compress", "--output", "out" } + arguments);
-        QVERIFY2(run.status == Cli::usageError && run.err.contains(reason) && run.out.isEmpty(), qPrintable(describe(run)));
-        QVERIFY(!QFileInfo::exists("out"));
+        const auto check = [](const QStringList &arguments, const QString &reason) { // after --output out
+            const CliRun run = runCli(QStringList { "compress", "--output", "out" } + arguments);
+            QVERIFY2(run.status == Cli::usageError && run.err.contains(reason) && run.out.isEmpty(), qPrintable(describe(run)));
+            QVERIFY(!QFileInfo::exists("out"));
+        };
+        const QString clip = "clip.mp4";
+        check({}, "no FILE given");
+        check({ "--output", "notes", clip }, "already exists; use --force");
+        check({ "--force", "--output", "notes/todo.txt", clip }, "is a file, not a folder");
+        // Not even with --force, nor for a file that was refused: it is the user's all the same.
+        check({ "--force", "--output", ".", clip }, "“" + m_work.path() + "” holds “" + m_work.filePath(clip) + "”; it cannot be the output folder");
+        check({ "--force", "--output", "notes", clip, "notes/todo.txt" }, "holds");
     }
 
-    // A relative name that looks like an option reaches the tools as an absolute path, the output
-    // lands in "Compressed Files"; --verbose copies the lists to stderr; --passes 2 plans both passes.
+    // A name that looks like an option reaches the tools as an absolute path; --verbose copies the lists to stderr.
     void dryRun()
     {
         QVERIFY(QFile::copy("clip.mp4", "-clip.mp4"));
@@ -151,10 +138,7 @@ private slots:
         QCOMPARE(passes.at(1).toArray().last(), lists.at(0).toArray().last()); // the second pass writes the output
     }
 
-    // Each format end to end, into a folder --force replaces: planned, encoded by the real encoder
-    // (in two passes from the start, or scaled), checked and fitted, stereo from 5.1, the job's events
-    // alone on stderr; the automatic picture measured from samples. An encoder this ffmpeg lacks is
-    // skipped, said so.
+    // Each format by the real encoder into a folder --force replaces: fitted, stereo from 5.1, the events alone on stderr.
     void formats_data()
     {
         QTest::addColumn<QStringList>("options");
@@ -208,8 +192,7 @@ private slots:
         QCOMPARE(entries(output), QStringList { "textured.mp4" });
     }
 
-    // Files already under a size to fit under are never grown: one whose streams an .mp4 takes is
-    // copied as it is, one whose sound it does not is encoded at its own size.
+    // Files already under the size are never grown: copied as they are where an .mp4 takes their streams.
     void alreadyFits()
     {
         QVERIFY(makeClip("fits.mkv", { "-f", "lavfi", "-i", "testsrc2=s=320x240:r=25:d=2", "-f", "lavfi", "-i", "sine=d=2",
@@ -229,8 +212,7 @@ private slots:
         }
     }
 
-    // HLG (10-bit, BT.2020) as phones record it comes out as 8-bit BT.709 with a mid-grey that
-    // stays mid-grey; interlaced MPEG-2 as camcorders make it comes out progressive.
+    // Phones' HLG comes out as 8-bit BT.709, mid-grey still mid-grey; camcorders' interlaced MPEG-2 as frames.
     void hdrAndInterlaced()
     {
         QVERIFY(makeClip("hlg.mkv", { "-f", "lavfi", "-i", "color=c=0x616161:s=320x240:r=25:d=1", // 38 % signal: HLG's 18 % grey
@@ -264,8 +246,7 @@ private slots:
                  qPrintable(found.captured(0)));
     }
 
-    // Missing or misbehaving tools, and a folder that cannot be made: the user is told why, and
-    // the transcoder runs only into a folder made for it.
+    // Missing or failing tools, a folder that cannot be made: told why; the transcoder runs only into a folder made for it.
     void cli_data()
     {
         QTest::addColumn<QString>("creator"); // fake's body; empty: none
@@ -298,8 +279,7 @@ private slots:
         QCOMPARE(tools.runs().size(), made ? 1 : 0);
     }
 
-    // A folder brings its files at any depth, sorted by path, in place, hidden ones left out, as a drop on the window
-    // does; a file that may not be read is refused, with its reason.
+    // A folder brings its files in place, as a drop on the window does; a file that may not be read is refused.
     void inputs_data()
     {
         QTest::addColumn<QStringList>("names"); // in m_inputs
@@ -328,11 +308,8 @@ private slots:
         QCOMPARE(run->err, refusal.isEmpty() ? QString() : "veltrane-cli compress: refused " + m_inputs.filePath(names.last()) + ": " + refusal + "\n");
     }
 
-    // Ctrl-C, termination and a closed terminal stop the batch, remove what it wrote, leave the
-    // folder it was to replace as it was (cleanup() looks inside), and say so with their own status.
-    // A kill leaves it as it was too, and its tools die with it. Ctrl-Z stops the tool with the
-    // command (it runs in a group of its own, which the terminal's stop does not reach), and a
-    // continue goes on with both, until a Ctrl-C.
+    // A signal stops the batch, leaves the folder it was to replace as it was, and gives its own status; a kill's
+    // tools die with it. Ctrl-Z stops the tool too: it runs in a group of its own, out of the terminal's reach.
     void cliSignals_data()
     {
         QTest::addColumn<int>("signal");

@@ -19,8 +19,7 @@ const QString applicationId = QString::fromLatin1(BuildConfig::applicationId);
 
 QString veltrane() { return QCoreApplication::applicationDirPath() + "/veltrane"; }
 
-// The desktop on the bus: a notification server that records what it is asked (a silent one never answers), and
-// a dock that records the LauncherEntry updates, as "visible percent" or "hidden" (or whose entry, if not ours).
+// A notification server (a silent one never answers) and a dock recording updates as "visible percent" or "hidden".
 class Desktop : public QObject, protected QDBusContext
 {
     Q_OBJECT
@@ -73,8 +72,7 @@ void checkBar(const QStringList &updates, bool progressBetween)
 
 }
 
-// Starts of the real application on a session bus of the test's own; the window as a screen reader, the window
-// manager, the notification server and the dock see it; its save panel.
+// The real application on a session bus of the test's own, as the desktop sees it; its save panel.
 class TestDesktop : public QObject
 {
     Q_OBJECT
@@ -96,8 +94,7 @@ private slots:
         QVERIFY2(QDBusConnection::sessionBus().isConnected(), "wants a session bus of its own: dbus-run-session");
     }
 
-    // A second start hands its files, relative to its own folder, to the running window and ends. The window's
-    // place is saved when a signal quits it.
+    // A second start hands its files, relative to its folder, to the running window; a signal quits, saving its place.
     void secondStart()
     {
         // A transcoder that writes no thumbnail, and logs the input: what the window was given.
@@ -158,8 +155,7 @@ private slots:
         QTest::newRow("the server never answers") << "silent" << false << compresses << QString();
     }
 
-    // The dock's bar through a pass and a batch; a batch that ends unwatched notifies, naming its folder, and a click
-    // brings the window back. A cancel, a watched window or a mute server: no notification, and nothing waits.
+    // The dock's bar; a batch ending unwatched notifies and a click brings the window back; else nothing waits.
     void batchOnTheDesktop()
     {
         QFETCH(QString, server);
@@ -197,8 +193,7 @@ private slots:
         QTRY_VERIFY(desktop.updates.endsWith("hidden"));
         checkBar(desktop.updates, creator != "cancel");
 
-        // Calls on the window's connection, which the server sees after any the window made before them: the first
-        // round trip answers a question the window asked first, the second whatever it sent on that answer.
+        // Two round trips on the window's connection: the server has then seen all the window sent, answers included.
         for (int trip = 0; server != "silent" && trip < 2; ++trip) {
             // Waited for as the window waits for its answers, in their order, not as soon as the bus has it.
             QDBusPendingCallWatcher ping(QDBusConnection::sessionBus().asyncCall(QDBusMessage::createMethodCall(
@@ -240,8 +235,7 @@ private slots:
         QTest::newRow("up with ..") << "folder" << ".." << QString() << QString();
     }
 
-    // An existing folder's name asks whether to replace it instead of going into it; Replace runs the replacement
-    // (so a second Save of the proposed name does not write into the first one's folder), refused where inputs are.
+    // An existing folder's name asks to replace it, else a second Save would write into the first's folder; refused where inputs are.
     void savePanel()
     {
         QFETCH(QString, existing);

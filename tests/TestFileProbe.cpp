@@ -1,5 +1,4 @@
-// What the probe learns: from reports written for the purpose, then from the
-// real ffprobe on clips made for it, through veltrane-cli probe.
+// What the probe learns from reports written for the purpose, and from the real ffprobe through veltrane-cli probe.
 #include "CliTestSupport.h"
 #include "TestSupport.h"
 
@@ -30,30 +29,25 @@ QByteArray video(const char *codec, int width, int height, const QByteArray &mor
     return stream("video", size.toUtf8() + (more.isEmpty() ? "" : ',' + more));
 }
 
-// A probe in one line, for a table row: its flags that are true, then its values that are present
-// and not 0, the chosen video's colour, scan and depth as "transfer/primaries/matrix/field-order/bits".
+// A probe in one line: true flags, values present and not 0, then "transfer/primaries/matrix/field-order/bits".
 QString probeSummary(const FileProbe &probe)
 {
-    QStringList parts;
-    const auto part = [&](bool shown, const QString &text) {
-        if (shown)
-            parts << text;
-    };
-    part(probe.hasErrors, "errors");
-    part(probe.isValidMediaFile, "valid");
-    part(probe.isEncrypted, "encrypted");
-    part(probe.numberOfStreams != 0, QString("streams=%1").arg(probe.numberOfStreams));
-    part(probe.hasVideoTrack, "video");
-    part(probe.hasAudioTrack, "audio");
-    part(probe.hasSubtitleTrack, "subtitle");
-    part(probe.hasAudioTrackWhichHasMoreThanTwoChannels, "many");
-    part(probe.videoWidth || probe.videoHeight, QString("%1x%2").arg(probe.videoWidth.value_or(0)).arg(probe.videoHeight.value_or(0)));
-    part(probe.videoRatio.has_value(), QString("ratio=") + QString::number(probe.videoRatio.value_or(0)));
-    part(probe.duration != 0.0, QString("duration=") + QString::number(probe.duration, 'g', QLocale::FloatingPointShortest));
-    part(probe.bitRate != 0, QString("bitRate=%1").arg(probe.bitRate));
     const QStringList colour { probe.videoTransfer, probe.videoPrimaries, probe.videoMatrix, probe.videoFieldOrder };
-    part(!colour.join(QString()).isEmpty() || probe.videoBitDepth, colour.join('/') + '/' + QString::number(probe.videoBitDepth));
-    return parts.join(QLatin1Char(' '));
+    const std::pair<bool, QString> parts[] = {
+        { probe.hasErrors, "errors" }, { probe.isValidMediaFile, "valid" }, { probe.isEncrypted, "encrypted" },
+        { probe.numberOfStreams != 0, QString("streams=%1").arg(probe.numberOfStreams) }, { probe.hasVideoTrack, "video" },
+        { probe.hasAudioTrack, "audio" }, { probe.hasSubtitleTrack, "subtitle" }, { probe.hasAudioTrackWhichHasMoreThanTwoChannels, "many" },
+        { probe.videoWidth || probe.videoHeight, QString("%1x%2").arg(probe.videoWidth.value_or(0)).arg(probe.videoHeight.value_or(0)) },
+        { probe.videoRatio.has_value(), QString("ratio=") + QString::number(probe.videoRatio.value_or(0)) },
+        { probe.duration != 0.0, QString("duration=") + QString::number(probe.duration, 'g', QLocale::FloatingPointShortest) },
+        { probe.bitRate != 0, QString("bitRate=%1").arg(probe.bitRate) },
+        { !colour.join(QString()).isEmpty() || probe.videoBitDepth, colour.join('/') + '/' + QString::number(probe.videoBitDepth) },
+    };
+    QStringList shown;
+    for (const auto &[show, text] : parts)
+        if (show)
+            shown << text;
+    return shown.join(QLatin1Char(' '));
 }
 
 // Spaces, quotes, non-ASCII letters, and a leading '-' that a tool would take for an option.
@@ -75,14 +69,24 @@ private slots:
         QVERIFY(QFile::copy("clip.mp4", "clip.TXT") && QFile::copy("clip.mp4", oddName) && mkfifo("pipe.mp4", 0600) == 0);
     }
 
-    void derivation_data()
+    void derivation()
     {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("summary");
-        QTest::addColumn<QString>("tracks"); // type|detail|duration of each row, without a zero duration, then |HDR, |interlaced
-        QTest::addColumn<QString>("metadata"); // the rows with a value; empty: not checked
-        const auto row = [](const char *title, const QByteArray &bytes, const char *summary, const char *tracks, const char *metadata = {}) {
-            QTest::newRow(title) << bytes << QString::fromUtf8(summary) << QString::fromUtf8(tracks) << QString::fromUtf8(metadata);
+        // tracks: type|detail|duration of each row, without a zero duration, then |HDR, |interlaced; metadata: the rows
+        // with a value, not checked when empty
+        const auto row = [](const char *title, const QByteArray &bytes, const char *summary, const char *tracks, const char *metadata = "") {
+            const FileProbe probe(QCoreApplication::applicationFilePath(), bytes); // any existing file: only the report decides
+            QStringList rows, values;
+            for (const QVariantMap &track : probe.tracksInfo) {
+                const QString duration = track.value("trackDuration").toDouble() ? '|' + track.value("trackDurationHuman").toString() : QString();
+                rows << track.value("trackType").toString() + '|' + track.value("trackSpecialInfo").toString() + duration
+                        + (track.value("trackHDR").toBool() ? "|HDR" : "") + (track.value("trackInterlaced").toBool() ? "|interlaced" : "");
+            }
+            for (const auto &entry : probe.metadata)
+                if (!entry.value("value").isEmpty())
+                    values << entry.value("key") + '=' + entry.value("value");
+            QCOMPARE(title + (": " + probeSummary(probe)), title + (": " + QString::fromUtf8(summary)));
+            QCOMPARE(title + (": " + rows.join(',')), title + (": " + QString::fromUtf8(tracks)));
+            QVERIFY2(!*metadata || values.join('|') == QString::fromUtf8(metadata), qPrintable(values.join('|')));
         };
         QFile captured(VELTRANE_TEST_DATA "/probe/tagged.m4v.json"); // what the real ffprobe wrote for a generated clip
         QVERIFY(captured.open(QIODevice::ReadOnly));
@@ -128,61 +132,29 @@ private slots:
         row("fields", coloured(R"("field_order":"bb","pix_fmt":"yuv420p")"), "valid streams=1 video 8x6 ratio=1.33333 ///bb/8", "Video|8x6|interlaced");
     }
 
-    void derivation()
-    {
-        QFETCH(QByteArray, bytes);
-        QFETCH(QString, summary);
-        QFETCH(QString, tracks);
-        QFETCH(QString, metadata);
-
-        const FileProbe probe(QCoreApplication::applicationFilePath(), bytes); // any existing file: only the report decides
-        QCOMPARE(probeSummary(probe), summary);
-
-        QStringList rows, values;
-        for (const QVariantMap &row : probe.tracksInfo) {
-            const QString duration = row.value("trackDuration").toDouble() ? '|' + row.value("trackDurationHuman").toString() : QString();
-            rows << row.value("trackType").toString() + '|' + row.value("trackSpecialInfo").toString() + duration
-                    + (row.value("trackHDR").toBool() ? "|HDR" : "") + (row.value("trackInterlaced").toBool() ? "|interlaced" : "");
-        }
-        QCOMPARE(rows.join(','), tracks);
-        for (const auto &row : probe.metadata)
-            if (!row.value("value").isEmpty())
-                values << row.value("key") + '=' + row.value("value");
-        if (!metadata.isEmpty())
-            QCOMPARE(values.join('|'), metadata);
-    }
-
-    // What the tool could not tell is named on stderr, its time limit in the unit that fits, and makes the status 1;
-    // a file the tool examined and found unusable is no failure.
-    void toolProblems_data()
-    {
-        QTest::addColumn<QString>("sniffer"); // fake's body
-        QTest::addColumn<int>("limit"); // VELTRANE_TOOL_TIMEOUT_MS
-        QTest::addColumn<QString>("problem"); // empty: none
-        QTest::newRow("no report") << "echo Segmentation fault" << 5000 << "the probe tool gave no readable report";
-        QTest::newRow("no answer in 400 ms") << "exec sleep 30" << 400 << "the probe tool did not answer within 400 ms";
-        QTest::newRow("no answer in 1.5 s") << "exec sleep 30" << 1500 << "the probe tool did not answer within 1.5 s";
-        QTest::newRow("an error report") << R"(echo '{"error":{"code":-1094995529}}')" << 5000 << QString();
-        // Larger than a pipe holds: the tool only ends once it is read.
-        QTest::newRow("a large report") << R"(head -c 100000 /dev/zero | tr '\0' ' '; echo '{"streams":[{"codec_type":"audio"}]}')" << 5000 << QString();
-    }
+    // What the tool could not tell is named on stderr and makes the status 1; an unusable file is no failure.
     void toolProblems()
     {
-        QFETCH(QString, sniffer);
-        QFETCH(int, limit);
-        QFETCH(QString, problem);
-        const FakeTools tools(std::nullopt, sniffer);
-        const ScopedEnvironment bound("VELTRANE_TOOL_TIMEOUT_MS", QString::number(limit));
-        const CliRun run = runCli({ "probe", "clip.mp4" });
-        const QJsonValue result = QJsonDocument::fromJson(run.out.toUtf8())[0];
-        QVERIFY2(run.status == (problem.isEmpty() ? Cli::success : Cli::failure), qPrintable(describe(run)));
-        QVERIFY2(result["probeProblem"].toString().startsWith(problem) && result["probeProblem"].isNull() == problem.isEmpty(), qPrintable(describe(run)));
-        QCOMPARE(run.err.contains("veltrane-cli probe: could not examine " + m_clips.filePath("clip.mp4") + ": " + problem), !problem.isEmpty());
+        // sniffer: the fake's body; limit: VELTRANE_TOOL_TIMEOUT_MS; problem: empty for none
+        const auto check = [this](const QString &sniffer, int limit, const QString &problem) {
+            const FakeTools tools(std::nullopt, sniffer);
+            const ScopedEnvironment bound("VELTRANE_TOOL_TIMEOUT_MS", QString::number(limit));
+            const CliRun run = runCli({ "probe", "clip.mp4" });
+            const QJsonValue result = QJsonDocument::fromJson(run.out.toUtf8())[0];
+            QVERIFY2(run.status == (problem.isEmpty() ? Cli::success : Cli::failure), qPrintable(describe(run)));
+            QVERIFY2(result["probeProblem"].toString().startsWith(problem) && result["probeProblem"].isNull() == problem.isEmpty(), qPrintable(describe(run)));
+            QVERIFY2(run.err.contains("veltrane-cli probe: could not examine " + m_clips.filePath("clip.mp4") + ": " + problem) == !problem.isEmpty(),
+                     qPrintable(describe(run)));
+        };
+        check("echo Segmentation fault", 5000, "the probe tool gave no readable report");
+        check("exec sleep 30", 400, "the probe tool did not answer within 400 ms");
+        check("exec sleep 30", 1500, "the probe tool did not answer within 1.5 s");
+        check(R"(echo '{"error":{"code":-1094995529}}')", 5000, QString()); // examined and found unusable
+        // Larger than a pipe holds: the tool only ends once it is read.
+        check(R"(head -c 100000 /dev/zero | tr '\0' ' '; echo '{"streams":[{"codec_type":"audio"}]}')", 5000, QString());
     }
 
-    // The real executable on relative names: nothing but the results on stdout, in argument order
-    // whichever ends first. A named pipe, where the tool would wait for a writer, is never handed to it.
-    // The rotation as this ffprobe reports it swaps the sides; a video named .TXT is no media file.
+    // The real executable: results alone on stdout, in argument order; a named pipe never reaches the tool, which would wait.
     void cli()
     {
         QProcess cli;

@@ -34,38 +34,28 @@ private slots:
     // Sorted as a file manager would in the user's language.
     void initTestCase() { QLocale::setDefault(QLocale("en_US")); }
 
-    void regularFiles_data()
-    {
-        QTest::addColumn<QStringList>("entries");
-        QTest::addColumn<QStringList>("outside"); // entries of a folder elsewhere, "$OUT"
-        QTest::addColumn<QStringList>("listed");
-
-        QTest::newRow("as the file manager sorts, folder by folder")
-            << QStringList { "b.mp4", "clip 10.mp4", "a.mp4", "sub/deeper/d.mp4", "B2.mkv", "clip 2.mp4", "sub/c.mp4", "Sub 2/e.mp4" } << QStringList()
-            << QStringList { "a.mp4", "b.mp4", "B2.mkv", "clip 2.mp4", "clip 10.mp4", "sub/c.mp4", "sub/deeper/d.mp4", "Sub 2/e.mp4" };
-        QTest::newRow("names differing in case alone keep an order") << QStringList { "a.mp4", "A.mp4" } << QStringList()
-            << QStringList { "A.mp4", "a.mp4" };
-        QTest::newRow("hidden entries, pipes and dangling links left out")
-            << QStringList { ".hidden.mp4", ".cache/x.mp4", "pipe.mp4|", "dangling.mp4 -> gone.mp4", "shown.mp4", "link.mp4 -> shown.mp4", "empty/" }
-            << QStringList() << QStringList { "link.mp4", "shown.mp4" };
-        QTest::newRow("linked folders: loops and repeats left out, the rest followed")
-            << QStringList { "in/loop -> ..", "in/self -> .", "in/twin -> ../real", "in/out -> $OUT", "in/out again -> $OUT/", "in/up -> $OUT/..", "real/a.mp4" }
-            << QStringList { "o.mp4" } << QStringList { "in/out/o.mp4", "real/a.mp4" };
-    }
-
     void regularFiles()
     {
-        QFETCH(QStringList, entries);
-        QFETCH(QStringList, outside);
-        QFETCH(QStringList, listed);
-        QTemporaryDir root, elsewhere;
-        // The other folder sits beside a link to its parent, which holds root too.
-        make(elsewhere.path(), {}, outside);
-        make(root.path(), elsewhere.path(), entries);
-        QStringList files = FolderContents::regularFiles(root.path());
-        for (QString &file : files)
-            file = QDir(root.path()).relativeFilePath(file);
-        QCOMPARE(files, listed);
+        // outside: entries of a folder elsewhere, "$OUT", which sits beside a link to its parent, which holds root too
+        const auto listed = [](const QStringList &entries, const QStringList &outside = {}) {
+            QTemporaryDir root, elsewhere;
+            make(elsewhere.path(), {}, outside);
+            make(root.path(), elsewhere.path(), entries);
+            QStringList files = FolderContents::regularFiles(root.path());
+            for (QString &file : files)
+                file = QDir(root.path()).relativeFilePath(file);
+            return files;
+        };
+        // As the file manager sorts, folder by folder.
+        QCOMPARE(listed({ "b.mp4", "clip 10.mp4", "a.mp4", "sub/deeper/d.mp4", "B2.mkv", "clip 2.mp4", "sub/c.mp4", "Sub 2/e.mp4" }),
+                 (QStringList { "a.mp4", "b.mp4", "B2.mkv", "clip 2.mp4", "clip 10.mp4", "sub/c.mp4", "sub/deeper/d.mp4", "Sub 2/e.mp4" }));
+        QCOMPARE(listed({ "a.mp4", "A.mp4" }), (QStringList { "A.mp4", "a.mp4" })); // names differing in case alone keep an order
+        // Hidden entries, pipes and dangling links left out.
+        QCOMPARE(listed({ ".hidden.mp4", ".cache/x.mp4", "pipe.mp4|", "dangling.mp4 -> gone.mp4", "shown.mp4", "link.mp4 -> shown.mp4", "empty/" }),
+                 (QStringList { "link.mp4", "shown.mp4" }));
+        // Linked folders: loops and repeats left out, the rest followed.
+        QCOMPARE(listed({ "in/loop -> ..", "in/self -> .", "in/twin -> ../real", "in/out -> $OUT", "in/out again -> $OUT/", "in/up -> $OUT/..", "real/a.mp4" }, { "o.mp4" }),
+                 (QStringList { "in/out/o.mp4", "real/a.mp4" }));
     }
 
     // A folder gives way to its files in place; anything else, even a path

@@ -14,8 +14,7 @@ using namespace WindowTest;
 
 namespace {
 
-// The fake tools answer at once, then end after the delay beside their file (later files are quicker, so they finish
-// first). Each run logs how many fake runs are going on as it starts, itself included.
+// Fake tools that end after the delay beside their file (later files finish first), logging how many runs are going on.
 QString delayed(const QString &answer)
 {
     return "touch \"$RUNS.$$\"\nset -- \"$RUNS\".*\necho \"$#\" >> \"$RUNS\"\n" + answer + "\nsleep \"$(cat \"$f.delay\")\"\nrm -f \"$RUNS.$$\"";
@@ -162,8 +161,7 @@ private slots:
                  QString("veltrane-cli probe: --jobs 99999 is more than %1 (4 per processor core); examining %1 files at a time").arg(cap));
     }
 
-    // Rows, their pictures, the refused and the bar as one worker would give them; files added meanwhile join
-    // the pass; never more tools at once than workers.
+    // Rows, pictures, refusals and bar as one worker would give them; never more tools at once than workers.
     void windowKeepsOrder()
     {
         const FakeTools tools(creator, sniffer);
@@ -196,8 +194,7 @@ private slots:
         QVERIFY2(most >= std::min(2, QThread::idealThreadCount()) && most <= QThread::idealThreadCount(), qPrintable(QString::number(most)));
     }
 
-    // Thumbnail runs write into the process's private folder; closing the window during the pass quits at once
-    // and stops them.
+    // Closing the window during the pass quits at once and stops the thumbnail runs, which write in the private folder.
     void closeDuringPass()
     {
         const FakeTools tools(QStringLiteral("echo $$ \"$@\" >> \"$RUNS\"; exec sleep 30"));
@@ -227,8 +224,7 @@ private slots:
             QVERIFY(!processExists(run.section(' ', 0, 0).toLongLong()) && run.section(' ', -1).startsWith(PrivateFolder::path() + "/snapShot-"));
     }
 
-    // Every bad input through veltrane-cli: the refused named on stderr with their reason, the rest compressed.
-    // A file that goes once probed fails and is named.
+    // Every bad input through veltrane-cli: refused with its reason, the rest compressed; a file gone once probed fails.
     void badInputsInCli()
     {
         const FakeTools tools(QString("case \"$1 $2\" in \"-i \"*vanishing.mp4) rm \"$2\" ;; esac\nexec '%1' \"$@\"").arg(realTool(Tools::creator)));

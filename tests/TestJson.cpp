@@ -35,68 +35,46 @@ private slots:
     }
 
     // Paths taken step by step and whole; the first failure is carried through, and reads as a plain null.
-    void subscripts_data()
-    {
-        QTest::addColumn<QList<JSONKey>>("path");
-        QTest::addColumn<JSON::Type>("type");
-        QTest::addColumn<int>("error");
-        QTest::newRow("member of element") << QList<JSONKey> { "streams", 0, "codec_type" } << T::string << 0;
-        QTest::newRow("first error carried") << QList<JSONKey> { "chapters", 0, "width" } << T::null << 500;
-        QTest::newRow("key into document null") << QList<JSONKey> { "streams", 0, "tags", "rotate" } << T::null << 901;
-        QTest::newRow("index -1") << QList<JSONKey> { "streams", -1 } << T::null << 900;
-        QTest::newRow("index = count") << QList<JSONKey> { "streams", 1, "codec_type" } << T::null << 900;
-        QTest::newRow("decomposed key") << QList<JSONKey> { QStringLiteral("cafe\u0301") } << T::string << 0;
-    }
     void subscripts()
     {
-        QFETCH(QList<JSONKey>, path);
-        QFETCH(JSON::Type, type);
-        QFETCH(int, error);
-        JSON stepped = report();
-        for (const JSONKey &key : path)
-            stepped = key.kind == JSONKey::Kind::key ? stepped[key.key] : stepped[key.index];
-        QCOMPARE(stepped.type(), type);
-        QCOMPARE(report()[path].error() ? JSONErrors::code(*report()[path].error()) : 0, error);
-        QCOMPARE(stepped.exists(), error == 0);
-        if (error)
-            QVERIFY(stepped.stringValue().isNull() && stepped.doubleValue() == 0 && !stepped.optionalInteger());
+        const auto check = [](const char *name, const QList<JSONKey> &path, JSON::Type type, int error) {
+            JSON stepped = report();
+            for (const JSONKey &key : path)
+                stepped = key.kind == JSONKey::Kind::key ? stepped[key.key] : stepped[key.index];
+            const int carried = report()[path].error() ? JSONErrors::code(*report()[path].error()) : 0;
+            QVERIFY2(stepped.type() == type && stepped.exists() == (error == 0), name);
+            QCOMPARE(name + QString(": %1").arg(carried), name + QString(": %1").arg(error));
+            QVERIFY2(!error || (stepped.stringValue().isNull() && stepped.doubleValue() == 0 && !stepped.optionalInteger()), name);
+        };
+        check("member of element", { "streams", 0, "codec_type" }, T::string, 0);
+        check("first error carried", { "chapters", 0, "width" }, T::null, 500);
+        check("key into document null", { "streams", 0, "tags", "rotate" }, T::null, 901);
+        check("index -1", { "streams", -1 }, T::null, 900);
+        check("index = count", { "streams", 1, "codec_type" }, T::null, 900);
+        check("decomposed key", { QStringLiteral("cafe\u0301") }, T::string, 0);
     }
 
     // Integers stay exact, texts read as their leading number, out of range saturates.
-    void readings_data()
+    void readings()
     {
-        QTest::addColumn<JSON>("value");
-        QTest::addColumn<JSON::Type>("type");
-        QTest::addColumn<QString>("string"); // not checked for a non-integral number
-        QTest::addColumn<qint64>("integer");
-        QTest::addColumn<double>("real");
-        const auto text = [](const char *name, QString text, qint64 integer, double real) {
-            QTest::newRow(name) << JSON(QVariant(text)) << T::string << text << integer << real;
+        // string: not checked when null, as for a non-integral number
+        const auto check = [](const char *name, const JSON &value, JSON::Type type, const QString &string, qint64 integer, double real) {
+            QVERIFY2(value.type() == type && (string.isNull() || value.stringValue() == string), name);
+            QCOMPARE(name + QString(": %1").arg(value.integerValue()), name + QString(": %1").arg(integer));
+            QCOMPARE(value.doubleValue(), real);
+            QVERIFY2(value.optionalInteger() == (type == T::string ? std::nullopt : std::optional(integer)), name);
         };
-        QTest::newRow("2^53+1 stays exact") << report()["numbers"][0] << T::number << "9007199254740993" << qint64(9007199254740993) << 9007199254740992.0;
-        QTest::newRow("true") << report()["flags"][0] << T::boolean << "true" << qint64(1) << 1.0;
-        QTest::newRow("double truncates") << JSON(QVariant(-7.9)) << T::number << QString() << qint64(-7) << -7.9;
-        QTest::newRow("double 2^63") << JSON(QVariant(9223372036854775808.0)) << T::number << QString() << qint64(INT64_MAX) << 9223372036854775808.0;
+        const auto text = [&](const char *name, QString text, qint64 integer, double real) { check(name, JSON(QVariant(text)), T::string, text, integer, real); };
+        check("2^53+1 stays exact", report()["numbers"][0], T::number, "9007199254740993", 9007199254740993, 9007199254740992.0);
+        check("true", report()["flags"][0], T::boolean, "true", 1, 1.0);
+        check("double truncates", JSON(QVariant(-7.9)), T::number, QString(), -7, -7.9);
+        check("double 2^63", JSON(QVariant(9223372036854775808.0)), T::number, QString(), INT64_MAX, 9223372036854775808.0);
         text("duration", "12.345000", 12, 12.345);
         text("blanks, trailing letters", "\t 42xyz", 42, 42);
         text("no number", "abc", 0, 0);
         text("beyond 64 bits", "99999999999999999999", INT64_MAX, 1e20);
         text("overflows a double", "-1e400", INT64_MIN, -qInf());
         text("underflows a double", "0.000000000000000000000000000000000000000000000000001e-300", 0, 0);
-    }
-    void readings()
-    {
-        QFETCH(JSON, value);
-        QFETCH(JSON::Type, type);
-        QFETCH(QString, string);
-        QFETCH(qint64, integer);
-        QFETCH(double, real);
-        QCOMPARE(value.type(), type);
-        if (!string.isNull())
-            QCOMPARE(value.stringValue(), string);
-        QCOMPARE(value.integerValue(), integer);
-        QCOMPARE(value.doubleValue(), real);
-        QCOMPARE(value.optionalInteger(), type == T::string ? std::nullopt : std::optional(integer));
     }
 };
 

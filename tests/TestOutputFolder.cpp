@@ -27,16 +27,6 @@ QStringList tree(const QString &root)
     return entries;
 }
 
-class ScopedCurrentFolder
-{
-public:
-    explicit ScopedCurrentFolder(const QString &folder) : m_previous(QDir::currentPath()) { QDir::setCurrent(folder); }
-    ~ScopedCurrentFolder() { QDir::setCurrent(m_previous); }
-
-private:
-    QString m_previous;
-};
-
 bool write(const QString &path, const QByteArray &content)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
@@ -46,8 +36,7 @@ bool write(const QString &path, const QByteArray &content)
 
 }
 
-// The folder a batch writes into: never one that holds an input, however it is reached; a replaced
-// folder is only gone once the batch has written something. And the private folder beside it.
+// The folder a batch writes into: never one that holds an input; a replaced one only goes once something is written.
 class TestOutputFolder : public QObject
 {
     Q_OBJECT
@@ -103,13 +92,13 @@ private slots:
             QVERIFY(QFile::link(at("real"), at("linked")));
         if (setup == "hardlink")
             QCOMPARE(::link(QFile::encodeName(at("real/input.mp4")).constData(), QFile::encodeName(at("old/again.mp4")).constData()), 0);
-        std::optional<ScopedCurrentFolder> current;
+        const auto back = qScopeGuard([previous = QDir::currentPath()] { QDir::setCurrent(previous); });
         std::optional<TestSupport::ScopedEnvironment> home;
         std::optional<OutputFolder> other;
         const QString place = at(setup.section(' ', 1)); // of "cd", "home", "mount" or "bind"
         QVERIFY(!setup.contains(' ') || QDir().mkpath(place));
         if (setup.startsWith("cd "))
-            current.emplace(place);
+            QDir::setCurrent(place);
         if (setup.startsWith("home "))
             home.emplace("HOME", place);
         if (setup.startsWith("mount ") || setup.startsWith("bind ")) {
@@ -131,8 +120,7 @@ private slots:
         QCOMPARE(tree(m_root->path()), before); // nothing moved, nothing made
     }
 
-    // While a batch runs the user's folder is as it was; it is only ever replaced by a finished
-    // batch that wrote something. A link is replaced as a link: what it leads to is never touched.
+    // Only a finished batch that wrote something replaces the folder; a link as a link, what it leads to untouched.
     void endings_data()
     {
         QTest::addColumn<QString>("path");
@@ -175,9 +163,7 @@ private slots:
         QCOMPARE(tree(m_root->path()).filter(QRegularExpression("^(?!real)")), after);
     }
 
-    // A run killed mid-batch leaves the user's folder as it was and its work beside it; the next
-    // start removes the work and says so. An entry whose run is alive, or that names a folder not
-    // ours, is left alone.
+    // A killed run's work goes at the next start, said so; a live run's, or a folder not ours, is left alone.
     void killedRun()
     {
         const TestSupport::ScopedEnvironment state("XDG_STATE_HOME", at("state"));
@@ -199,8 +185,7 @@ private slots:
         QVERIFY(QDir(at("state/veltrane/runs")).isEmpty());
     }
 
-    // A killed process's folder goes; a live one's, a link, anything not
-    // named as ours and our own stay.
+    // A killed process's folder goes; a live one's, a link, anything not named as ours and our own stay.
     void privateFolderLeftovers()
     {
         QProcess gone;

@@ -85,88 +85,62 @@ private slots:
     // 100,000,000 bytes at 55 % over 600 s give T = 728 kbit/s; over 1187.6 s, T = 368, the last
     // total that audio takes a third of; over 1184.4 s, T = 369. Automatic audio follows the budget:
     // 10 % of the total within 32 to 128 kb/s, a third at most, mono below 48.
-    void arguments_data()
-    {
-        QTest::addColumn<QVariantMap>("row");
-        QTest::addColumn<double>("resolution");
-        QTest::addColumn<bool>("automaticAudio");
-        QTest::addColumn<QString>("middle"); // between the fixed head and "-y" with the output
-        QTest::newRow("T=368") << row(1187.6, true) << 100.0 << false << "-b:v 235.51999999999998k -b:a 117.75999999999999k";
-        QTest::newRow("T=369") << row(1184.4, true) << 100.0 << false << "-b:v 241.0k -b:a 128.0k";
-        QTest::newRow("T=728, 5.1, 50% of 1920x1080") << row(600, true, { 1920, 1080 }, true) << 50.0 << false
-                                                      << "-ac 2 -b:v 600.0k -b:a 128.0k -vf scale=960:540,setsar=1:1";
-        QTest::newRow("75% of 1366x768, stale 5.1 flag") << row(600, false, { 1366, 768 }, true) << 75.0 << false
-                                                         << "-b:v 728.0k -vf scale=1024:576,setsar=1:1";
-        QTest::newRow("99.6% of 1920x1080") << row(600, false) << 99.6 << false << "-b:v 728.0k -vf scale=1912:1076,setsar=1:1";
-        // 4:2:0 takes no odd side: a pixel goes at full size; a scaled size is even already.
-        QTest::newRow("321x241") << row(600, false, { 321, 241 }) << 100.0 << false << "-b:v 728.0k -vf crop=trunc(iw/2)*2:trunc(ih/2)*2";
-        QTest::newRow("50% of 321x241") << row(600, false, { 321, 241 }) << 50.0 << false << "-b:v 728.0k -vf scale=160:120,setsar=1:1";
-        // HDR is tone-mapped, fields are made frames, both before the scaling, in one chain; the output is tagged BT.709.
-        const QVariantMap hlg = source(row(600, false), "arib-std-b67 bt2020 bt2020nc progressive");
-        QTest::newRow("HLG") << hlg << 100.0 << false << "-b:v 728.0k -vf " + toneMapped.arg("arib-std-b67", "bt2020", "bt2020nc") + ' ' + bt709Tags;
-        QTest::newRow("PQ, primaries unknown, interlaced, 50%") << source(row(600, false), "smpte2084 unknown  bb") << 50.0 << false
-            << "-b:v 728.0k -vf bwdif=mode=send_frame," + toneMapped.arg("smpte2084", "bt2020", "bt2020nc") + ",scale=960:540,setsar=1:1 " + bt709Tags;
-        QTest::newRow("interlaced SDR") << source(row(600, false), "bt709 bt709 bt709 tt") << 100.0 << false << "-b:v 728.0k -vf bwdif=mode=send_frame";
-        QTest::newRow("a name that is no colour name") << source(hlg, "arib-std-b67 bt2020,drawtext=x bt2020nc progressive") << 100.0 << false
-            << "-b:v 728.0k -vf " + toneMapped.arg("arib-std-b67", "bt2020", "bt2020nc") + ' ' + bt709Tags;
-        QTest::newRow("automatic audio, T=728: 72.8 stereo") << row(600, true) << 100.0 << true << "-b:v 655.2k -b:a 72.8k";
-        QTest::newRow("automatic audio, T=368: mono") << row(1187.6, true) << 100.0 << true << "-ac 1 -b:v 331.2k -b:a 36.800000000000004k";
-        QTest::newRow("automatic audio, T=7284: 128 at most") << row(60, true) << 100.0 << true << "-b:v 7156.0k -b:a 128.0k";
-        QTest::newRow("automatic audio, T=73: a third at most") << row(6000, true) << 100.0 << true
-                                                                 << "-ac 1 -b:v 48.66666666666667k -b:a 24.333333333333332k";
-    }
     void arguments()
     {
-        QFETCH(QVariantMap, row);
-        QFETCH(double, resolution);
-        QFETCH(bool, automaticAudio);
-        QFETCH(QString, middle);
-        TranscoderCommand::Choices choices { .resolutionPercent = resolution, .automaticAudio = automaticAudio };
-        QCOMPARE(planned(row, choices), (head + middle.split(' ') + QStringList { "-y", "/out/a.mp4" }));
-        // Turned off, both leave the list as for any progressive SDR row.
-        const QStringList asSdr = planned(source(row, "bt709 bt709 bt709 progressive"), choices);
-        choices.filters = { false, false };
-        QCOMPARE(planned(row, choices), asSdr);
+        // Between the fixed head and "-y" with the output.
+        const auto check = [](const char *name, const QVariantMap &row, double resolution, bool automaticAudio, const QString &middle) {
+            TranscoderCommand::Choices choices { .resolutionPercent = resolution, .automaticAudio = automaticAudio };
+            QCOMPARE(name + (": " + planned(row, choices).join(' ')), name + (": " + (head + middle.split(' ') + QStringList { "-y", "/out/a.mp4" }).join(' ')));
+            // Turned off, both leave the list as for any progressive SDR row.
+            const QStringList asSdr = planned(source(row, "bt709 bt709 bt709 progressive"), choices);
+            choices.filters = { false, false };
+            QVERIFY2(planned(row, choices) == asSdr, name);
+        };
+        check("T=368", row(1187.6, true), 100, false, "-b:v 235.51999999999998k -b:a 117.75999999999999k");
+        check("T=369", row(1184.4, true), 100, false, "-b:v 241.0k -b:a 128.0k");
+        check("T=728, 5.1, 50% of 1920x1080", row(600, true, { 1920, 1080 }, true), 50, false, "-ac 2 -b:v 600.0k -b:a 128.0k -vf scale=960:540,setsar=1:1");
+        check("75% of 1366x768, stale 5.1 flag", row(600, false, { 1366, 768 }, true), 75, false, "-b:v 728.0k -vf scale=1024:576,setsar=1:1");
+        check("99.6% of 1920x1080", row(600, false), 99.6, false, "-b:v 728.0k -vf scale=1912:1076,setsar=1:1");
+        // 4:2:0 takes no odd side: a pixel goes at full size; a scaled size is even already.
+        check("321x241", row(600, false, { 321, 241 }), 100, false, "-b:v 728.0k -vf crop=trunc(iw/2)*2:trunc(ih/2)*2");
+        check("50% of 321x241", row(600, false, { 321, 241 }), 50, false, "-b:v 728.0k -vf scale=160:120,setsar=1:1");
+        // HDR is tone-mapped, fields are made frames, both before the scaling, in one chain; the output is tagged BT.709.
+        const QVariantMap hlg = source(row(600, false), "arib-std-b67 bt2020 bt2020nc progressive");
+        check("HLG", hlg, 100, false, "-b:v 728.0k -vf " + toneMapped.arg("arib-std-b67", "bt2020", "bt2020nc") + ' ' + bt709Tags);
+        check("PQ, primaries unknown, interlaced, 50%", source(row(600, false), "smpte2084 unknown  bb"), 50, false,
+              "-b:v 728.0k -vf bwdif=mode=send_frame," + toneMapped.arg("smpte2084", "bt2020", "bt2020nc") + ",scale=960:540,setsar=1:1 " + bt709Tags);
+        check("interlaced SDR", source(row(600, false), "bt709 bt709 bt709 tt"), 100, false, "-b:v 728.0k -vf bwdif=mode=send_frame");
+        check("a name that is no colour name", source(hlg, "arib-std-b67 bt2020,drawtext=x bt2020nc progressive"), 100, false,
+              "-b:v 728.0k -vf " + toneMapped.arg("arib-std-b67", "bt2020", "bt2020nc") + ' ' + bt709Tags);
+        check("automatic audio, T=728: 72.8 stereo", row(600, true), 100, true, "-b:v 655.2k -b:a 72.8k");
+        check("automatic audio, T=368: mono", row(1187.6, true), 100, true, "-ac 1 -b:v 331.2k -b:a 36.800000000000004k");
+        check("automatic audio, T=7284: 128 at most", row(60, true), 100, true, "-b:v 7156.0k -b:a 128.0k");
+        check("automatic audio, T=73: a third at most", row(6000, true), 100, true, "-ac 1 -b:v 48.66666666666667k -b:a 24.333333333333332k");
     }
 
     // Each format's list for each kind of run, the planned downmix and filters carried: H.264's first
     // run also writes its statistics; a first pass leaves audio out and writes where it is told;
     // H.265 keeps its own statistics and the tag Apple's players want; AV1 has one kind of run.
-    void codecs_data()
-    {
-        QTest::addColumn<int>("codec");
-        QTest::addColumn<int>("kind");
-        QTest::addColumn<qint64>("height");
-        QTest::addColumn<QString>("middle"); // between the fixed head and "-y" with the output
-        const int h264 = int(Codec::h264), h265 = int(Codec::h265), av1 = int(Codec::av1);
-        const QString vf = " -vf scale=960:540,setsar=1:1 ", x265 = "-ac 2 -c:v libx265 -preset fast -b:v ";
-        QTest::newRow("H.264, first of two") << h264 << int(RunKind::firstOfTwo) << qint64(720)
-                                             << "-ac 2 -b:v 500.0k -b:a 64.0k" + vf + "-pass 1 -fastfirstpass 0 -passlogfile /log";
-        QTest::newRow("H.264, first pass") << h264 << int(RunKind::firstPass) << qint64(720) << "-b:v 500.0k" + vf + "-an -pass 1 -passlogfile /log";
-        QTest::newRow("H.264, second pass") << h264 << int(RunKind::secondPass) << qint64(720)
-                                            << "-ac 2 -b:v 400.0k -b:a 64.0k" + vf + "-pass 2 -passlogfile /log";
-        QTest::newRow("H.265, single") << h265 << int(RunKind::single) << qint64(720)
-                                       << x265 + "500.0k -b:a 64.0k" + vf + "-tag:v hvc1 -x265-params log-level=error";
-        QTest::newRow("H.265, first of two") << h265 << int(RunKind::firstOfTwo) << qint64(720)
-            << x265 + "500.0k -b:a 64.0k" + vf + "-tag:v hvc1 -x265-params log-level=error:pass=1:stats=/log";
-        QTest::newRow("H.265, first pass") << h265 << int(RunKind::firstPass) << qint64(720)
-            << "-c:v libx265 -preset fast -b:v 500.0k" + vf + "-tag:v hvc1 -x265-params log-level=error:pass=1:stats=/log -an";
-        QTest::newRow("H.265, second pass") << h265 << int(RunKind::secondPass) << qint64(720)
-            << x265 + "400.0k -b:a 64.0k" + vf + "-tag:v hvc1 -x265-params log-level=error:pass=2:stats=/log";
-        QTest::newRow("AV1, any run is one") << av1 << int(RunKind::secondPass) << qint64(720) << "-ac 2 -c:v libsvtav1 -preset 10 -b:v 400.0k -b:a 64.0k" + vf.chopped(1);
-        QTest::newRow("AV1, 1080p") << av1 << int(RunKind::firstOfTwo) << qint64(1080) << "-ac 2 -c:v libsvtav1 -preset 9 -b:v 500.0k -b:a 64.0k" + vf.chopped(1);
-    }
     void codecs()
     {
-        QFETCH(int, codec);
-        QFETCH(int, kind);
-        QFETCH(qint64, height);
-        QFETCH(QString, middle);
-        const RowPlan plan { .input = "/in/a.mov", .output = "/out/a.mp4", .videoKbps = 500, .audioKbps = 64.0, .audioChannels = 2,
-                             .videoFilters = "scale=960:540,setsar=1:1", .codec = Codec(codec), .height = height };
-        const std::optional<double> rate = RunKind(kind) == RunKind::secondPass ? std::optional(400.0) : std::nullopt;
-        const QString to = RunKind(kind) == RunKind::firstPass ? "/work/p1.mp4" : "/out/a.mp4";
-        QCOMPARE(plan.arguments(to, RunKind(kind), rate, "/log"), (head + middle.split(' ') + QStringList { "-y", to }));
+        const QString vf = " -vf scale=960:540,setsar=1:1 ", x265 = "-ac 2 -c:v libx265 -preset fast -b:v ";
+        // Middle: between the fixed head and "-y" with the output.
+        const auto check = [](const char *name, Codec codec, RunKind kind, const QString &middle, qint64 height = 720) {
+            const RowPlan plan { .input = "/in/a.mov", .output = "/out/a.mp4", .videoKbps = 500, .audioKbps = 64.0, .audioChannels = 2,
+                                 .videoFilters = "scale=960:540,setsar=1:1", .codec = codec, .height = height };
+            const std::optional<double> rate = kind == RunKind::secondPass ? std::optional(400.0) : std::nullopt;
+            const QString to = kind == RunKind::firstPass ? "/work/p1.mp4" : "/out/a.mp4";
+            QCOMPARE(name + (": " + plan.arguments(to, kind, rate, "/log").join(' ')), name + (": " + (head + middle.split(' ') + QStringList { "-y", to }).join(' ')));
+        };
+        check("H.264, first of two", Codec::h264, RunKind::firstOfTwo, "-ac 2 -b:v 500.0k -b:a 64.0k" + vf + "-pass 1 -fastfirstpass 0 -passlogfile /log");
+        check("H.264, first pass", Codec::h264, RunKind::firstPass, "-b:v 500.0k" + vf + "-an -pass 1 -passlogfile /log");
+        check("H.264, second pass", Codec::h264, RunKind::secondPass, "-ac 2 -b:v 400.0k -b:a 64.0k" + vf + "-pass 2 -passlogfile /log");
+        check("H.265, single", Codec::h265, RunKind::single, x265 + "500.0k -b:a 64.0k" + vf + "-tag:v hvc1 -x265-params log-level=error");
+        check("H.265, first of two", Codec::h265, RunKind::firstOfTwo, x265 + "500.0k -b:a 64.0k" + vf + "-tag:v hvc1 -x265-params log-level=error:pass=1:stats=/log");
+        check("H.265, first pass", Codec::h265, RunKind::firstPass, "-c:v libx265 -preset fast -b:v 500.0k" + vf + "-tag:v hvc1 -x265-params log-level=error:pass=1:stats=/log -an");
+        check("H.265, second pass", Codec::h265, RunKind::secondPass, x265 + "400.0k -b:a 64.0k" + vf + "-tag:v hvc1 -x265-params log-level=error:pass=2:stats=/log");
+        check("AV1, any run is one", Codec::av1, RunKind::secondPass, "-ac 2 -c:v libsvtav1 -preset 10 -b:v 400.0k -b:a 64.0k" + vf.chopped(1));
+        check("AV1, 1080p", Codec::av1, RunKind::firstOfTwo, "-ac 2 -c:v libsvtav1 -preset 9 -b:v 500.0k -b:a 64.0k" + vf.chopped(1), 1080);
     }
 
     // What a row's plan says to people, and the picture a cap and a size give.
@@ -235,25 +209,16 @@ private slots:
         QCOMPARE(chosen({ { 100, atRate, 13.9 }, { 67, atRate, 14.0 }, { 50, atRate, 14.0 } }), "858x482@60"); // starved: any gain goes down
     }
 
-    void outputNames_data()
-    {
-        QTest::addColumn<QStringList>("inputs");
-        QTest::addColumn<QStringList>("names");
-        QTest::newRow("last extension replaced") << QStringList { "/v/holiday.2019.mov", "/v/clip", "/v/UP.MP4", "/v/.hidden" }
-                                                 << QStringList { "holiday.2019.mp4", "clip.mp4", "UP.mp4", ".hidden.mp4" };
-        // Numbered past the names taken in any case, a numbered one included; percent signs are text.
-        QTest::newRow("same names") << QStringList { "/a/clip (2).mov", "/a/clip.mov", "/b/Clip.mkv", "/a/50%1.mov", "/b/50%1.mov" }
-                                    << QStringList { "clip (2).mp4", "clip.mp4", "Clip (3).mp4", "50%1.mp4", "50%1 (2).mp4" };
-        // A name the file system would refuse is shortened on a character boundary, and stays unique.
-        const QString longStem = QString(250, 'a') + QString::fromUtf8("éé");
-        QTest::newRow("too long for a name") << QStringList { "/a/" + longStem + ".mov", "/b/" + longStem + ".mkv" }
-                                             << QStringList { QString(250, 'a') + ".mp4", QString(247, 'a') + " (2).mp4" };
-    }
     void outputNames()
     {
-        QFETCH(QStringList, inputs);
-        QFETCH(QStringList, names);
-        QCOMPARE(TranscoderCommand::outputPaths("/out", inputs).replaceInStrings("/out/", QString()), names);
+        const auto names = [](const QStringList &inputs) { return TranscoderCommand::outputPaths("/out", inputs).replaceInStrings("/out/", QString()); };
+        QCOMPARE(names({ "/v/holiday.2019.mov", "/v/clip", "/v/UP.MP4", "/v/.hidden" }), (QStringList { "holiday.2019.mp4", "clip.mp4", "UP.mp4", ".hidden.mp4" }));
+        // Numbered past the names taken in any case, a numbered one included; percent signs are text.
+        QCOMPARE(names({ "/a/clip (2).mov", "/a/clip.mov", "/b/Clip.mkv", "/a/50%1.mov", "/b/50%1.mov" }),
+                 (QStringList { "clip (2).mp4", "clip.mp4", "Clip (3).mp4", "50%1.mp4", "50%1 (2).mp4" }));
+        // A name the file system would refuse is shortened on a character boundary, and stays unique.
+        const QString longStem = QString(250, 'a') + QString::fromUtf8("éé");
+        QCOMPARE(names({ "/a/" + longStem + ".mov", "/b/" + longStem + ".mkv" }), (QStringList { QString(250, 'a') + ".mp4", QString(247, 'a') + " (2).mp4" }));
     }
 
     // Every row aims at the same share of the smallest file, over its own duration; a target in
@@ -278,12 +243,8 @@ private slots:
 
     // A file already under a target in bytes is never grown: copied as it is where an .mp4 takes
     // its streams and nothing is to change, else encoded at its own size.
-    void alreadyFits_data()
+    void alreadyFits()
     {
-        QTest::addColumn<QVariantMap>("input");
-        QTest::addColumn<qint64>("target");
-        QTest::addColumn<QString>("resolution"); // a percent, or "auto"
-        QTest::addColumn<QString>("expected");   // "copy", "copy hvc1", "own size", "target"
         const auto tracks = [](QVariantMap row, const QString &video, const QString &audio, bool cover = false) {
             QVariantList list { QVariantMap { { TrackKeys::trackType, TrackTypes::video }, { TrackKeys::trackCodec, video },
                                               { TrackKeys::trackDictionary, QVariantMap { { "codec_type", "video" } } } } };
@@ -297,42 +258,37 @@ private slots:
             row[RowKeys::tracksInfo] = list;
             return row;
         };
+        // Expected: "copy", "copy hvc1", "own size" or "target"; resolution: a percent, or "auto".
+        const auto check = [](const char *name, const QVariantMap &input, const QString &expected, const QString &resolution = "100", qint64 target = 10'485'760) {
+            const bool automatic = resolution == "auto";
+            const TranscoderCommand::Choices choices { .resolutionPercent = automatic ? 100 : resolution.toDouble(), .automaticPicture = automatic };
+            const RowPlan plan = Batch::plan({ input }, "/out", Planning::Target::exactly(target), choices).rows.at(0);
+            QVERIFY2(plan.targetBytes == target, name); // held to what was asked
+            const RowPlan own = TranscoderCommand::planRow("/in/a.mov", "/out/a.mp4", input, 5'000'000, choices);
+            const QStringList first = RowEncoder::firstRuns(plan, 0, Passes::automatic, "/out/.work").at(0);
+            if (expected.startsWith("copy")) {
+                QVERIFY2(plan.alreadyFits && plan.copiesStreams && plan.summaryText().endsWith("already fits: copied as it is"), name);
+                QCOMPARE(first.mid(2).join(' '), QString("-sn -dn -map_chapters -1 -map_metadata -1 -c copy %1-y /out/a.mp4")
+                                                     .arg(expected.endsWith("hvc1") ? "-tag:v hvc1 " : ""));
+            } else {
+                QVERIFY2(plan.alreadyFits == (expected == "own size") && !plan.copiesStreams && !first.contains("copy"), name);
+                QVERIFY2(qFuzzyCompare(plan.videoKbps, expected == "own size" ? own.videoKbps
+                                                                            : TranscoderCommand::planRow("/in/a.mov", "/out/a.mp4", input, double(target), choices).videoKbps),
+                         name);
+            }
+        };
         const QVariantMap small = row(60, true, {}, false, 5'000'000);
-        QTest::newRow("h264 aac") << tracks(small, "h264", "aac") << qint64(10'485'760) << "100" << "copy";
-        QTest::newRow("hevc, Apple's tag") << tracks(small, "hevc", "ac3") << qint64(10'485'760) << "100" << "copy hvc1";
-        QTest::newRow("automatic picture") << tracks(small, "h264", "aac") << qint64(10'485'760) << "auto" << "copy";
-        QTest::newRow("opus sound") << tracks(small, "h264", "opus") << qint64(10'485'760) << "100" << "own size";
-        QTest::newRow("vp8 picture") << tracks(small, "vp8", "") << qint64(10'485'760) << "100" << "own size";
-        QTest::newRow("cover picture") << tracks(small, "h264", "aac", true) << qint64(10'485'760) << "100" << "own size";
-        QTest::newRow("lower resolution") << tracks(small, "h264", "aac") << qint64(10'485'760) << "50" << "own size";
-        QTest::newRow("interlaced") << source(tracks(small, "h264", "aac"), "bt709 bt709 bt709 tt") << qint64(10'485'760) << "100" << "own size";
-        QTest::newRow("HDR") << source(tracks(small, "hevc", "aac"), "smpte2084 bt2020 bt2020nc progressive") << qint64(10'485'760) << "100" << "own size";
+        check("h264 aac", tracks(small, "h264", "aac"), "copy");
+        check("hevc, Apple's tag", tracks(small, "hevc", "ac3"), "copy hvc1");
+        check("automatic picture", tracks(small, "h264", "aac"), "copy", "auto");
+        check("opus sound", tracks(small, "h264", "opus"), "own size");
+        check("vp8 picture", tracks(small, "vp8", ""), "own size");
+        check("cover picture", tracks(small, "h264", "aac", true), "own size");
+        check("lower resolution", tracks(small, "h264", "aac"), "own size", "50");
+        check("interlaced", source(tracks(small, "h264", "aac"), "bt709 bt709 bt709 tt"), "own size");
+        check("HDR", source(tracks(small, "hevc", "aac"), "smpte2084 bt2020 bt2020nc progressive"), "own size");
         // Exactly the target is not under it: the slider's 100 % plans as it always has.
-        QTest::newRow("exactly the target") << tracks(small, "h264", "aac") << qint64(5'000'000) << "100" << "target";
-    }
-    void alreadyFits()
-    {
-        QFETCH(QVariantMap, input);
-        QFETCH(qint64, target);
-        QFETCH(QString, resolution);
-        QFETCH(QString, expected);
-        const bool automatic = resolution == "auto";
-        const TranscoderCommand::Choices choices { .resolutionPercent = automatic ? 100 : resolution.toDouble(), .automaticPicture = automatic };
-        const RowPlan plan = Batch::plan({ input }, "/out", Planning::Target::exactly(target), choices).rows.at(0);
-        QCOMPARE(plan.targetBytes, target); // held to what was asked
-        const RowPlan own = TranscoderCommand::planRow("/in/a.mov", "/out/a.mp4", input, 5'000'000, choices);
-        const QStringList first = RowEncoder::firstRuns(plan, 0, Passes::automatic, "/out/.work").at(0);
-        if (expected.startsWith("copy")) {
-            QVERIFY(plan.alreadyFits && plan.copiesStreams);
-            QCOMPARE(first.mid(2).join(' '), QString("-sn -dn -map_chapters -1 -map_metadata -1 -c copy %1-y /out/a.mp4")
-                                                 .arg(expected.endsWith("hvc1") ? "-tag:v hvc1 " : ""));
-            QVERIFY(plan.summaryText().endsWith("already fits: copied as it is"));
-        } else {
-            QCOMPARE(plan.alreadyFits, expected == "own size");
-            QVERIFY(!plan.copiesStreams && !first.contains("copy"));
-            QCOMPARE(plan.videoKbps, expected == "own size" ? own.videoKbps
-                                                            : TranscoderCommand::planRow("/in/a.mov", "/out/a.mp4", input, double(target), choices).videoKbps);
-        }
+        check("exactly the target", tracks(small, "h264", "aac"), "target", "100", 5'000'000);
     }
 };
 

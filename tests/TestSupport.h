@@ -9,8 +9,7 @@
 #include <memory>
 #include <optional>
 
-// Shared pieces of the test suite: clips made with the real transcoder,
-// fake tools, captured diagnostic lines, environment overrides.
+// Shared pieces of the test suite: real clips, fake tools, captured diagnostic lines, environment overrides.
 namespace TestSupport {
 
 // The real ffmpeg / ffprobe from the resources folder beside the tests.
@@ -19,8 +18,7 @@ QString realTool(const char *name);
 // Runs the real ffmpeg with "-v error -y" + arguments + output; true on success.
 bool makeClip(const QString &output, const QStringList &arguments);
 
-// A small test clip: 1 s of lavfi colour bars of the given size, H.264 in .mp4
-// (or what the extension implies), with a stereo tone unless told otherwise.
+// 1 s of colour bars of the given size, H.264 in .mp4 (or as the extension says), with a stereo tone unless told not.
 bool makeVideo(const QString &output, int width = 160, int height = 120, bool sound = true);
 
 // Collects diagnostic lines for as long as it lives.
@@ -48,10 +46,8 @@ private:
     std::optional<QByteArray> m_previous;
 };
 
-// Fake tools for one test: a folder named by VELTRANE_RESOURCES, where
-// "sniffer" is the given script or else the real ffprobe and "creator" the
-// given script or else missing. Scripts may log to "$RUNS", a file in that
-// folder. Both variables are set for as long as this lives.
+// Fake tools in a folder named by VELTRANE_RESOURCES while this lives: "sniffer" the script given or the real ffprobe,
+// "creator" the script given or missing. Scripts may log to "$RUNS", a file in that folder.
 class FakeTools
 {
 public:

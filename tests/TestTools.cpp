@@ -1,5 +1,4 @@
-// A tool and what it starts end together: when the tool ends and when its run
-// is stopped. (When Veltrane itself is killed: TestCliCompress's SIGKILL case.)
+// A tool and what it starts end together (when Veltrane itself is killed: TestCliCompress's SIGKILL case).
 #include "compress/TranscoderRun.h"
 #include "tools/Tools.h"
 
@@ -14,8 +13,7 @@ using namespace TestSupport;
 
 namespace {
 
-// Leaves a child in the background that writes "$RUNS.late" half a second
-// later, then ends or, as "$END" says, waits to be stopped.
+// Leaves a child that writes "$RUNS.late" half a second later, then ends or, as "$END" says, waits to be stopped.
 const QString leavesAChild = R"SH(
 ( sleep 0.5; echo late > "$RUNS.late" ) &
 echo "$! child" >> "$RUNS"
@@ -39,46 +37,40 @@ class TestTools : public QObject
     Q_OBJECT
 
 private slots:
-    // The transcoder's runs and the probe's and thumbnail's (Tools::run, on the application's thread
-    // and on a worker: one end of a run in each, as every end takes the same way out).
-    void leftChildrenEnd_data()
-    {
-        QTest::addColumn<QString>("runner");
-        QTest::addColumn<QString>("end");
-        QTest::newRow("transcoder ends") << "transcoder" << "ends";
-        QTest::newRow("transcoder cancelled") << "transcoder" << "cancelled";
-        QTest::newRow("tool ends") << "tool" << "ends";
-        QTest::newRow("tool on a worker stopped") << "worker" << "stopped";
-    }
+    // The transcoder's runs and Tools::run's, on the application's thread and on a worker: each end takes the same way out.
     void leftChildrenEnd()
     {
-        QFETCH(QString, runner);
-        QFETCH(QString, end);
-        const FakeTools tools(leavesAChild);
-        const ScopedEnvironment ending("END", end);
-        const QString creator = tools.path() + "/creator";
-        std::atomic<bool> stop { false };
-        std::jthread stopper;
-        if (end != "ends")
-            stopper = std::jthread([&] { stop.store(waitForRuns(tools, 2)); });
-        if (runner == "transcoder") {
-            std::atomic<qint64> processId { 0 };
-            const auto result = TranscoderRun::run(creator, {}, tools.path() + "/out.mp4", TranscoderRun::Output::discard,
-                                                   stop, processId, {});
-            QCOMPARE(result.end, end == "ends" ? TranscoderRun::End::exited : TranscoderRun::End::cancelled);
-        } else if (runner == "tool") {
-            QVERIFY(!Tools::run(creator, {}, Tools::Stream::discard, Tools::Stream::discard).timedOut);
-        } else {
-            Tools::RunResult result;
-            std::thread worker([&] { result = Tools::run(creator, {}, Tools::Stream::discard, Tools::Stream::discard, &stop); });
-            worker.join();
-            QVERIFY(result.stopped);
-        }
-        QCOMPARE(tools.runs().size(), 2);
-        // Killed, not left to end on its own half a second later.
-        QTRY_VERIFY2_WITH_TIMEOUT(tools.allGone(), qPrintable(tools.runs().join(", ")), 300);
-        QTest::qWait(800);
-        QVERIFY2(!QFileInfo::exists(tools.path() + "/runs.late"), "a child the tool left wrote after its run");
+        const auto check = [](const QString &runner, const QString &end) {
+            const FakeTools tools(leavesAChild);
+            const ScopedEnvironment ending("END", end);
+            const QString creator = tools.path() + "/creator";
+            std::atomic<bool> stop { false };
+            std::jthread stopper;
+            if (end != "ends")
+                stopper = std::jthread([&] { stop.store(waitForRuns(tools, 2)); });
+            if (runner == "transcoder") {
+                std::atomic<qint64> processId { 0 };
+                const auto result = TranscoderRun::run(creator, {}, tools.path() + "/out.mp4", TranscoderRun::Output::discard,
+                                                       stop, processId, {});
+                QCOMPARE(result.end, end == "ends" ? TranscoderRun::End::exited : TranscoderRun::End::cancelled);
+            } else if (runner == "tool") {
+                QVERIFY(!Tools::run(creator, {}, Tools::Stream::discard, Tools::Stream::discard).timedOut);
+            } else {
+                Tools::RunResult result;
+                std::thread worker([&] { result = Tools::run(creator, {}, Tools::Stream::discard, Tools::Stream::discard, &stop); });
+                worker.join();
+                QVERIFY(result.stopped);
+            }
+            QCOMPARE(tools.runs().size(), 2);
+            // Killed, not left to end on its own half a second later.
+            QTRY_VERIFY2_WITH_TIMEOUT(tools.allGone(), qPrintable(runner + ' ' + end + ": " + tools.runs().join(", ")), 300);
+            QTest::qWait(800);
+            QVERIFY2(!QFileInfo::exists(tools.path() + "/runs.late"), qPrintable(runner + ' ' + end + ": a child the tool left wrote after its run"));
+        };
+        check("transcoder", "ends");
+        check("transcoder", "cancelled");
+        check("tool", "ends");
+        check("worker", "stopped"); // a tool on a worker
     }
 };
 

@@ -52,6 +52,22 @@ inline void click(const QMessageBox *box, const QString &button)
             each->click();
 }
 
+// A batch into the folder, as Save starts it, waited for.
+inline bool compressInto(AppDelegate &delegate, const QString &folder)
+{
+    QSignalSpy finished(&delegate, &AppDelegate::batchFinished);
+    delegate.prepareOutputFolder(folder);
+    return !finished.isEmpty() || finished.wait(20000);
+}
+
+// The Format choice and Automatic, which the window saves: a test that changes them puts them back with defaultsAfter().
+inline QComboBox *formatChoice(const AppDelegate &d) { return d.window->findChild<QComboBox *>("formatChoice"); }
+inline QCheckBox *automaticResolution(const AppDelegate &d) { return d.window->findChild<QCheckBox *>("automaticResolution"); }
+inline auto defaultsAfter(const std::unique_ptr<AppDelegate> &d)
+{
+    return qScopeGuard([&d] { formatChoice(*d)->setCurrentIndex(0), automaticResolution(*d)->setChecked(false); });
+}
+
 inline QList<QUrl> fileUrls(const QStringList &paths)
 {
     QList<QUrl> urls;

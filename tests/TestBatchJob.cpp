@@ -346,6 +346,9 @@ private slots:
             const std::optional<double> rate = Fitting::correctedKbps(RowPlan { .duration = 2.0, .targetBytes = 50000, .codec = codec }, encodes);
             QVERIFY2(rate.has_value() == (kbps > 0) && (!rate || std::abs(*rate - kbps) < 0.01), qPrintable(QString("%1: %2").arg(name).arg(rate.value_or(0))));
         }
+        // A well-fed picture's bytes follow SVT-AV1's rate: undamped.
+        const RowPlan wellFed { .duration = 2.0, .targetBytes = 50000, .videoKbps = 100, .codec = av1, .frameRate = 25, .width = 64, .height = 36 };
+        QVERIFY(std::abs(Fitting::correctedKbps(wellFed, { { 60000, 55000, 100, false } }).value_or(0) - 79.11) < 0.01);
         RowPlan plan { .duration = 2.0, .targetBytes = 50000, .videoKbps = 100 };
         QVERIFY(std::abs(Fitting::afterEarlyStopKbps(plan, 100000) - 99.49) < 0.01);
         plan.codec = Codec::av1;

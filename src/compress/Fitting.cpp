@@ -55,9 +55,10 @@ constexpr double stillShare = 0.75;
 // kb/s: 464 to 534 kB), so a slope between near rates is mostly that noise:
 // it counts in proportion to how far apart they are, what is expected for
 // the rest. Camera content with 0.03 bits per pixel or more measured 0.79 to
-// 1.17 on 5 to 40 s clips, starved 1.1 to 1.7 (a raise damped for those left
-// a 40 s clip at 4.6 Mb/s under twice); still pictures 2.5, and a first run
-// far under its target is of those (see landed()).
+// 1.17 on 5 to 40 s clips, starved (0.007) 1.1 to 1.7, and the line is drawn
+// between; a raise damped as for the starved left a 40 s clip at 4.6 Mb/s
+// under twice. Still pictures 2.5, and a first run far under its target is
+// of those (see landed()).
 double av1Slope(const RowPlan &plan, const QList<Measured> &encodes)
 {
     const bool stills = !encodes.isEmpty() && farUnder(encodes.first(), plan.targetBytes);

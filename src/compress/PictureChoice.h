@@ -19,10 +19,9 @@
 // after scaling back with bicubic); among those that keep to their rate, going
 // from the largest down, a smaller size wins when it scores higher, by more
 // than the samples' bias toward small pictures (the larger, the further down)
-// where bits are plentiful. The
-// frame rate is left as it is, and only halved (never below 24) where no size
-// keeps to its rate (docs/QUALITY-RESEARCH.md has the measurements behind
-// this).
+// where bits are plentiful. The frame rate is left as it is, and only halved
+// (never below 24) where no size keeps to its rate (docs/QUALITY-RESEARCH.md
+// has the measurements behind this).
 namespace PictureChoice {
 
 struct Stretch

@@ -192,6 +192,8 @@ private slots:
         QCOMPARE(chosen({ { 100, atRate, 13.9 }, { 67, atRate, 14.2 }, { 50, atRate, 13.1 } }), "858x482@60");
         // Far over its rate at full size: the encoder is at its floor there, whatever its score.
         QCOMPARE(chosen({ { 100, 2 * atRate, 15.0 }, { 67, atRate, 14.2 }, { 50, atRate, 13.1 } }), "858x482@60");
+        QCOMPARE(PictureChoice::choose(plan, { { 100, 2 * atRate, 15.0 }, { 67, atRate, 14.2 }, { 50, atRate, 13.1 } }, 4).why,
+                 "67 % (SSIM 14.20 dB; 100 %: 15.00 over its rate, 50 %: 13.10)");
         QCOMPARE(chosen({ { 100, 2 * atRate, 15.0 }, { 67, 2 * atRate, 14.2 }, { 50, 2 * atRate, 13.1 } }), "640x360@30");
         QCOMPARE(chosen({}), "1280x720@60");
         // With bits to spare (0.07 per pixel), a smaller picture must win by more than samples favour it.

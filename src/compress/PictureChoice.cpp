@@ -211,8 +211,8 @@ Choice choose(const RowPlan &plan, const QList<Candidate> &candidates, double sa
     Choice choice { plan, candidates, {} };
     QStringList others;
     for (const Candidate &c : candidates)
-        if (&c != best && c.ssimDb)
-            others << QStringLiteral("%1 %: %2").arg(c.percent).arg(*c.ssimDb, 0, 'f', 2);
+        if (&c != best && c.ssimDb) // a higher score passed over must say why
+            others << QStringLiteral("%1 %: %2%3").arg(c.percent).arg(*c.ssimDb, 0, 'f', 2).arg(keepsToRate(c) ? QString() : QStringLiteral(" over its rate"));
     if (best) {
         choice.plan = plan.withPicture(best->percent);
         choice.why = QStringLiteral("%1 % (SSIM %2 dB; %3)").arg(best->percent).arg(*best->ssimDb, 0, 'f', 2).arg(others.join(QStringLiteral(", ")));

@@ -356,6 +356,30 @@ private slots:
         QCOMPARE(Fitting::afterEarlyStopKbps(plan, 20000), 100.0);
     }
 
+    // AV1 over still pictures is fitted by CRF: the level of the next encode. Target 50000, 2 s: the planned 100 kb/s is 25000 bytes of video.
+    void crfLevels()
+    {
+        using M = Fitting::Measured;
+        const M stills { 20000, 10000, 100 }; // spent 0.4 of its rate
+        const auto at = [](qint64 size, int crf) { return M { .size = size, .videoBytes = size - 10000, .crf = crf }; };
+        const struct { const char *name; Codec codec; QList<M> encodes; int crf; } cases[] = { // crf 0: none
+            { "stills: the middle level first", Codec::av1, { stills }, 35 },
+            { "camera content: rates", Codec::av1, { { 20000, 15000, 100 } }, 0 },
+            { "H.264: rates", Codec::h264, { stills }, 0 },
+            { "over: fewer bytes by the usual step", Codec::av1, { stills, at(60000, 35) }, 38 },
+            { "under: more", Codec::av1, { stills, at(30000, 35) }, 28 },
+            { "two levels: their own step, from the nearer", Codec::av1, { stills, at(30000, 35), at(70000, 27) }, 30 },
+            { "kept between a level that fits and one over", Codec::av1, { stills, at(30000, 35), at(51000, 33) }, 34 },
+            { "a level that fits, the next one over: done", Codec::av1, { stills, at(40000, 35), at(51000, 34) }, 0 },
+            { "the last level over: done", Codec::av1, { stills, at(60000, 63) }, 0 },
+        };
+        for (const auto &[name, codec, encodes, crf] : cases) {
+            const std::optional<int> level = Fitting::nextCrf(RowPlan { .duration = 2.0, .targetBytes = 50000, .videoKbps = 100, .codec = codec }, encodes);
+            QCOMPARE(QString("%1: %2").arg(name).arg(level.value_or(0)), QString("%1: %2").arg(name).arg(crf));
+            QVERIFY2(codec != Codec::av1 || encodes.size() < 2 || Fitting::landed({ .duration = 2.0, .targetBytes = 50000, .codec = codec }, encodes, 1) == !level, name);
+        }
+    }
+
     // When a first run stops early, and when a row is done.
     void decisions()
     {

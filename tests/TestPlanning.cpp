@@ -125,12 +125,12 @@ private slots:
     {
         const QString vf = " -vf scale=960:540,setsar=1:1 ", x265 = "-ac 2 -c:v libx265 -preset fast -b:v ";
         // Middle: between the fixed head and "-y" with the output.
-        const auto check = [](const char *name, Codec codec, RunKind kind, const QString &middle, qint64 height = 720) {
+        const auto check = [](const char *name, Codec codec, RunKind kind, const QString &middle, qint64 height = 720, int crf = 0) {
             const RowPlan plan { .input = "/in/a.mov", .output = "/out/a.mp4", .videoKbps = 500, .audioKbps = 64.0, .audioChannels = 2,
                                  .videoFilters = "scale=960:540,setsar=1:1", .codec = codec, .height = height };
             const std::optional<double> rate = kind == RunKind::secondPass ? std::optional(400.0) : std::nullopt;
             const QString to = kind == RunKind::firstPass ? "/work/p1.mp4" : "/out/a.mp4";
-            QCOMPARE(name + (": " + plan.arguments(to, kind, rate, "/log").join(' ')), name + (": " + (head + middle.split(' ') + QStringList { "-y", to }).join(' ')));
+            QCOMPARE(name + (": " + plan.arguments(to, kind, rate, "/log", crf).join(' ')), name + (": " + (head + middle.split(' ') + QStringList { "-y", to }).join(' ')));
         };
         check("H.264, first of two", Codec::h264, RunKind::firstOfTwo, "-ac 2 -b:v 500.0k -b:a 64.0k" + vf + "-pass 1 -fastfirstpass 0 -passlogfile /log");
         check("H.264, first pass", Codec::h264, RunKind::firstPass, "-b:v 500.0k" + vf + "-an -pass 1 -passlogfile /log");
@@ -141,6 +141,7 @@ private slots:
         check("H.265, second pass", Codec::h265, RunKind::secondPass, x265 + "400.0k -b:a 64.0k" + vf + "-tag:v hvc1 -x265-params log-level=error:pass=2:stats=/log");
         check("AV1, any run is one", Codec::av1, RunKind::secondPass, "-ac 2 -c:v libsvtav1 -preset 10 -b:v 400.0k -b:a 64.0k" + vf.chopped(1));
         check("AV1, 1080p", Codec::av1, RunKind::firstOfTwo, "-ac 2 -c:v libsvtav1 -preset 9 -b:v 500.0k -b:a 64.0k" + vf.chopped(1), 1080);
+        check("AV1 at a constant quality", Codec::av1, RunKind::single, "-ac 2 -c:v libsvtav1 -preset 10 -crf 35 -b:a 64.0k" + vf.chopped(1), 720, 35);
     }
 
     // What a row's plan says to people, and the picture a cap and a size give.

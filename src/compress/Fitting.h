@@ -29,6 +29,7 @@ struct Measured
     // cannot keep them, and x264's second pass beats it by 1 to 1.5 dB at
     // the same size. Kept only where no other output fits.
     bool mostlyStill = false;
+    int crf = 0; // from 1: SVT-AV1 was asked this constant quality instead of a rate
 };
 
 // An output that fits under this share of its target left picture unbought.
@@ -42,6 +43,13 @@ QString overBy(double size, double target);
 // The video bitrate of the next correcting encode, from the encodes so far
 // (the first one first); nothing when even no video would not fit.
 std::optional<double> correctedKbps(const RowPlan &plan, const QList<Measured> &encodes);
+
+// SVT-AV1's rate control underspends still pictures (its first run far
+// under the target), and raised to the size it leaves their picture a dB
+// behind its own constant quality (CRF): such a row is fitted by CRF. The
+// level of its next encode, or nothing: not such a row, or no level left
+// between one that fits and one that is over.
+std::optional<int> nextCrf(const RowPlan &plan, const QList<Measured> &encodes);
 
 // The rate of the encode after a first run stopped early, heading for
 // projected bytes.

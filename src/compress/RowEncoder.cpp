@@ -101,6 +101,12 @@ QString RowEncoder::whyAgain(const QString &how) const
                          : QStringLiteral("under target by %1 %: %2").arg(QString::number((1 - size / target) * 100, 'f', 1), how);
 }
 
+QString RowEncoder::againHow() const
+{
+    const std::optional<int> crf = Fitting::nextCrf(m_plan, measured());
+    return crf ? QStringLiteral("again at constant quality (CRF %1)").arg(*crf) : QStringLiteral("again at a corrected bitrate");
+}
+
 RowResult RowEncoder::encode(const QString &creator)
 {
     m_creator = creator;
@@ -132,12 +138,12 @@ RowResult RowEncoder::encode(const QString &creator)
         if (auto failed = firstPass())
             return *failed;
         haveStatistics = true;
-        if (auto failed = encodeAt(RunKind::secondPass, m_plan.videoKbps, 2, secondPassWeight, secondPassWeight + retryReserve))
+        if (auto failed = encodeAt(RunKind::secondPass, m_plan.videoKbps, 0, 2, secondPassWeight, secondPassWeight + retryReserve))
             return *failed;
     } else {
         const bool automatic = m_passes == Passes::automatic;
         const RunKind kind = automatic && m_plan.hasSecondPass() ? RunKind::firstOfTwo : RunKind::single;
-        if (auto failed = encodeAt(kind, m_plan.videoKbps, 0, singleWeight, automatic ? singleWeight + retryReserve : singleWeight,
+        if (auto failed = encodeAt(kind, m_plan.videoKbps, 0, 0, singleWeight, automatic ? singleWeight + retryReserve : singleWeight,
                                    automatic))
             return *failed;
         haveStatistics = kind == RunKind::firstOfTwo && m_earlyStop.isEmpty();
@@ -148,12 +154,14 @@ RowResult RowEncoder::encode(const QString &creator)
         why = !m_earlyStop.isEmpty()  ? m_earlyStop
             : stillsFitted           ? QStringLiteral("mostly still pictures, which a second pass does better")
             : m_plan.hasSecondPass() ? whyAgain(QStringLiteral("a second pass at a corrected bitrate"))
-                                     : whyAgain(QStringLiteral("again at a corrected bitrate"));
+                                     : whyAgain(againHow());
     }
 
     for (int correction = 0; correction < mostCorrections && !landed() && !m_atEncoderFloor; ++correction) {
-        const std::optional<double> kbps = m_candidates.isEmpty() ? Fitting::afterEarlyStopKbps(m_plan, m_projected)
-                                                                  : Fitting::correctedKbps(m_plan, measured());
+        const std::optional<int> crf = Fitting::nextCrf(m_plan, measured());
+        const std::optional<double> kbps = crf                    ? m_plan.videoKbps
+            : m_candidates.isEmpty() ? Fitting::afterEarlyStopKbps(m_plan, m_projected)
+                                     : Fitting::correctedKbps(m_plan, measured());
         if (!kbps || *kbps <= 0)
             break;
         // A raise buys picture, it is not needed to fit: see Fitting::landed.
@@ -167,25 +175,25 @@ RowResult RowEncoder::encode(const QString &creator)
             haveStatistics = true;
         }
         const RunKind kind = m_plan.hasSecondPass() ? RunKind::secondPass : RunKind::single;
-        if (auto failed = encodeAt(kind, *kbps, kind == RunKind::secondPass ? 2 : 0, secondPassWeight,
+        if (auto failed = encodeAt(kind, *kbps, crf.value_or(0), kind == RunKind::secondPass ? 2 : 0, secondPassWeight,
                                    secondPassWeight * (mostCorrections - correction)))
             return *failed;
-        why = whyAgain(QStringLiteral("again at a corrected bitrate"));
+        why = whyAgain(againHow());
     }
     return finish(m_atEncoderFloor ? atFloorNote() : QString());
 }
 
-std::optional<RowResult> RowEncoder::encodeAt(RunKind kind, double kbps, int pass, double weight, double remaining, bool mayStopEarly)
+std::optional<RowResult> RowEncoder::encodeAt(RunKind kind, double kbps, int crf, int pass, double weight, double remaining, bool mayStopEarly)
 {
     ++m_attempts;
     const QString path = workPath(QStringLiteral("attempt%1.mp4").arg(m_attempts));
     const TranscoderRun::Result result =
-        run({ m_plan.arguments(path, kind, kbps, logPathOf(m_row)), path, pass, weight, remaining, mayStopEarly });
+        run({ m_plan.arguments(path, kind, kbps, logPathOf(m_row), crf), path, pass, weight, remaining, mayStopEarly });
     if (result.end == TranscoderRun::End::stoppedEarly) {
         removeFile(path);
         return std::nullopt;
     }
-    return failure(result, path, kind == RunKind::secondPass ? 2 : 1, kbps);
+    return failure(result, path, kind == RunKind::secondPass ? 2 : 1, kbps, crf);
 }
 
 std::optional<RowResult> RowEncoder::copyAsItIs()
@@ -202,7 +210,7 @@ std::optional<RowResult> RowEncoder::copyAsItIs()
         const OutputCheck::Verdict verdict = OutputCheck::check(path, m_plan, result.messages);
         const qint64 size = QFileInfo(path).size();
         if (!verdict.problem && size <= m_plan.targetBytes) {
-            m_candidates.append({ path, { size, verdict.videoBytes, 0, false }, 1, verdict.audioTracks });
+            m_candidates.append({ path, { size, verdict.videoBytes }, 1, verdict.audioTracks });
             m_copied = true;
             if (m_listener.planned)
                 m_listener.planned(m_plan, {});
@@ -268,7 +276,7 @@ void RowEncoder::report(double fraction, int pass)
         m_listener.progress(fraction, m_attempts, pass);
 }
 
-std::optional<RowResult> RowEncoder::failure(const TranscoderRun::Result &result, const QString &output, int passes, double kbps)
+std::optional<RowResult> RowEncoder::failure(const TranscoderRun::Result &result, const QString &output, int passes, double kbps, int crf)
 {
     const RowPlan &plan = m_plan;
     RowResult row;
@@ -304,8 +312,8 @@ std::optional<RowResult> RowEncoder::failure(const TranscoderRun::Result &result
         }
         const bool firstRun = passes != 2 && m_candidates.isEmpty();
         m_candidates.append({ output,
-                              { QFileInfo(output).size(), verdict.videoBytes, kbps, passes == 2, passes != 2 && plan.firstRunIsDraft(),
-                                firstRun && plan.codec == Codec::h264 && m_passes == Passes::automatic && mostlyStill() },
+                              { QFileInfo(output).size(), verdict.videoBytes, crf > 0 ? 0 : kbps, passes == 2, passes != 2 && plan.firstRunIsDraft(),
+                                firstRun && plan.codec == Codec::h264 && m_passes == Passes::automatic && mostlyStill(), crf },
                               passes, verdict.audioTracks });
         return std::nullopt;
     }

@@ -31,7 +31,7 @@ struct EncodeOptions
 // output, and, while the output is over its target, corrected encodes (at
 // most three): second passes from the first run's statistics at a bitrate
 // taken from what the last encode measured (AV1, without a second pass,
-// corrects its single run). Every encode writes a working file of its own;
+// corrects its single run, and over still pictures asks CRF levels). Every encode writes a working file of its own;
 // only the best checked one is given the output's name: the largest that
 // fits, or the smallest. Every other file it made goes, and a failed row
 // leaves no output.
@@ -80,7 +80,8 @@ private:
     TranscoderRun::Result run(const Run &run);
     // The encode at kbps of kind into its own working file, checked; nothing
     // when it gave a candidate, otherwise the row's result.
-    std::optional<RowResult> encodeAt(RunKind kind, double kbps, int pass, double weight, double remaining, bool mayStopEarly = false);
+    // crf: as RowPlan::arguments's.
+    std::optional<RowResult> encodeAt(RunKind kind, double kbps, int crf, int pass, double weight, double remaining, bool mayStopEarly = false);
     // The input's streams copied as they are, for a row already under its
     // target; nothing when that could not be done and the row is to be encoded.
     std::optional<RowResult> copyAsItIs();
@@ -88,7 +89,7 @@ private:
     std::optional<RowResult> firstPass();
     // Nothing when the run left an output worth keeping (a checked one is
     // added to the candidates); otherwise the row's result.
-    std::optional<RowResult> failure(const TranscoderRun::Result &result, const QString &output, int passes, double kbps);
+    std::optional<RowResult> failure(const TranscoderRun::Result &result, const QString &output, int passes, double kbps, int crf = 0);
     // removedOne: a file of the row was removed already.
     RowResult fail(RowResult result, bool removedOne = false);
     // The best output so far under the output's name; note ends its reason.
@@ -103,6 +104,8 @@ private:
     bool landed() const;
     QList<Fitting::Measured> measured() const;
     QString whyAgain(const QString &how) const;
+    // How the next correcting encode is asked: at a rate, or at a CRF.
+    QString againHow() const;
 
     const Batch &m_batch;
     const qsizetype m_row;

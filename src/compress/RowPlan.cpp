@@ -128,7 +128,7 @@ double RowPlan::bitsPerPixel() const
     return pixels > 0 ? videoKbps * 1000 / pixels : 0;
 }
 
-QStringList RowPlan::arguments(const QString &to, RunKind kind, std::optional<double> kbps, const QString &stats) const
+QStringList RowPlan::arguments(const QString &to, RunKind kind, std::optional<double> kbps, const QString &stats, int crf) const
 {
     // Names, places and chapters go; one video and one audio track, as ffmpeg picks them.
     QStringList arguments { QStringLiteral("-i"), input, QStringLiteral("-sn"), QStringLiteral("-dn"),
@@ -150,7 +150,10 @@ QStringList RowPlan::arguments(const QString &to, RunKind kind, std::optional<do
         arguments << QStringLiteral("-c:v") << QStringLiteral("libx265") << QStringLiteral("-preset") << x265Preset;
     if (codec == Codec::av1)
         arguments << QStringLiteral("-c:v") << QStringLiteral("libsvtav1") << QStringLiteral("-preset") << svtav1Preset(height);
-    arguments << QStringLiteral("-b:v") << kbpsText(kbps.value_or(videoKbps));
+    if (crf > 0 && codec == Codec::av1)
+        arguments << QStringLiteral("-crf") << QString::number(crf);
+    else
+        arguments << QStringLiteral("-b:v") << kbpsText(kbps.value_or(videoKbps));
     if (withAudio)
         arguments << QStringLiteral("-b:a") << kbpsText(*audioKbps);
     if (!videoFilters.isEmpty())

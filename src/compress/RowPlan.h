@@ -60,10 +60,10 @@ struct RowPlan
     // The list of an encode of kind writing to `to`, with its statistics in
     // stats (a file name the encoder adds to). With `to` the output and a
     // single run, the planned list. videoKbps, when given, replaces the
-    // planned video bitrate. A format without a second pass runs every kind
-    // as a single run.
+    // planned video bitrate; crf, from 1, asks AV1 for that constant quality
+    // instead. A format without a second pass runs every kind as a single run.
     QStringList arguments(const QString &to, RunKind kind = RunKind::single, std::optional<double> videoKbps = std::nullopt,
-                          const QString &stats = {}) const;
+                          const QString &stats = {}, int crf = 0) const;
     QStringList plannedArguments() const { return arguments(output); }
 
     // The plan with the picture at percent of the source's size (even sides)

@@ -372,6 +372,7 @@ private slots:
             { "kept between a level that fits and one over", Codec::av1, { stills, at(30000, 35), at(51000, 33) }, 34 },
             { "a level that fits, the next one over: done", Codec::av1, { stills, at(40000, 35), at(51000, 34) }, 0 },
             { "the last level over: done", Codec::av1, { stills, at(60000, 63) }, 0 },
+            { "six levels down bought next to nothing: done", Codec::av1, { stills, at(30000, 35), at(31500, 29) }, 0 },
         };
         for (const auto &[name, codec, encodes, crf] : cases) {
             const std::optional<int> level = Fitting::nextCrf(RowPlan { .duration = 2.0, .targetBytes = 50000, .videoKbps = 100, .codec = codec }, encodes);

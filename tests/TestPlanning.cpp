@@ -210,6 +210,39 @@ private slots:
                          .plan.width,
                      width);
         QCOMPARE(chosen({ { 100, atRate, 13.9 }, { 67, atRate, 14.0 }, { 50, atRate, 14.0 } }), "858x482@60"); // starved: any gain goes down
+        // Read at levels, a sample spends what it spends: a little over the rate is over it.
+        QCOMPARE(chosen({ { 100, atRate + atRate / 10, 15.0, true }, { 67, atRate, 14.2, true }, { 50, atRate, 13.1, true } }), "858x482@60");
+    }
+
+    // Still pictures at x264's levels: the level tried next, those scored, and a size read at the row's bytes.
+    void stillLevels()
+    {
+        using PictureChoice::Level;
+        const QList<Level> first { { 26, 40000 }, { 40, 10000 } };
+        const struct { const char *name; QList<Level> tried; double bytes; int next; QList<int> scored; } cases[] = { // next 0: none
+            { "between: the middle", first, 20000, 33, { 26, 40 } },
+            { "between, narrowed to seven: none", first + QList<Level> { { 33, 21000 } }, 20000, 0, { 33, 40 } },
+            { "fewer than the highest gives: higher", first, 5000, 47, { 40 } },
+            { "more than the lowest gives: lower", first, 60000, 19, { 26 } },
+            { "beyond x264's last level: none", { { 51, 9000 } }, 5000, 0, { 51 } },
+            { "beyond the least level tried: none", { { 8, 90000 } }, 95000, 0, { 8 } },
+        };
+        for (const auto &[name, tried, bytes, next, scored] : cases) {
+            QCOMPARE(name + QString(": %1").arg(PictureChoice::narrowingLevel(tried, bytes).value_or(0)), name + QString(": %1").arg(next));
+            QVERIFY2(PictureChoice::levelsAround(tried, bytes) == scored, name);
+        }
+        // Read in proportion to the log of the bytes between the scored two; its fewest bytes where it cannot come down to the row's.
+        const QList<Level> scored { { 26, 40000, 16.0 }, { 33, 21000, 15.0 }, { 40, 10000, 14.0 } };
+        const struct { double bytes; qint64 read; double db; } reads[] = { { 20000, 20000, 14.93 }, { 30000, 30000, 15.55 }, { 8000, 10000, 14.0 }, { 50000, 50000, 16.0 } };
+        for (const auto &[bytes, read, db] : reads) {
+            QList<Level> two;
+            for (const Level &level : scored)
+                if (PictureChoice::levelsAround(scored, bytes).contains(level.crf))
+                    two << level;
+            const PictureChoice::Candidate candidate = PictureChoice::atBytes(67, two + QList<Level> { { 47, 10000 } }, bytes);
+            QVERIFY2(candidate.bytes == read && std::abs(candidate.ssimDb.value_or(0) - db) < 0.01 && candidate.atLevels,
+                     qPrintable(QString("%1: %2 %3").arg(bytes).arg(candidate.bytes).arg(candidate.ssimDb.value_or(0))));
+        }
     }
 
     void outputNames()

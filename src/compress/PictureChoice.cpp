@@ -1,6 +1,7 @@
 #include "compress/PictureChoice.h"
 
 #include "compress/Batch.h"
+#include "compress/Fitting.h"
 #include "compress/TranscoderRun.h"
 #include "tools/Tools.h"
 #include "util/Diagnostics.h"
@@ -8,6 +9,7 @@
 #include "util/TextFormat.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 
@@ -44,6 +46,22 @@ double sampleBias(double fromPercent, double toPercent)
 QString secondsText(double seconds) { return QString::number(seconds, 'f', 3); }
 
 QString samplePath(const QString &folder, qsizetype k) { return folder + QStringLiteral("/sample-%1.mp4").arg(k); }
+QString levelPath(const QString &folder, qsizetype k, int crf) { return folder + QStringLiteral("/sample-%1-crf%2.mp4").arg(k).arg(crf); }
+QString statsPath(const QString &folder) { return folder + QStringLiteral("/sample-stats"); }
+
+// x264's levels: each step between those tried is at most this.
+constexpr int levelStep = 7;
+constexpr int leastLevel = 8;
+constexpr int mostLevel = 51;
+
+// One sample to encode: the size (its place in percents), and a CRF level or the row's rate.
+struct Sample
+{
+    qsizetype size = 0;
+    int crf = 0;
+    QString path;
+    QString stats; // x264's statistics, where wanted
+};
 
 // The source's stretches as inputs, each from its exact start: a seek to the
 // key frame before it leaves nothing to encode where key frames are far apart.
@@ -141,31 +159,51 @@ QList<double> keyFrameTimes(QByteArrayView output)
     return times;
 }
 
-QStringList sampleArguments(const RowPlan &plan, const QList<Stretch> &stretches, const QString &folder)
+namespace {
+
+QStringList encodeArguments(const RowPlan &plan, const QList<Stretch> &stretches, const QList<Sample> &samples)
 {
-    QStringList graph { joined(plan, stretches) + split(percents.size(), QStringLiteral("c")) };
+    QStringList graph { joined(plan, stretches) + split(samples.size(), QStringLiteral("c")) };
     QStringList outputs;
-    for (qsizetype k = 0; k < percents.size(); ++k) {
-        const QString size = plan.sizeFilter(percents.at(k));
+    for (qsizetype k = 0; k < samples.size(); ++k) {
+        const Sample &sample = samples.at(k);
+        const QString size = plan.sizeFilter(percents.at(sample.size));
         graph << QStringLiteral("[c%1]%2[o%1]").arg(k).arg(size.isEmpty() ? QStringLiteral("null") : size);
         outputs << QStringLiteral("-map") << QStringLiteral("[o%1]").arg(k) << QStringLiteral("-c:v") << QStringLiteral("libx264")
-                << QStringLiteral("-preset") << QStringLiteral("veryfast") << QStringLiteral("-b:v")
-                << TextFormat::decimalText(plan.videoKbps) + QLatin1Char('k') << QStringLiteral("-pix_fmt")
-                << QStringLiteral("yuv420p") << QStringLiteral("-y") << samplePath(folder, k);
+                << QStringLiteral("-preset") << QStringLiteral("veryfast");
+        if (sample.crf > 0)
+            outputs << QStringLiteral("-crf") << QString::number(sample.crf);
+        else
+            outputs << QStringLiteral("-b:v") << TextFormat::decimalText(plan.videoKbps) + QLatin1Char('k');
+        // The same bytes as without, and the statistics that tell still pictures.
+        if (!sample.stats.isEmpty())
+            outputs << QStringLiteral("-pass") << QStringLiteral("1") << QStringLiteral("-fastfirstpass") << QStringLiteral("0")
+                    << QStringLiteral("-passlogfile") << sample.stats;
+        outputs << QStringLiteral("-pix_fmt") << QStringLiteral("yuv420p") << QStringLiteral("-y") << sample.path;
     }
     return QStringList { QStringLiteral("-nostdin") } + stretchInputs(plan, stretches)
         + QStringList { QStringLiteral("-filter_complex"), graph.join(QLatin1Char(';')) } + outputs;
 }
 
-QStringList scoreArguments(const RowPlan &plan, const QList<Stretch> &stretches, const QString &folder)
+}
+
+QStringList sampleArguments(const RowPlan &plan, const QList<Stretch> &stretches, const QString &folder)
+{
+    QList<Sample> samples;
+    for (qsizetype k = 0; k < percents.size(); ++k)
+        samples.append({ k, 0, samplePath(folder, k), k == 0 ? statsPath(folder) : QString() });
+    return encodeArguments(plan, stretches, samples);
+}
+
+QStringList scoreArguments(const RowPlan &plan, const QList<Stretch> &stretches, const QStringList &paths)
 {
     QStringList inputs = stretchInputs(plan, stretches);
-    for (qsizetype k = 0; k < percents.size(); ++k)
-        inputs << QStringLiteral("-i") << samplePath(folder, k);
+    for (const QString &path : paths)
+        inputs << QStringLiteral("-i") << path;
     QStringList graph { joined(plan, stretches) + QStringLiteral(",setpts=PTS-STARTPTS,setsar=1,") + grid(plan)
-                        + split(percents.size(), QStringLiteral("s")) };
+                        + split(paths.size(), QStringLiteral("s")) };
     const qint64 width = plan.sourceWidth & ~1, height = plan.sourceHeight & ~1;
-    for (qsizetype k = 0; k < percents.size(); ++k)
+    for (qsizetype k = 0; k < paths.size(); ++k)
         graph << QStringLiteral("[%1:v]setpts=PTS-STARTPTS,scale=%2:%3:flags=bicubic,setsar=1,%4[d%5];[s%5]scale=%2:%3,setsar=1[r%5];"
                                 "[d%5][r%5]ssim=shortest=1")
                      .arg(stretches.size() + k)
@@ -176,6 +214,72 @@ QStringList scoreArguments(const RowPlan &plan, const QList<Stretch> &stretches,
     return QStringList { QStringLiteral("-nostdin") } + inputs
         + QStringList { QStringLiteral("-filter_complex"), graph.join(QLatin1Char(';')), QStringLiteral("-f"),
                         QStringLiteral("null"), QStringLiteral("-") };
+}
+
+std::optional<int> narrowingLevel(const QList<Level> &tried, double bytes)
+{
+    if (tried.isEmpty())
+        return std::nullopt;
+    // Below: the highest level that spent more; above: the lowest that spent no more.
+    std::optional<int> below, above;
+    int lowest = tried.first().crf, highest = lowest;
+    for (const Level &level : tried) {
+        lowest = std::min(lowest, level.crf);
+        highest = std::max(highest, level.crf);
+        if (double(level.bytes) > bytes)
+            below = std::max(below.value_or(level.crf), level.crf);
+        else
+            above = std::min(above.value_or(level.crf), level.crf);
+    }
+    if (!above)
+        return highest < mostLevel ? std::optional(std::min(mostLevel, highest + levelStep)) : std::nullopt;
+    if (!below)
+        return lowest > leastLevel ? std::optional(std::max(leastLevel, lowest - levelStep)) : std::nullopt;
+    return *above - *below > levelStep ? std::optional((*below + *above) / 2) : std::nullopt;
+}
+
+QList<int> levelsAround(const QList<Level> &tried, double bytes)
+{
+    const Level *below = nullptr, *above = nullptr;
+    for (const Level &level : tried) {
+        if (double(level.bytes) > bytes) {
+            if (!below || level.crf > below->crf)
+                below = &level;
+        } else if (!above || level.crf < above->crf) {
+            above = &level;
+        }
+    }
+    QList<int> levels;
+    if (below)
+        levels << below->crf;
+    if (above)
+        levels << above->crf;
+    return levels;
+}
+
+Candidate atBytes(double percent, const QList<Level> &tried, double bytes)
+{
+    qint64 fewest = 0;
+    const Level *a = nullptr, *b = nullptr; // the scored two, more bytes first
+    for (const Level &level : tried) {
+        fewest = fewest == 0 ? level.bytes : std::min(fewest, level.bytes);
+        if (!level.ssimDb || level.bytes <= 0)
+            continue;
+        if (!a || level.bytes > a->bytes) {
+            b = a;
+            a = &level;
+        } else if (!b || level.bytes > b->bytes) {
+            b = &level;
+        }
+    }
+    Candidate candidate { percent, std::max(qint64(std::floor(bytes)), fewest), std::nullopt, true };
+    if (a && b && a->bytes > b->bytes) {
+        const double t = std::clamp(std::log(bytes / double(b->bytes)) / std::log(double(a->bytes) / double(b->bytes)), 0.0, 1.0);
+        candidate.ssimDb = *b->ssimDb + t * (*a->ssimDb - *b->ssimDb);
+    } else if (a) {
+        candidate.ssimDb = a->ssimDb;
+    }
+    return candidate;
 }
 
 std::optional<std::pair<int, double>> ssimLine(QByteArrayView line)
@@ -191,7 +295,7 @@ std::optional<std::pair<int, double>> ssimLine(QByteArrayView line)
 Choice choose(const RowPlan &plan, const QList<Candidate> &candidates, double sampledSeconds)
 {
     const auto keepsToRate = [&](const Candidate &c) {
-        return sampledSeconds > 0 && double(c.bytes) * 8 / 1000 / sampledSeconds <= overItsRate * plan.videoKbps;
+        return sampledSeconds > 0 && double(c.bytes) * 8 / 1000 / sampledSeconds <= (c.atLevels ? 1.0 : overItsRate) * plan.videoKbps;
     };
     // From the largest picture down, a smaller one must beat the one kept.
     QList<const Candidate *> bySize;
@@ -254,24 +358,92 @@ Choice measure(const QString &creator, const RowPlan &plan, const QString &folde
             Diagnostics::line(QStringLiteral("The picture could not be measured: ") + result.messages);
         return ok;
     };
-    QList<Candidate> candidates;
-    if (ran(sampleArguments(plan, parts, folder), samplePath(folder, 0), {})) {
+    // The scores of the samples at paths, in their order; none when the run failed.
+    const auto scored = [&](const QStringList &paths) {
         QList<std::pair<int, double>> scores;
         TranscoderRun::Watch watch;
         watch.line = [&scores](QByteArrayView line) {
             if (const auto score = ssimLine(line))
                 scores.append(*score);
         };
-        if (ran(scoreArguments(plan, parts, folder), QString(), watch) && scores.size() == percents.size()) {
-            // Each ssim filter is named by its place in the graph: in that order, the candidates'.
-            std::sort(scores.begin(), scores.end());
+        QList<double> dbs;
+        if (!ran(scoreArguments(plan, parts, paths), QString(), watch) || scores.size() != paths.size())
+            return dbs;
+        // Each ssim filter is named by its place in the graph: in that order, the samples'.
+        std::sort(scores.begin(), scores.end());
+        for (const auto &score : std::as_const(scores))
+            dbs << score.second;
+        return dbs;
+    };
+    QStringList made { statsPath(folder) + QStringLiteral("-0.log"), statsPath(folder) + QStringLiteral("-0.log.mbtree") };
+    // Still pictures: each size's levels, read at the row's bytes.
+    const double bytes = plan.videoKbps * 1000 * sampled / 8;
+    QList<QList<Level>> tried(percents.size());
+    const auto encodeLevels = [&](const QList<std::pair<qsizetype, int>> &wanted) {
+        QList<Sample> samples;
+        for (const auto &[k, crf] : wanted) {
+            samples.append({ k, crf, levelPath(folder, k, crf), {} });
+            made << samples.last().path;
+        }
+        if (samples.isEmpty() || !ran(encodeArguments(plan, parts, samples), samples.first().path, {}))
+            return samples.isEmpty();
+        for (const Sample &sample : std::as_const(samples))
+            tried[sample.size].append({ sample.crf, QFileInfo(sample.path).size(), std::nullopt });
+        return true;
+    };
+    const auto atLevels = [&]() -> QList<Candidate> {
+        QList<std::pair<qsizetype, int>> first, second, around;
+        for (qsizetype k = 0; k < percents.size(); ++k)
+            for (int crf : firstLevels)
+                first.append({ k, crf });
+        if (!encodeLevels(first))
+            return {};
+        for (qsizetype k = 0; k < percents.size(); ++k)
+            if (const std::optional<int> crf = narrowingLevel(tried.at(k), bytes))
+                second.append({ k, *crf });
+        if (!encodeLevels(second))
+            return {};
+        QStringList paths;
+        for (qsizetype k = 0; k < percents.size(); ++k)
+            for (int crf : levelsAround(tried.at(k), bytes)) {
+                around.append({ k, crf });
+                paths << levelPath(folder, k, crf);
+            }
+        const QList<double> dbs = scored(paths);
+        if (dbs.size() != paths.size())
+            return {};
+        for (qsizetype i = 0; i < around.size(); ++i)
+            for (Level &level : tried[around.at(i).first])
+                if (level.crf == around.at(i).second)
+                    level.ssimDb = dbs.at(i);
+        QList<Candidate> read;
+        for (qsizetype k = 0; k < percents.size(); ++k)
+            read.append(atBytes(percents.at(k), tried.at(k), bytes));
+        return read;
+    };
+
+    QList<Candidate> candidates;
+    bool still = false;
+    QStringList paths;
+    for (qsizetype k = 0; k < percents.size(); ++k)
+        paths << samplePath(folder, k);
+    made << paths;
+    if (ran(sampleArguments(plan, parts, folder), paths.first(), {})) {
+        QFile statistics(made.first());
+        still = statistics.open(QIODevice::ReadOnly) && Fitting::mostlyStill(statistics.readAll());
+        if (still) {
+            candidates = atLevels();
+        } else if (const QList<double> dbs = scored(paths); dbs.size() == paths.size()) {
             for (qsizetype k = 0; k < percents.size(); ++k)
-                candidates.append({ percents.at(k), QFileInfo(samplePath(folder, k)).size(), scores.at(k).second });
+                candidates.append({ percents.at(k), QFileInfo(paths.at(k)).size(), dbs.at(k) });
         }
     }
-    for (qsizetype k = 0; k < percents.size(); ++k)
-        FileTree::removeFileInside(samplePath(folder, k), folder);
-    return choose(plan, candidates, sampled);
+    for (const QString &path : std::as_const(made))
+        FileTree::removeFileInside(path, folder);
+    Choice choice = choose(plan, candidates, sampled);
+    if (still && !candidates.isEmpty())
+        choice.why += QStringLiteral(", still pictures sampled at constant quality");
+    return choice;
 }
 
 }

@@ -15,8 +15,9 @@
 // video down when it should not, and keeps text at full size when it cannot
 // fit. Short stretches of the source, from key frames near where they are
 // wanted, are encoded at 100, 67 and 50 % of its size in one run (x264
-// veryfast, one pass at the row's video rate) and scored in another (SSIM
-// after scaling back with bicubic); among those that keep to their rate, going
+// veryfast, one pass at the row's video rate; still pictures then at
+// constant quality, see Level) and scored in another (SSIM after scaling
+// back with bicubic); among those that keep to their rate, going
 // from the largest down, a smaller size wins when it scores higher, by more
 // than the samples' bias toward small pictures (the larger, the further down)
 // where bits are plentiful. The frame rate is left as it is, and only halved
@@ -35,6 +36,9 @@ struct Candidate
     double percent = 100;
     qint64 bytes = 0;                // of its sample
     std::optional<double> ssimDb;    // against the source's stretches
+    // Read at levels: its bytes are what x264 spends, with no rate control's
+    // overshoot to allow for; over the row's, it does not keep to the rate.
+    bool atLevels = false;
 };
 
 struct Choice
@@ -62,10 +66,32 @@ QStringList keyFrameArguments(const QString &input, const QList<Stretch> &stretc
 // The key frames' times in that run's output ("10.000000,K_" per packet).
 QList<double> keyFrameTimes(QByteArrayView output);
 
-// The run that encodes every candidate's sample into folder/sample-<k>.mp4.
+// The run that encodes every candidate's sample into folder/sample-<k>.mp4,
+// the full size's writing x264's statistics too (folder/sample-stats).
 QStringList sampleArguments(const RowPlan &plan, const QList<Stretch> &stretches, const QString &folder);
-// The run that scores them: one SSIM line per candidate on standard error.
-QStringList scoreArguments(const RowPlan &plan, const QList<Stretch> &stretches, const QString &folder);
+// The run that scores the samples at paths: one SSIM line each on standard error, in their order.
+QStringList scoreArguments(const RowPlan &plan, const QList<Stretch> &stretches, const QStringList &paths);
+
+// Still pictures (three quarters of the full size's blocks skipped) are
+// sampled again at x264's constant quality (CRF), and each size read at the
+// row's bytes: a one-pass sample starves the key frame that holds nearly all
+// of them, and ranks the sizes flat where full encodes do not.
+struct Level
+{
+    int crf = 0;
+    qint64 bytes = 0;
+    std::optional<double> ssimDb;
+};
+inline constexpr int firstLevels[] { 26, 40 };
+// The level that narrows where `bytes` lies among a size's levels tried to
+// six apart, or lies beyond them; nothing when they do already (pure).
+std::optional<int> narrowingLevel(const QList<Level> &tried, double bytes);
+// The levels to score: the two around bytes, or the one nearest it (pure).
+QList<int> levelsAround(const QList<Level> &tried, double bytes);
+// A size read at bytes from its levels (pure): the score between the scored
+// two, in proportion to the log of the bytes; its sample's bytes are those,
+// or its fewest where it cannot come down to them.
+Candidate atBytes(double percent, const QList<Level> &tried, double bytes);
 // The candidate's number and its SSIM in dB from one line of the scoring
 // run ("[Parsed_ssim_3 @ 0x..] SSIM Y:... All:0.951 (13.098)").
 std::optional<std::pair<int, double>> ssimLine(QByteArrayView line);

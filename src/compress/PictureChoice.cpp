@@ -49,11 +49,6 @@ QString samplePath(const QString &folder, qsizetype k) { return folder + QString
 QString levelPath(const QString &folder, qsizetype k, int crf) { return folder + QStringLiteral("/sample-%1-crf%2.mp4").arg(k).arg(crf); }
 QString statsPath(const QString &folder) { return folder + QStringLiteral("/sample-stats"); }
 
-// x264's levels: each step between those tried is at most this.
-constexpr int levelStep = 7;
-constexpr int leastLevel = 8;
-constexpr int mostLevel = 51;
-
 // One sample to encode: the size (its place in percents), and a CRF level or the row's rate.
 struct Sample
 {
@@ -216,72 +211,6 @@ QStringList scoreArguments(const RowPlan &plan, const QList<Stretch> &stretches,
                         QStringLiteral("null"), QStringLiteral("-") };
 }
 
-std::optional<int> narrowingLevel(const QList<Level> &tried, double bytes)
-{
-    if (tried.isEmpty())
-        return std::nullopt;
-    // Below: the highest level that spent more; above: the lowest that spent no more.
-    std::optional<int> below, above;
-    int lowest = tried.first().crf, highest = lowest;
-    for (const Level &level : tried) {
-        lowest = std::min(lowest, level.crf);
-        highest = std::max(highest, level.crf);
-        if (double(level.bytes) > bytes)
-            below = std::max(below.value_or(level.crf), level.crf);
-        else
-            above = std::min(above.value_or(level.crf), level.crf);
-    }
-    if (!above)
-        return highest < mostLevel ? std::optional(std::min(mostLevel, highest + levelStep)) : std::nullopt;
-    if (!below)
-        return lowest > leastLevel ? std::optional(std::max(leastLevel, lowest - levelStep)) : std::nullopt;
-    return *above - *below > levelStep ? std::optional((*below + *above) / 2) : std::nullopt;
-}
-
-QList<int> levelsAround(const QList<Level> &tried, double bytes)
-{
-    const Level *below = nullptr, *above = nullptr;
-    for (const Level &level : tried) {
-        if (double(level.bytes) > bytes) {
-            if (!below || level.crf > below->crf)
-                below = &level;
-        } else if (!above || level.crf < above->crf) {
-            above = &level;
-        }
-    }
-    QList<int> levels;
-    if (below)
-        levels << below->crf;
-    if (above)
-        levels << above->crf;
-    return levels;
-}
-
-Candidate atBytes(double percent, const QList<Level> &tried, double bytes)
-{
-    qint64 fewest = 0;
-    const Level *a = nullptr, *b = nullptr; // the scored two, more bytes first
-    for (const Level &level : tried) {
-        fewest = fewest == 0 ? level.bytes : std::min(fewest, level.bytes);
-        if (!level.ssimDb || level.bytes <= 0)
-            continue;
-        if (!a || level.bytes > a->bytes) {
-            b = a;
-            a = &level;
-        } else if (!b || level.bytes > b->bytes) {
-            b = &level;
-        }
-    }
-    Candidate candidate { percent, std::max(qint64(std::floor(bytes)), fewest), std::nullopt, true };
-    if (a && b && a->bytes > b->bytes) {
-        const double t = std::clamp(std::log(bytes / double(b->bytes)) / std::log(double(a->bytes) / double(b->bytes)), 0.0, 1.0);
-        candidate.ssimDb = *b->ssimDb + t * (*a->ssimDb - *b->ssimDb);
-    } else if (a) {
-        candidate.ssimDb = a->ssimDb;
-    }
-    return candidate;
-}
-
 std::optional<std::pair<int, double>> ssimLine(QByteArrayView line)
 {
     static const QRegularExpression form(QStringLiteral("Parsed_ssim_(\\d+) @ \\S+\\] SSIM .* All:\\S+ \\(([0-9.]+|inf)\\)"));
@@ -375,7 +304,9 @@ Choice measure(const QString &creator, const RowPlan &plan, const QString &folde
             dbs << score.second;
         return dbs;
     };
-    QStringList made { statsPath(folder) + QStringLiteral("-0.log"), statsPath(folder) + QStringLiteral("-0.log.mbtree") };
+    // x264 names its statistics after the output stream: the video is the first.
+    const QString statistics = statsPath(folder) + QStringLiteral("-0.log");
+    QStringList made { statistics, statistics + QStringLiteral(".mbtree") };
     // Still pictures: each size's levels, read at the row's bytes.
     const double bytes = plan.videoKbps * 1000 * sampled / 8;
     QList<QList<Level>> tried(percents.size());
@@ -429,8 +360,8 @@ Choice measure(const QString &creator, const RowPlan &plan, const QString &folde
         paths << samplePath(folder, k);
     made << paths;
     if (ran(sampleArguments(plan, parts, folder), paths.first(), {})) {
-        QFile statistics(made.first());
-        still = statistics.open(QIODevice::ReadOnly) && Fitting::mostlyStill(statistics.readAll());
+        QFile log(statistics);
+        still = log.open(QIODevice::ReadOnly) && Fitting::mostlyStill(log.readAll());
         if (still) {
             candidates = atLevels();
         } else if (const QList<double> dbs = scored(paths); dbs.size() == paths.size()) {

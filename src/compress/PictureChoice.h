@@ -84,7 +84,7 @@ struct Level
 };
 inline constexpr int firstLevels[] { 26, 40 };
 // The level that narrows where `bytes` lies among a size's levels tried to
-// six apart, or lies beyond them; nothing when they do already (pure).
+// seven apart, or lies beyond them; nothing when they do already (pure).
 std::optional<int> narrowingLevel(const QList<Level> &tried, double bytes);
 // The levels to score: the two around bytes, or the one nearest it (pure).
 QList<int> levelsAround(const QList<Level> &tried, double bytes);

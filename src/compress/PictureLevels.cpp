@@ -15,46 +15,41 @@ constexpr int levelStep = 7;
 constexpr int leastLevel = 8;
 constexpr int mostLevel = 51; // x264's last
 
-}
-
-std::optional<int> narrowingLevel(const QList<Level> &tried, double bytes)
+// Where bytes lie among the levels tried: below, the highest level that spent
+// more; above, the lowest that spent no more.
+std::pair<std::optional<int>, std::optional<int>> bracket(const QList<Level> &tried, double bytes)
 {
-    if (tried.isEmpty())
-        return std::nullopt;
-    // Below: the highest level that spent more; above: the lowest that spent no more.
     std::optional<int> below, above;
-    int lowest = tried.first().crf, highest = lowest;
     for (const Level &level : tried) {
-        lowest = std::min(lowest, level.crf);
-        highest = std::max(highest, level.crf);
         if (double(level.bytes) > bytes)
             below = std::max(below.value_or(level.crf), level.crf);
         else
             above = std::min(above.value_or(level.crf), level.crf);
     }
+    return { below, above };
+}
+
+}
+
+std::optional<int> narrowingLevel(const QList<Level> &tried, double bytes)
+{
+    const auto [below, above] = bracket(tried, bytes);
+    // Every level spent more: the highest is below; none spent more: the lowest is above.
     if (!above)
-        return highest < mostLevel ? std::optional(std::min(mostLevel, highest + levelStep)) : std::nullopt;
+        return below && *below < mostLevel ? std::optional(std::min(mostLevel, *below + levelStep)) : std::nullopt;
     if (!below)
-        return lowest > leastLevel ? std::optional(std::max(leastLevel, lowest - levelStep)) : std::nullopt;
+        return *above > leastLevel ? std::optional(std::max(leastLevel, *above - levelStep)) : std::nullopt;
     return *above - *below > levelStep ? std::optional((*below + *above) / 2) : std::nullopt;
 }
 
 QList<int> levelsAround(const QList<Level> &tried, double bytes)
 {
-    const Level *below = nullptr, *above = nullptr;
-    for (const Level &level : tried) {
-        if (double(level.bytes) > bytes) {
-            if (!below || level.crf > below->crf)
-                below = &level;
-        } else if (!above || level.crf < above->crf) {
-            above = &level;
-        }
-    }
+    const auto [below, above] = bracket(tried, bytes);
     QList<int> levels;
     if (below)
-        levels << below->crf;
+        levels << *below;
     if (above)
-        levels << above->crf;
+        levels << *above;
     return levels;
 }
 

@@ -363,8 +363,10 @@ private slots:
         const M stills { 20000, 10000, 100 }; // spent 0.4 of its rate
         const auto at = [](qint64 size, int crf) { return M { .size = size, .videoBytes = size - 10000, .crf = crf }; };
         const struct { const char *name; Codec codec; QList<M> encodes; int crf; } cases[] = { // crf 0: none
-            { "stills: the middle level first", Codec::av1, { stills }, 35 },
+            { "stills, no picture size: the middle level first", Codec::av1, { stills }, 31 },
             { "camera content: rates", Codec::av1, { { 20000, 15000, 100 } }, 0 },
+            { "a raise of a fifth that bought nothing: levels", Codec::av1, { { 40000, 30000, 100 }, { 41000, 31000, 125 } }, 31 },
+            { "a raise that bought its share: rates", Codec::av1, { { 40000, 30000, 100 }, { 47500, 37500, 125 } }, 0 },
             { "H.264: rates", Codec::h264, { stills }, 0 },
             { "over: fewer bytes by the usual step", Codec::av1, { stills, at(60000, 35) }, 37 },
             { "under: more", Codec::av1, { stills, at(30000, 35) }, 30 },
@@ -379,6 +381,9 @@ private slots:
             QCOMPARE(QString("%1: %2").arg(name).arg(level.value_or(0)), QString("%1: %2").arg(name).arg(crf));
             QVERIFY2(codec != Codec::av1 || encodes.size() < 2 || Fitting::landed({ .duration = 2.0, .targetBytes = 50000, .codec = codec }, encodes, 1) == !level, name);
         }
+        // The first level follows the bits per pixel: a 1080p slide show at 355 and at 42 kb/s.
+        for (const auto &[kbps, crf] : { std::pair(355.0, 31), std::pair(42.0, 50) })
+            QCOMPARE(Fitting::nextCrf({ .duration = 2.0, .targetBytes = 50000, .videoKbps = kbps, .codec = Codec::av1, .frameRate = 25, .width = 1920, .height = 1080 }, { stills }), crf);
     }
 
     // When a first run stops early, and when a row is done.

@@ -158,8 +158,8 @@ RowResult RowEncoder::encode(const QString &creator)
     }
 
     // CRF levels come in steps: finding the two around the target may take one more.
-    const int corrections = mostCorrections + (Fitting::nextCrf(m_plan, measured()) ? 1 : 0);
-    for (int correction = 0; correction < corrections && !landed() && !m_atEncoderFloor; ++correction) {
+    const auto corrections = [this] { return mostCorrections + (Fitting::nextCrf(m_plan, measured()) ? 1 : 0); };
+    for (int correction = 0; correction < corrections() && !landed() && !m_atEncoderFloor; ++correction) {
         const std::optional<int> crf = Fitting::nextCrf(m_plan, measured());
         const std::optional<double> kbps = crf                    ? m_plan.videoKbps
             : m_candidates.isEmpty() ? Fitting::afterEarlyStopKbps(m_plan, m_projected)
@@ -178,7 +178,7 @@ RowResult RowEncoder::encode(const QString &creator)
         }
         const RunKind kind = m_plan.hasSecondPass() ? RunKind::secondPass : RunKind::single;
         if (auto failed = encodeAt(kind, *kbps, crf.value_or(0), kind == RunKind::secondPass ? 2 : 0, secondPassWeight,
-                                   secondPassWeight * (corrections - correction)))
+                                   secondPassWeight * (corrections() - correction)))
             return *failed;
         why = whyAgain(againHow());
     }

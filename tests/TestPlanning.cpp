@@ -245,6 +245,26 @@ private slots:
         }
     }
 
+    // Frames that repeat, from two framecrc logs: all of the stretches' frames, and those mpdecimate kept.
+    void repeatedFrames()
+    {
+        const auto log = [](int frames) {
+            QByteArray text = "#tb 0: 1/25\n#media_type 0: video\n";
+            for (int i = 0; i < frames; ++i)
+                text += "0, " + QByteArray::number(i) + ", " + QByteArray::number(i) + ", 1, 256, 0x3f2a01b1\n";
+            return text;
+        };
+        const struct { const char *name; int frames, changed; bool repeated; } cases[] = {
+            { "slides: one change in 50", 50, 1, true },
+            { "a screen recording", 60, 5, true },
+            { "a slow 60 fps pan", 120, 41, false },
+            { "grain", 50, 50, false },
+            { "unknown: the skipped blocks decide", 0, 0, true },
+        };
+        for (const auto &[name, frames, changed, repeated] : cases)
+            QVERIFY2(PictureChoice::mostlyRepeated(log(frames), log(changed)) == repeated, name);
+    }
+
     void outputNames()
     {
         const auto names = [](const QStringList &inputs) { return TranscoderCommand::outputPaths("/out", inputs).replaceInStrings("/out/", QString()); };

@@ -48,6 +48,10 @@ QString secondsText(double seconds) { return QString::number(seconds, 'f', 3); }
 QString samplePath(const QString &folder, qsizetype k) { return folder + QStringLiteral("/sample-%1.mp4").arg(k); }
 QString levelPath(const QString &folder, qsizetype k, int crf) { return folder + QStringLiteral("/sample-%1-crf%2.mp4").arg(k).arg(crf); }
 QString statsPath(const QString &folder) { return folder + QStringLiteral("/sample-stats"); }
+// One line per frame of the stretches, and per frame that changed (mpdecimate's
+// keep: a block differs from the last frame kept).
+QString framesPath(const QString &folder) { return folder + QStringLiteral("/sample-frames"); }
+QString changedPath(const QString &folder) { return folder + QStringLiteral("/sample-changed"); }
 
 // One sample to encode: the size (its place in percents), and a CRF level or the row's rate.
 struct Sample
@@ -156,10 +160,22 @@ QList<double> keyFrameTimes(QByteArrayView output)
 
 namespace {
 
-QStringList encodeArguments(const RowPlan &plan, const QList<Stretch> &stretches, const QList<Sample> &samples)
+QStringList encodeArguments(const RowPlan &plan, const QList<Stretch> &stretches, const QList<Sample> &samples,
+                            const QString &countedIn = QString())
 {
-    QStringList graph { joined(plan, stretches) + split(samples.size(), QStringLiteral("c")) };
-    QStringList outputs;
+    const bool counted = !countedIn.isEmpty();
+    QStringList graph { joined(plan, stretches) + split(samples.size() + (counted ? 2 : 0), QStringLiteral("c")) };
+    QStringList outputs, counts;
+    if (counted) {
+        // A checksum of a tiny grey picture per frame: the lines are counted, nothing else is kept.
+        const QString tiny = QStringLiteral("scale=16:16,format=gray");
+        graph << QStringLiteral("[c%1]%2[frames]").arg(samples.size()).arg(tiny)
+              << QStringLiteral("[c%1]mpdecimate,%2[changed]").arg(samples.size() + 1).arg(tiny);
+        for (const auto &[label, path] : { std::pair(QStringLiteral("[frames]"), framesPath(countedIn)),
+                                           std::pair(QStringLiteral("[changed]"), changedPath(countedIn)) })
+            counts << QStringLiteral("-map") << label << QStringLiteral("-c:v") << QStringLiteral("rawvideo") << QStringLiteral("-fps_mode")
+                   << QStringLiteral("passthrough") << QStringLiteral("-f") << QStringLiteral("framecrc") << QStringLiteral("-y") << path;
+    }
     for (qsizetype k = 0; k < samples.size(); ++k) {
         const Sample &sample = samples.at(k);
         const QString size = plan.sizeFilter(percents.at(sample.size));
@@ -177,7 +193,7 @@ QStringList encodeArguments(const RowPlan &plan, const QList<Stretch> &stretches
         outputs << QStringLiteral("-pix_fmt") << QStringLiteral("yuv420p") << QStringLiteral("-y") << sample.path;
     }
     return QStringList { QStringLiteral("-nostdin") } + stretchInputs(plan, stretches)
-        + QStringList { QStringLiteral("-filter_complex"), graph.join(QLatin1Char(';')) } + outputs;
+        + QStringList { QStringLiteral("-filter_complex"), graph.join(QLatin1Char(';')) } + outputs + counts;
 }
 
 }
@@ -187,7 +203,20 @@ QStringList sampleArguments(const RowPlan &plan, const QList<Stretch> &stretches
     QList<Sample> samples;
     for (qsizetype k = 0; k < percents.size(); ++k)
         samples.append({ k, 0, samplePath(folder, k), k == 0 ? statsPath(folder) : QString() });
-    return encodeArguments(plan, stretches, samples);
+    return encodeArguments(plan, stretches, samples, folder);
+}
+
+bool mostlyRepeated(QByteArrayView frames, QByteArrayView changed)
+{
+    const auto count = [](QByteArrayView log) {
+        qsizetype lines = 0;
+        for (const QByteArray &line : log.toByteArray().split('\n'))
+            lines += !line.trimmed().isEmpty() && !line.startsWith('#');
+        return lines;
+    };
+    const qsizetype all = count(frames);
+    // Unknown counts as repeated: then x264's skipped blocks decide alone.
+    return all == 0 || double(count(changed)) <= (1 - repeatedShare) * double(all);
 }
 
 QStringList scoreArguments(const RowPlan &plan, const QList<Stretch> &stretches, const QStringList &paths)
@@ -304,9 +333,13 @@ Choice measure(const QString &creator, const RowPlan &plan, const QString &folde
             dbs << score.second;
         return dbs;
     };
-    // x264 names its statistics after the output stream: the video is the first.
+    // x264 names its statistics after the output stream: the full size's is the first.
     const QString statistics = statsPath(folder) + QStringLiteral("-0.log");
-    QStringList made { statistics, statistics + QStringLiteral(".mbtree") };
+    QStringList made { statistics, statistics + QStringLiteral(".mbtree"), framesPath(folder), changedPath(folder) };
+    const auto contents = [](const QString &path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
     // Still pictures: each size's levels, read at the row's bytes.
     const double bytes = plan.videoKbps * 1000 * sampled / 8;
     QList<QList<Level>> tried(percents.size());
@@ -360,8 +393,8 @@ Choice measure(const QString &creator, const RowPlan &plan, const QString &folde
         paths << samplePath(folder, k);
     made << paths;
     if (ran(sampleArguments(plan, parts, folder), paths.first(), {})) {
-        QFile log(statistics);
-        still = log.open(QIODevice::ReadOnly) && Fitting::mostlyStill(log.readAll());
+        // Starved camera content skips blocks too, but its frames change.
+        still = Fitting::mostlyStill(contents(statistics)) && mostlyRepeated(contents(framesPath(folder)), contents(changedPath(folder)));
         if (still) {
             candidates = atLevels();
         } else if (const QList<double> dbs = scored(paths); dbs.size() == paths.size()) {

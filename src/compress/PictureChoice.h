@@ -67,12 +67,22 @@ QStringList keyFrameArguments(const QString &input, const QList<Stretch> &stretc
 QList<double> keyFrameTimes(QByteArrayView output);
 
 // The run that encodes every candidate's sample into folder/sample-<k>.mp4,
-// the full size's writing x264's statistics too (folder/sample-stats).
+// the full size's writing x264's statistics too (folder/sample-stats), and
+// counts the stretches' frames and those that changed (folder/sample-frames,
+// folder/sample-changed).
 QStringList sampleArguments(const RowPlan &plan, const QList<Stretch> &stretches, const QString &folder);
+
+// Whether three quarters of the frames or more repeat the one before, from
+// the two counts' logs (framecrc: a line per frame). Slides 0.98 and a screen
+// recording 0.92 repeat; a slow 60 fps pan 0.66, grainy pans none. Where
+// x264 skips most blocks of starved camera content, its frames still change,
+// and it is sampled in one pass, which chose right there at less cost.
+inline constexpr double repeatedShare = 0.75;
+bool mostlyRepeated(QByteArrayView frames, QByteArrayView changed);
 // The run that scores the samples at paths: one SSIM line each on standard error, in their order.
 QStringList scoreArguments(const RowPlan &plan, const QList<Stretch> &stretches, const QStringList &paths);
 
-// Still pictures (three quarters of the full size's blocks skipped) are
+// Still pictures (three quarters of the full size's blocks skipped, and of its frames repeated) are
 // sampled again at x264's constant quality (CRF), and each size read at the
 // row's bytes: a one-pass sample starves the key frame that holds nearly all
 // of them, and ranks the sizes flat where full encodes do not.

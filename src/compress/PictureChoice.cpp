@@ -48,8 +48,10 @@ QString secondsText(double seconds) { return QString::number(seconds, 'f', 3); }
 QString samplePath(const QString &folder, qsizetype k) { return folder + QStringLiteral("/sample-%1.mp4").arg(k); }
 QString levelPath(const QString &folder, qsizetype k, int crf) { return folder + QStringLiteral("/sample-%1-crf%2.mp4").arg(k).arg(crf); }
 QString statsPath(const QString &folder) { return folder + QStringLiteral("/sample-stats"); }
-// One line per frame of the stretches, and per frame that changed (mpdecimate's
-// keep: a block differs from the last frame kept).
+// One line per frame of the stretches, and per frame that changed: where a
+// third of its 8x8 blocks or more differ from the last frame kept (mpdecimate
+// with no single block's difference enough alone, so that a moving pointer
+// over a slide or a screen leaves its frames repeated).
 QString framesPath(const QString &folder) { return folder + QStringLiteral("/sample-frames"); }
 QString changedPath(const QString &folder) { return folder + QStringLiteral("/sample-changed"); }
 
@@ -170,7 +172,7 @@ QStringList encodeArguments(const RowPlan &plan, const QList<Stretch> &stretches
         // A checksum of a tiny grey picture per frame: the lines are counted, nothing else is kept.
         const QString tiny = QStringLiteral("scale=16:16,format=gray");
         graph << QStringLiteral("[c%1]%2[frames]").arg(samples.size()).arg(tiny)
-              << QStringLiteral("[c%1]mpdecimate,%2[changed]").arg(samples.size() + 1).arg(tiny);
+              << QStringLiteral("[c%1]mpdecimate=hi=64*255,%2[changed]").arg(samples.size() + 1).arg(tiny);
         for (const auto &[label, path] : { std::pair(QStringLiteral("[frames]"), framesPath(countedIn)),
                                            std::pair(QStringLiteral("[changed]"), changedPath(countedIn)) })
             counts << QStringLiteral("-map") << label << QStringLiteral("-c:v") << QStringLiteral("rawvideo") << QStringLiteral("-fps_mode")

@@ -20,9 +20,6 @@ namespace PictureChoice {
 
 namespace {
 
-constexpr double stretchSeconds = 2;
-constexpr double secondsPerStretch = 20;
-constexpr int mostStretches = 3;
 // A sample over its rate by more than this does not fit at that size: the
 // encoder is at its floor there.
 constexpr double overItsRate = 1.3;
@@ -42,8 +39,6 @@ double sampleBias(double fromPercent, double toPercent)
 {
     return biasPerHalving * 2 * std::log2(fromPercent / toPercent);
 }
-
-QString secondsText(double seconds) { return QString::number(seconds, 'f', 3); }
 
 QString samplePath(const QString &folder, qsizetype k) { return folder + QStringLiteral("/sample-%1.mp4").arg(k); }
 QString levelPath(const QString &folder, qsizetype k, int crf) { return folder + QStringLiteral("/sample-%1-crf%2.mp4").arg(k).arg(crf); }
@@ -101,63 +96,6 @@ QString grid(const RowPlan &plan)
     return QStringLiteral("fps=fps=%1:round=near,format=yuv420p").arg(TextFormat::decimalText(rate));
 }
 
-}
-
-QList<Stretch> stretches(double duration)
-{
-    const int count = std::clamp(int(std::lround(duration / secondsPerStretch)), 1, mostStretches);
-    if (duration <= count * stretchSeconds * 2)
-        return { { 0, duration } };
-    QList<Stretch> parts;
-    for (int i = 0; i < count; ++i)
-        parts.append({ std::max(0.0, duration * (i + 0.5) / count - stretchSeconds / 2), stretchSeconds });
-    return parts;
-}
-
-QList<Stretch> onKeyFrames(const QList<Stretch> &stretches, const QList<double> &keyFrames, double duration)
-{
-    constexpr double slack = 1e-3;
-    QList<Stretch> moved;
-    double clearFrom = 0;
-    for (Stretch stretch : stretches) {
-        std::optional<double> nearest;
-        for (double k : keyFrames) {
-            const double away = std::abs(k - stretch.start);
-            if (away <= stretch.seconds / 2 + slack && k >= clearFrom - slack && k + stretch.seconds <= duration + slack
-                && (!nearest || away < std::abs(*nearest - stretch.start)))
-                nearest = k;
-        }
-        if (nearest)
-            stretch.start = std::max(0.0, *nearest);
-        moved.append(stretch);
-        clearFrom = stretch.start + stretch.seconds;
-    }
-    return moved;
-}
-
-QStringList keyFrameArguments(const QString &input, const QList<Stretch> &stretches)
-{
-    QStringList intervals;
-    for (const Stretch &stretch : stretches)
-        // Packets come in decoding order: read on past the last key frame wanted.
-        intervals << secondsText(std::max(0.0, stretch.start - stretch.seconds / 2)) + QLatin1Char('%')
-                + secondsText(stretch.start + stretch.seconds);
-    return { QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-select_streams"), QStringLiteral("v:0"),
-             QStringLiteral("-read_intervals"), intervals.join(QLatin1Char(',')), QStringLiteral("-show_entries"),
-             QStringLiteral("packet=pts_time,flags"), QStringLiteral("-of"), QStringLiteral("csv=p=0"), input };
-}
-
-QList<double> keyFrameTimes(QByteArrayView output)
-{
-    QList<double> times;
-    for (const QByteArray &line : output.toByteArray().split('\n')) {
-        const QList<QByteArray> fields = line.trimmed().split(',');
-        bool ok = false;
-        const double time = fields.value(0).toDouble(&ok);
-        if (ok && fields.value(1).startsWith('K'))
-            times.append(time);
-    }
-    return times;
 }
 
 namespace {

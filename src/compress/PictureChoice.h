@@ -65,6 +65,8 @@ QList<Stretch> onKeyFrames(const QList<Stretch> &stretches, const QList<double> 
 QStringList keyFrameArguments(const QString &input, const QList<Stretch> &stretches);
 // The key frames' times in that run's output ("10.000000,K_" per packet).
 QList<double> keyFrameTimes(QByteArrayView output);
+// "1.500": seconds as the tools' lists give them.
+QString secondsText(double seconds);
 
 // The run that encodes every candidate's sample into folder/sample-<k>.mp4,
 // the full size's writing x264's statistics too (folder/sample-stats), and

@@ -204,6 +204,24 @@ private slots:
         QCOMPARE(entries(output), QStringList { clip + ".mp4" });
     }
 
+    // A picture the format's encoder cannot take is said to be too small, never left to the
+    // encoder to refuse (SVT-AV1) or abort on (x265); nor is a size chosen that it cannot take.
+    void tooSmallForFormat()
+    {
+        QVERIFY(makeClip("tiny.mkv", { "-f", "lavfi", "-i", "testsrc2=s=66x40:r=25:d=2", "-pix_fmt", "yuv420p" }));
+        const CliRun av1 = runCli({ "compress", "--json", "--codec", "av1", "--output", "tiny-av1", "tiny.mkv" });
+        QVERIFY2(av1.status == Cli::failure, qPrintable(describe(av1)));
+        const QJsonValue refused = QJsonDocument::fromJson(av1.out.toUtf8())["files"][0];
+        QCOMPARE(refused["outcome"].toString(), "failed");
+        QVERIFY2(refused["reason"].toString().startsWith("the picture is too small for this format"), qPrintable(describe(av1)));
+        QCOMPARE(refused["attempts"].toInt(), 0);
+        // x265 aborted at the 34×20 the choice took here.
+        const CliRun h265 = runCli({ "compress", "--json", "--codec", "h265", "--resolution", "auto", "--size", "60", "--output", "tiny-h265", "tiny.mkv" });
+        const QJsonValue file = QJsonDocument::fromJson(h265.out.toUtf8())["files"][0];
+        QVERIFY2(file["outcome"].toString() != "failed", qPrintable(describe(h265)));
+        QCOMPARE(probeOf(file["output"].toString())["videoWidth"].toInt(), 66);
+    }
+
     // Files already under the size are never grown: copied as they are where an .mp4 takes their streams.
     void alreadyFits()
     {

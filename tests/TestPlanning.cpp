@@ -210,6 +210,15 @@ private slots:
                          .plan.width,
                      width);
         QCOMPARE(chosen({ { 100, atRate, 13.9 }, { 67, atRate, 14.0 }, { 50, atRate, 14.0 } }), "858x482@60"); // starved: any gain goes down
+        // Never a picture the format's encoder cannot take: SVT-AV1 none under 64 a side, x265 none under 64 both ways.
+        struct Small { Codec codec; int width, height; bool keepToRate; int chosen; };
+        for (const Small &s : { Small { Codec::av1, 128, 96, true, 86 }, Small { Codec::av1, 128, 96, false, 86 },
+                                Small { Codec::h265, 120, 90, true, 80 }, Small { Codec::h264, 128, 96, true, 64 },
+                                Small { Codec::av1, 100, 60, false, 100 } }) {
+            const RowPlan small { .videoKbps = 400, .codec = s.codec, .frameRate = 25, .outputFrameRate = 25, .sourceWidth = s.width, .sourceHeight = s.height };
+            const qint64 bytes = s.keepToRate ? atRate : 2 * atRate;
+            QCOMPARE(PictureChoice::choose(small, { { 100, bytes, 13.9 }, { 67, bytes, 14.2 }, { 50, bytes, 14.5 } }, 4).plan.width, s.chosen);
+        }
         // Read at levels, a sample spends what it spends: a little over the rate is over it.
         QCOMPARE(chosen({ { 100, atRate + atRate / 10, 15.0, true }, { 67, atRate, 14.2, true }, { 50, atRate, 13.1, true } }), "858x482@60");
     }

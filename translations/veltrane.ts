@@ -826,6 +826,10 @@ What helps: %5.</source>
         <source>the transcoder stopped making progress</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>the picture is too small for this format (AV1 needs 64 pixels on each side, H.265 on one); H.264 takes it</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>SavePanel</name>

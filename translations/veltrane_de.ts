@@ -830,6 +830,10 @@ Was hilft: %5.</translation>
         <source>the transcoder stopped making progress</source>
         <translation>der Transcoder kam nicht mehr voran</translation>
     </message>
+    <message>
+        <source>the picture is too small for this format (AV1 needs 64 pixels on each side, H.265 on one); H.264 takes it</source>
+        <translation>das Bild ist für dieses Format zu klein (AV1 braucht 64 Pixel auf jeder Seite, H.265 auf einer); H.264 nimmt es</translation>
+    </message>
 </context>
 <context>
     <name>SavePanel</name>

@@ -201,8 +201,9 @@ Choice choose(const RowPlan &plan, const QList<Candidate> &candidates, double sa
         bySize.append(&c);
     std::stable_sort(bySize.begin(), bySize.end(), [](const Candidate *a, const Candidate *b) { return a->percent > b->percent; });
     const Candidate *best = nullptr;
+    const auto tooSmall = [&](double percent) { return plan.withPicture(percent).pictureTooSmall(); };
     for (const Candidate *c : std::as_const(bySize)) {
-        if (!c->ssimDb || !keepsToRate(*c))
+        if (!c->ssimDb || !keepsToRate(*c) || tooSmall(c->percent))
             continue;
         const double margin = best && plan.withPicture(best->percent).bitsPerPixel() >= plentyBitsPerPixel
             ? sampleBias(best->percent, c->percent)
@@ -214,7 +215,12 @@ Choice choose(const RowPlan &plan, const QList<Candidate> &candidates, double sa
     QStringList others;
     for (const Candidate &c : candidates)
         if (&c != best && c.ssimDb) // a higher score passed over must say why
-            others << QStringLiteral("%1 %: %2%3").arg(c.percent).arg(*c.ssimDb, 0, 'f', 2).arg(keepsToRate(c) ? QString() : QStringLiteral(" over its rate"));
+            others << QStringLiteral("%1 %: %2%3")
+                          .arg(c.percent)
+                          .arg(*c.ssimDb, 0, 'f', 2)
+                          .arg(tooSmall(c.percent) ? QStringLiteral(" too small for the format")
+                                   : keepsToRate(c) ? QString()
+                                                    : QStringLiteral(" over its rate"));
     if (best) {
         choice.plan = plan.withPicture(best->percent);
         choice.why = QStringLiteral("%1 % (SSIM %2 dB; %3)").arg(best->percent).arg(*best->ssimDb, 0, 'f', 2).arg(others.join(QStringLiteral(", ")));
@@ -225,10 +231,13 @@ Choice choose(const RowPlan &plan, const QList<Candidate> &candidates, double sa
         choice.why = QStringLiteral("100 %: nothing could be measured");
         return choice;
     }
-    // No size keeps to the rate: the smallest, and half the frames where there are many.
+    // No size keeps to the rate: the smallest the format takes, and half the frames where there are many.
+    double smallest = percents.first();
+    for (const double percent : percents)
+        smallest = tooSmall(percent) ? smallest : percent;
     const double fps = plan.frameRate >= halvedFrom ? std::max(lowestFrameRate, plan.frameRate / 2) : 0;
-    choice.plan = plan.withPicture(percents.last(), fps);
-    choice.why = QStringLiteral("%1 %%2: no size keeps to the rate").arg(percents.last()).arg(fps > 0 ? QStringLiteral(" at %1 fps").arg(fps) : QString());
+    choice.plan = plan.withPicture(smallest, fps);
+    choice.why = QStringLiteral("%1 %%2: no size keeps to the rate").arg(smallest).arg(fps > 0 ? QStringLiteral(" at %1 fps").arg(fps) : QString());
     return choice;
 }
 

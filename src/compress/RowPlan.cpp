@@ -76,6 +76,19 @@ RowPlan RowPlan::withPicture(double percent, double fpsCap) const
     return plan;
 }
 
+bool RowPlan::pictureTooSmall() const
+{
+    constexpr qint64 leastSide = 64;
+    if (width <= 0 || height <= 0)
+        return false;
+    switch (codec) {
+    case Codec::h264: return false;
+    case Codec::h265: return std::max(width, height) < leastSide;
+    case Codec::av1: return std::min(width, height) < leastSide;
+    }
+    return false;
+}
+
 QString codecTitle(Codec codec)
 {
     switch (codec) {

@@ -73,6 +73,12 @@ struct RowPlan
     // a scale, a crop of an odd side's pixel at full size, or nothing.
     QString sizeFilter(double percent) const;
 
+    // Whether the format's encoder cannot take the output picture: SVT-AV1
+    // refuses one under 64 pixels a side, and x265 aborts on some under 64
+    // both ways (48×32, 40×52). H.264 takes any; an unknown size is left to
+    // the encoder.
+    bool pictureTooSmall() const;
+
     // Whether the format has a second pass from its first run's statistics.
     bool hasSecondPass() const { return codec != Codec::av1; }
     // x265's first run is a lesser encode than its second pass at the same size.

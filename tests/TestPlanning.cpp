@@ -125,9 +125,11 @@ private slots:
     {
         const QString vf = " -vf scale=960:540,setsar=1:1 ", x265 = "-ac 2 -c:v libx265 -preset fast -b:v ";
         // Middle: between the fixed head and "-y" with the output.
-        const auto check = [](const char *name, Codec codec, RunKind kind, const QString &middle, qint64 height = 720, int crf = 0) {
+        const auto check = [](const char *name, Codec codec, RunKind kind, const QString &middle, qint64 height = 720, int crf = 0,
+                              double variableRate = 0) {
             const RowPlan plan { .input = "/in/a.mov", .output = "/out/a.mp4", .videoKbps = 500, .audioKbps = 64.0, .audioChannels = 2,
-                                 .videoFilters = "scale=960:540,setsar=1:1", .codec = codec, .height = height };
+                                 .videoFilters = "scale=960:540,setsar=1:1", .codec = codec, .keepFrameTimes = variableRate > 0,
+                                 .frameRate = variableRate, .outputFrameRate = variableRate, .height = height };
             const std::optional<double> rate = kind == RunKind::secondPass ? std::optional(400.0) : std::nullopt;
             const QString to = kind == RunKind::firstPass ? "/work/p1.mp4" : "/out/a.mp4";
             QCOMPARE(name + (": " + plan.arguments(to, kind, rate, "/log", crf).join(' ')), name + (": " + (head + middle.split(' ') + QStringList { "-y", to }).join(' ')));
@@ -142,6 +144,11 @@ private slots:
         check("AV1, any run is one", Codec::av1, RunKind::secondPass, "-ac 2 -c:v libsvtav1 -preset 10 -b:v 400.0k -b:a 64.0k" + vf.chopped(1));
         check("AV1, 1080p", Codec::av1, RunKind::firstOfTwo, "-ac 2 -c:v libsvtav1 -preset 9 -b:v 500.0k -b:a 64.0k" + vf.chopped(1), 1080);
         check("AV1 at a constant quality", Codec::av1, RunKind::single, "-ac 2 -c:v libsvtav1 -preset 10 -crf 35 -b:a 64.0k" + vf.chopped(1), 720, 35);
+        // A variable frame rate keeps its frames; x265 and SVT-AV1 are told its average, which their rates are shared by.
+        const QString vfr = vf + "-fps_mode passthrough ";
+        check("H.264, variable rate", Codec::h264, RunKind::secondPass, "-ac 2 -b:v 400.0k -b:a 64.0k" + vfr + "-pass 2 -passlogfile /log", 720, 0, 14.054);
+        check("H.265, variable rate", Codec::h265, RunKind::secondPass, x265 + "400.0k -b:a 64.0k" + vfr + "-tag:v hvc1 -x265-params log-level=error:pass=2:stats=/log:fps=14.054", 720, 0, 14.054);
+        check("AV1, variable rate", Codec::av1, RunKind::single, "-ac 2 -c:v libsvtav1 -preset 10 -b:v 500.0k -b:a 64.0k" + vfr + "-svtav1-params fps-num=14054:fps-denom=1000", 720, 0, 14.054);
     }
 
     // What a row's plan says to people, and the picture a cap and a size give.

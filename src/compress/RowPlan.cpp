@@ -176,14 +176,23 @@ QStringList RowPlan::arguments(const QString &to, RunKind kind, std::optional<do
     if (toneMapped)
         arguments << QStringLiteral("-color_primaries") << QStringLiteral("bt709") << QStringLiteral("-color_trc")
                   << QStringLiteral("bt709") << QStringLiteral("-colorspace") << QStringLiteral("bt709");
+    // x265 and SVT-AV1 share their rate among the frames a second they are
+    // told, the container's nominal rate: a phone's variable rate averaging
+    // 14 of a nominal 30 got half its bytes. x264 follows the timestamps.
+    const double framesASecond = outputFrameRate > 0 ? outputFrameRate : frameRate;
+    const bool tellFrameRate = keepFrameTimes && framesASecond > 0;
     if (codec == Codec::h265) {
         // Apple's players take H.265 in MP4 only under this tag.
         arguments << QStringLiteral("-tag:v") << QStringLiteral("hvc1");
         QString params = QStringLiteral("log-level=error");
         if (kind != RunKind::single)
             params += QStringLiteral(":pass=%1:stats=%2").arg(kind == RunKind::secondPass ? 2 : 1).arg(stats);
+        if (tellFrameRate)
+            params += QStringLiteral(":fps=") + QString::number(framesASecond, 'f', 3);
         arguments << QStringLiteral("-x265-params") << params;
     }
+    if (codec == Codec::av1 && tellFrameRate)
+        arguments << QStringLiteral("-svtav1-params") << QStringLiteral("fps-num=%1:fps-denom=1000").arg(std::lround(framesASecond * 1000));
     if (kind == RunKind::firstPass)
         arguments << QStringLiteral("-an");
     if (codec == Codec::h264 && kind != RunKind::single) {

@@ -302,6 +302,25 @@ private slots:
             "⚠ 1920×1080 60 fps · H.264 · 2.2 Mb/s|1280×720 30 fps · H.264 · 43.7 Mb/s");
     }
 
+    // A picture the format cannot take is marked before Compress, the reason in its tip; Automatic
+    // is marked only where the full size is too small, since it never chooses such a size.
+    void planTooSmall()
+    {
+        struct Case { Codec codec; qint64 width, height; bool automatic, tooSmall; };
+        for (const Case &c : { Case { Codec::av1, 66, 40, false, true }, Case { Codec::h265, 66, 40, false, false },
+                               Case { Codec::h265, 48, 32, false, true }, Case { Codec::h264, 48, 32, false, false },
+                               Case { Codec::av1, 128, 96, true, false }, Case { Codec::av1, 96, 60, true, true } }) {
+            const RowPlan plan { .videoKbps = 100, .codec = c.codec, .frameRate = 25, .outputFrameRate = 25, .width = c.width,
+                                 .height = c.height, .automaticPicture = c.automatic, .sourceWidth = c.width, .sourceHeight = c.height };
+            FileListModel list;
+            list.addObject({ { RowKeys::filePath, "/in/a.mov" }, { RowKeys::fileName, "a.mov" } });
+            list.setPlans({ plan });
+            const QModelIndex cell = list.index(0, FileListModel::planColumn);
+            QCOMPARE(cell.data().toString().startsWith("✗ "), c.tooSmall);
+            QCOMPARE(cell.data(Qt::ToolTipRole).toString().contains("too small for this format"), c.tooSmall);
+        }
+    }
+
     // The plan column follows the controls, marks a starved picture; a size to fit under aims every row, until a slider moves.
     void planColumn()
     {

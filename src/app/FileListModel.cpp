@@ -61,7 +61,9 @@ QVariant FileListModel::data(const QModelIndex &index, int role) const
     case planColumn:
         if (!plan)
             return {};
-        return isStarved(*plan) ? QStringLiteral("⚠ ") + planText(*plan) : planText(*plan);
+        return isTooSmall(*plan) ? QStringLiteral("✗ ") + planText(*plan)
+            : isStarved(*plan) ? QStringLiteral("⚠ ") + planText(*plan)
+                               : planText(*plan);
     case statusColumn: return status.text;
     default: return {};
     }
@@ -196,12 +198,19 @@ double FileListModel::starvedBelow(Codec codec)
 
 namespace {
 
-// Automatic may still take the picture down to its smallest candidate.
+// Automatic may still take the picture down to its smallest candidate the format takes.
 RowPlan smallestPicture(const RowPlan &plan)
 {
-    return plan.automaticPicture ? plan.withPicture(PictureChoice::percents.last()) : plan;
+    return plan.automaticPicture ? plan.withPicture(PictureChoice::smallestPercent(plan)) : plan;
 }
 
+
+}
+
+bool FileListModel::isTooSmall(const RowPlan &plan)
+{
+    // Automatic's plan is at full size until it chooses, and it never chooses a picture the format cannot take.
+    return !plan.copiesStreams && plan.pictureTooSmall();
 }
 
 bool FileListModel::isStarved(const RowPlan &plan)
@@ -214,6 +223,8 @@ bool FileListModel::isStarved(const RowPlan &plan)
 
 QString FileListModel::planTip(const RowPlan &plan)
 {
+    if (isTooSmall(plan))
+        return planText(plan) + QLatin1Char('\n') + QCoreApplication::translate("RowResult", RowPlan::pictureTooSmallReason);
     const auto perPixel = [](const RowPlan &at) { return tr("%1 bits per pixel per frame").arg(at.bitsPerPixel(), 0, 'f', 3); };
     if (plan.alreadyFits)
         return planText(plan) + QLatin1Char('\n')

@@ -62,6 +62,8 @@ public:
     static double starvedBelow(Codec codec);
     // With Automatic, judged at the smallest picture it may choose.
     static bool isStarved(const RowPlan &plan);
+    // A picture the row's format cannot take (marked ✗, the reason in its tip).
+    static bool isTooSmall(const RowPlan &plan);
 
 private:
     struct Status

@@ -190,6 +190,14 @@ std::optional<std::pair<int, double>> ssimLine(QByteArrayView line)
     return std::pair(match.captured(1).toInt(), db);
 }
 
+double smallestPercent(const RowPlan &plan)
+{
+    double smallest = percents.first();
+    for (const double percent : percents)
+        smallest = plan.withPicture(percent).pictureTooSmall() ? smallest : percent;
+    return smallest;
+}
+
 Choice choose(const RowPlan &plan, const QList<Candidate> &candidates, double sampledSeconds)
 {
     const auto keepsToRate = [&](const Candidate &c) {
@@ -232,9 +240,7 @@ Choice choose(const RowPlan &plan, const QList<Candidate> &candidates, double sa
         return choice;
     }
     // No size keeps to the rate: the smallest the format takes, and half the frames where there are many.
-    double smallest = percents.first();
-    for (const double percent : percents)
-        smallest = tooSmall(percent) ? smallest : percent;
+    const double smallest = smallestPercent(plan);
     const double fps = plan.frameRate >= halvedFrom ? std::max(lowestFrameRate, plan.frameRate / 2) : 0;
     choice.plan = plan.withPicture(smallest, fps);
     choice.why = QStringLiteral("%1 %%2: no size keeps to the rate").arg(smallest).arg(fps > 0 ? QStringLiteral(" at %1 fps").arg(fps) : QString());

@@ -49,6 +49,8 @@ struct Choice
 };
 
 inline const QList<double> percents { 100, 67, 50 };
+// The smallest of percents whose picture the row's format takes; 100 where none does.
+double smallestPercent(const RowPlan &plan);
 
 // Where the samples are taken: 2 s stretches at the middles of equal parts
 // of the clip, one per 20 s of it, one to three; all of a clip of 4 s or less.

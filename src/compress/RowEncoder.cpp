@@ -133,9 +133,7 @@ RowResult RowEncoder::encode(const QString &creator)
         m_listener.planned(m_plan, pictureWhy);
     // Said before any encode: the encoder's own refusal, or its abort, names nothing a user can act on.
     if (m_plan.pictureTooSmall())
-        return fail({ RowOutcome::noOutput, 0,
-                      QStringLiteral(QT_TRANSLATE_NOOP("RowResult", "the picture is too small for this format (AV1 needs 64 pixels "
-                                                                    "on each side, H.265 on one); H.264 takes it")) });
+        return fail({ RowOutcome::noOutput, 0, QString::fromLatin1(RowPlan::pictureTooSmallReason) });
 
     QString why;
     bool haveStatistics = false;

@@ -76,6 +76,9 @@ RowPlan RowPlan::withPicture(double percent, double fpsCap) const
     return plan;
 }
 
+const char *const RowPlan::pictureTooSmallReason = QT_TRANSLATE_NOOP(
+    "RowResult", "the picture is too small for this format (AV1 needs 64 pixels on each side, H.265 on one); H.264 takes it");
+
 bool RowPlan::pictureTooSmall() const
 {
     constexpr qint64 leastSide = 64;

@@ -78,6 +78,9 @@ struct RowPlan
     // both ways (48×32, 40×52). H.264 takes any; an unknown size is left to
     // the encoder.
     bool pictureTooSmall() const;
+    // What a row whose picture is too small is told, in English: translated
+    // where it is shown, in the "RowResult" context.
+    static const char *const pictureTooSmallReason;
 
     // Whether the format has a second pass from its first run's statistics.
     bool hasSecondPass() const { return codec != Codec::av1; }

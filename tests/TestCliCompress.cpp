@@ -209,7 +209,7 @@ private slots:
     void tooSmallForFormat()
     {
         QVERIFY(makeClip("tiny.mkv", { "-f", "lavfi", "-i", "testsrc2=s=66x40:r=25:d=2", "-pix_fmt", "yuv420p" }));
-        const CliRun av1 = runCli({ "compress", "--json", "--codec", "av1", "--output", "tiny-av1", "tiny.mkv" });
+        const CliRun av1 = runCli({ "compress", "--json", "--codec", "av1", "--resolution", "auto", "--output", "tiny-av1", "tiny.mkv" });
         QVERIFY2(av1.status == Cli::failure, qPrintable(describe(av1)));
         const QJsonValue refused = QJsonDocument::fromJson(av1.out.toUtf8())["files"][0];
         QCOMPARE(refused["outcome"].toString(), "failed");

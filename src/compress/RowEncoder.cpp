@@ -120,7 +120,8 @@ RowResult RowEncoder::encode(const QString &creator)
     }
 
     QString pictureWhy;
-    if (m_plan.automaticPicture) {
+    // The full size is the largest choice: too small there, the row fails below without samples.
+    if (m_plan.automaticPicture && !m_plan.pictureTooSmall()) {
         const PictureChoice::Choice choice = PictureChoice::measure(creator, m_plan, workFolderOf(m_batch), m_cancelled, m_processId);
         if (m_cancelled.load())
             return fail({ RowOutcome::cancelled });

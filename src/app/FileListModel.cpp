@@ -204,7 +204,6 @@ RowPlan smallestPicture(const RowPlan &plan)
     return plan.automaticPicture ? plan.withPicture(PictureChoice::smallestPercent(plan)) : plan;
 }
 
-
 }
 
 bool FileListModel::isTooSmall(const RowPlan &plan)

@@ -195,7 +195,7 @@ QStringList RowPlan::arguments(const QString &to, RunKind kind, std::optional<do
         arguments << QStringLiteral("-x265-params") << params;
     }
     if (codec == Codec::av1 && tellFrameRate)
-        arguments << QStringLiteral("-svtav1-params") << QStringLiteral("fps-num=%1:fps-denom=1000").arg(std::lround(framesASecond * 1000));
+        arguments << QStringLiteral("-svtav1-params") << QStringLiteral("fps-num=%1:fps-denom=1000").arg(std::max(1L, std::lround(framesASecond * 1000)));
     if (kind == RunKind::firstPass)
         arguments << QStringLiteral("-an");
     if (codec == Codec::h264 && kind != RunKind::single) {

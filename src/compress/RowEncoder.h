@@ -92,7 +92,8 @@ private:
     std::optional<RowResult> failure(const TranscoderRun::Result &result, const QString &output, int passes, double kbps, int crf = 0);
     // removedOne: a file of the row was removed already.
     RowResult fail(RowResult result, bool removedOne = false);
-    // The best output so far under the output's name; note ends its reason.
+    // The best output so far under the output's name; note ends its reason
+    // (at the encoder's floor, the floor's note instead). In RowOutputs.cpp, with failure and fail.
     RowResult finish(const QString &note = {});
     void report(double fraction, int pass);
     QString workPath(const QString &name) const;

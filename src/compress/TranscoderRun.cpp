@@ -131,9 +131,10 @@ QString MessageTail::text() const
 Result run(const QString &program, const QStringList &arguments, const QString &outputPath, Output output,
            const std::atomic<bool> &cancelled, std::atomic<qint64> &processId, const Watch &watch)
 {
+    const Tools::LiveGroup live;
     QProcess process;
     Tools::configure(process, program, arguments, output == Output::inherit ? Tools::Stream::inherit : Tools::Stream::discard,
-                     Tools::Stream::pipe);
+                     Tools::Stream::pipe, live);
     // SVT-AV1 writes its settings to standard error at every start; only its warnings are worth a report.
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("SVT_LOG"), QStringLiteral("2"));
@@ -143,7 +144,6 @@ Result run(const QString &program, const QStringList &arguments, const QString &
         return { End::failedToStart, 0, process.errorString() };
     const qint64 pid = process.processId();
     processId.store(pid);
-    const Tools::LiveGroup live(pid);
 
     LineSplitter lines;
     MessageTail tail;

@@ -8,6 +8,9 @@
 #include <QFileInfo>
 
 #include <csignal>
+#include <ctime>
+#include <new>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #ifdef Q_OS_LINUX
@@ -91,15 +94,84 @@ std::chrono::milliseconds waitBound()
     return limitFromEnvironment<std::chrono::milliseconds>("VELTRANE_TOOL_TIMEOUT_MS", std::chrono::seconds(60));
 }
 
-void configure(QProcess &process, const QString &program, const QStringList &arguments, Stream output, Stream error)
+namespace {
+
+// The groups of the tools running now, for the signal handlers below: a fixed
+// table of lock-free slots, since a handler may touch nothing else. It is
+// shared with the children, which enter themselves before they exec; a slot is
+// 0 when free, -1 when reserved for a tool not started yet.
+struct LiveTable
+{
+    std::atomic<bool> stopping;
+    std::atomic<qint64> groups[64];
+};
+static_assert(std::atomic<qint64>::is_always_lock_free && std::atomic<bool>::is_always_lock_free);
+
+LiveTable *sharedLiveTable()
+{
+    void *memory = ::mmap(nullptr, sizeof(LiveTable), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    // Without shared memory a child's entry stays its own: stops then miss
+    // the tools, and nothing else changes.
+    return new (memory == MAP_FAILED ? ::operator new(sizeof(LiveTable)) : memory) LiveTable {};
+}
+
+LiveTable &liveTable = *sharedLiveTable();
+
+void signalLiveGroups(int signal)
+{
+    for (const std::atomic<qint64> &slot : liveTable.groups)
+        if (const qint64 pid = slot.load(); pid > 0)
+            ::kill(-pid_t(pid), signal);
+}
+
+// The tools stop, then the process, there and then: SIGSTOP, as a raised
+// SIGTSTP would only stop it after the handler (and not at all under a
+// sanitizer, which handles the signal itself). The raise returns once the
+// process is continued, and the tools go on with it. A child that entered
+// after the table was read waits before its exec while stopping is set.
+void onTerminalStop(int)
+{
+    liveTable.stopping.store(true);
+    signalLiveGroups(SIGSTOP);
+    ::raise(SIGSTOP);
+    liveTable.stopping.store(false);
+    signalLiveGroups(SIGCONT);
+}
+
+}
+
+LiveGroup::LiveGroup() : m_slot(nullptr)
+{
+    for (std::atomic<qint64> &slot : liveTable.groups)
+        if (qint64 held = 0; slot.compare_exchange_strong(held, -1)) {
+            m_slot = &slot;
+            return;
+        }
+}
+
+LiveGroup::~LiveGroup()
+{
+    if (m_slot)
+        m_slot->store(0);
+}
+
+void configure(QProcess &process, const QString &program, const QStringList &arguments, Stream output, Stream error,
+               const LiveGroup &liveGroup)
 {
     process.setProgram(program);
     process.setArguments(arguments);
     process.setStandardInputFile(QProcess::nullDevice());
     const pid_t parent = ::getpid();
     // In the child, between fork and exec: async-signal-safe calls only.
-    process.setChildProcessModifier([parent] {
+    std::atomic<qint64> *const slot = liveGroup.m_slot;
+    process.setChildProcessModifier([parent, slot] {
         ::setpgid(0, 0);
+        if (slot) {
+            slot->store(::getpid());
+            const timespec millisecond { 0, 1000000 };
+            while (liveTable.stopping.load())
+                ::nanosleep(&millisecond, nullptr);
+        }
         // Out of the terminal's foreground group, a write to the terminal
         // would stop the tool where the terminal is set to "tostop".
         struct sigaction ignore {};
@@ -119,53 +191,6 @@ void configure(QProcess &process, const QString &program, const QStringList &arg
         process.setStandardOutputFile(QProcess::nullDevice());
     if (error == Stream::discard)
         process.setStandardErrorFile(QProcess::nullDevice());
-}
-
-namespace {
-
-// The groups of the tools running now, for the signal handlers below: a fixed
-// table of lock-free slots, since a handler may touch nothing else.
-std::atomic<qint64> liveGroups[64];
-static_assert(std::atomic<qint64>::is_always_lock_free);
-
-void signalLiveGroups(int signal)
-{
-    for (const std::atomic<qint64> &slot : liveGroups)
-        if (const qint64 pid = slot.load(); pid > 0)
-            ::kill(-pid_t(pid), signal);
-}
-
-// The tools stop, then the process, there and then: SIGSTOP, as a raised
-// SIGTSTP would only stop it after the handler (and not at all under a
-// sanitizer, which handles the signal itself). The raise returns once the
-// process is continued, and the tools go on with it.
-void onTerminalStop(int)
-{
-    signalLiveGroups(SIGSTOP);
-    ::raise(SIGSTOP);
-    signalLiveGroups(SIGCONT);
-}
-
-// Swaps from for to in the first slot that holds from.
-void swapSlot(qint64 from, qint64 to)
-{
-    for (std::atomic<qint64> &slot : liveGroups)
-        if (qint64 held = from; slot.compare_exchange_strong(held, to))
-            return;
-}
-
-}
-
-LiveGroup::LiveGroup(qint64 pid) : m_pid(pid)
-{
-    if (m_pid > 0)
-        swapSlot(0, m_pid);
-}
-
-LiveGroup::~LiveGroup()
-{
-    if (m_pid > 0)
-        swapSlot(m_pid, 0);
 }
 
 void followTerminalStops()
@@ -191,18 +216,17 @@ RunResult run(const QString &program, const QStringList &arguments, Stream outpu
               const std::atomic<bool> *stop)
 {
     RunResult result;
+    const LiveGroup live;
     QProcess process;
-    configure(process, program, arguments, output, error);
+    configure(process, program, arguments, output, error, live);
 
     const auto bound = waitBound();
     qint64 pid = 0;
     // Tools run on workers (intake, the batch), never on the window's
     // thread: a plain wait, looking at *stop every 20 ms.
     process.start();
-    std::optional<LiveGroup> live;
     if (process.waitForStarted(-1)) {
         pid = process.processId();
-        live.emplace(pid);
         const QDeadlineTimer deadline(bound);
         while (!process.waitForFinished(stopPollMilliseconds) && process.state() != QProcess::NotRunning
                && !deadline.hasExpired()) {

@@ -46,27 +46,31 @@ std::chrono::milliseconds waitBound();
 
 enum class Stream { inherit, pipe, discard };
 
+// While it lives, the tool configured with it is among those a stop from the
+// terminal takes along (see followTerminalStops). Made before the start: the
+// tool enters itself between fork and exec, so a stop can never fall between
+// its start and its entry.
+class LiveGroup
+{
+public:
+    LiveGroup();
+    ~LiveGroup();
+    LiveGroup(const LiveGroup &) = delete;
+    LiveGroup &operator=(const LiveGroup &) = delete;
+
+private:
+    friend void configure(QProcess &, const QString &, const QStringList &, Stream, Stream, const LiveGroup &);
+    std::atomic<qint64> *m_slot;
+};
+
 // Sets up a child: argument list only (never a shell), standard input from the
 // null device so the tool never reads the user's terminal, and the two output
 // streams as asked. The tool leads a process group of its own, so that ending
 // the group ends whatever the tool started too, and it is sent SIGTERM when
 // the thread that started it ends, which is when Veltrane dies: every run
 // waits for its tool on the thread that started it.
-void configure(QProcess &process, const QString &program, const QStringList &arguments, Stream output, Stream error);
-
-// While it lives, the tool started as pid is among those a stop from the
-// terminal takes along (see followTerminalStops).
-class LiveGroup
-{
-public:
-    explicit LiveGroup(qint64 pid);
-    ~LiveGroup();
-    LiveGroup(const LiveGroup &) = delete;
-    LiveGroup &operator=(const LiveGroup &) = delete;
-
-private:
-    qint64 m_pid;
-};
+void configure(QProcess &process, const QString &program, const QStringList &arguments, Stream output, Stream error,
+               const LiveGroup &live);
 
 // Ctrl-Z in a terminal stops the process and every tool it is running, and
 // a continue goes on with them: each tool leads a process group of its own,

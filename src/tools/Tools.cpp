@@ -166,12 +166,6 @@ void configure(QProcess &process, const QString &program, const QStringList &arg
     std::atomic<qint64> *const slot = liveGroup.m_slot;
     process.setChildProcessModifier([parent, slot] {
         ::setpgid(0, 0);
-        if (slot) {
-            slot->store(::getpid());
-            const timespec millisecond { 0, 1000000 };
-            while (liveTable.stopping.load())
-                ::nanosleep(&millisecond, nullptr);
-        }
         // Out of the terminal's foreground group, a write to the terminal
         // would stop the tool where the terminal is set to "tostop".
         struct sigaction ignore {};
@@ -184,6 +178,12 @@ void configure(QProcess &process, const QString &program, const QStringList &arg
         if (::getppid() != parent)
             ::_exit(127);
 #endif
+        if (slot) {
+            slot->store(::getpid());
+            const timespec millisecond { 0, 1000000 };
+            while (liveTable.stopping.load() && ::getppid() == parent)
+                ::nanosleep(&millisecond, nullptr);
+        }
     });
     // Inherited streams go through the channel mode, discarded ones to the null device.
     process.setProcessChannelMode(channelMode(output, error));

@@ -1,10 +1,8 @@
 #pragma once
 
-#include "cli/Cli.h"
+#include "TestSupport.h"
 
-#include <QString>
-#include <QStringList>
-#include <QTextStream>
+#include "cli/Cli.h"
 
 // veltrane-cli run in-process, its two streams captured.
 struct CliRun

@@ -9,7 +9,6 @@
 #include "util/TextFormat.h"
 
 #include <QDBusConnection>
-#include <QtTest>
 
 using namespace TestSupport;
 using namespace WindowTest;
@@ -37,6 +36,18 @@ bool dropOn(QWidget *view, const QList<QUrl> &urls)
     return enter.isAccepted() && enter.dropAction() == Qt::CopyAction && drop.isAccepted();
 }
 
+// format: its place in the Format choice; typed: into Fit under, "↓" the arrow key from an empty box, to the first preset;
+// label (the bold one) and slider: once typed; plans: a row each, "⚠ " marking a starved picture.
+struct PlanCase { int format; bool automatic; int size, resolution; QString typed, label; int slider; QStringList plans; };
+// inputs: listed, gone.mp4 deleted once listed; creator: after pretend; alert: with {folder} and {address};
+// details: a pattern for each line, "(size) … (target) … (percent)" for a close call.
+struct AlertCase { QStringList inputs; QString creator, alert; QStringList details; };
+// fileManager: answers on the bus; opener: what xdg-open does, if there is one; told: that nothing could show the files.
+struct ShowCase { bool fileManager; QString opener; bool told; };
+// compressed: after a batch that made both outputs; gesture: with the first row current; item: the menu item's key, if the
+// gesture brings the menu; opener: something on the desktop opens files; effect: "out/" standing for the batch's folder.
+struct OpenCase { bool compressed; QString gesture, item; bool opener; QString effect; };
+
 }
 
 // The test also stands in for the file manager, on a session bus of its own.
@@ -52,12 +63,7 @@ class TestAppDelegate : public QObject
     QStringList m_opened; // by the desktop's opener, as openFile stands in for it
 
     QString media(const QString &name) const { return m_media.filePath(name); }
-    QList<QUrl> urls(QStringList names) const
-    {
-        for (QString &name : names)
-            name = media(name);
-        return fileUrls(names);
-    }
+    QList<QUrl> urls(const QStringList &names) const { return fileUrls(names, m_media.path()); }
 
 public:
     Q_INVOKABLE void openFile(const QUrl &url) { m_opened.append(url.toLocalFile()); }
@@ -68,14 +74,10 @@ public slots:
 private slots:
     void initTestCase()
     {
-        QVERIFY(makeVideo(media("small.mp4"), 160, 120, false) && makeVideo(media("large.mkv"), 480, 360)
-                && makeTinyClip(m_tiny.filePath("tiny.mp4")));
-        for (const char *name : { "notes.txt", "empty.mp4" })
-            QVERIFY(QFile(media(name)).open(QIODevice::WriteOnly));
+        QVERIFY(makeVideo(media("small.mp4"), 160, 120, false) && makeVideo(media("large.mkv"), 480, 360) && makeTinyClip(m_tiny.filePath("tiny.mp4")));
+        QVERIFY(writeFile(media("notes.txt"), {}) && writeFile(media("empty.mp4"), {}));
         // The tiny clip and 64 bytes of an empty box: a target the tiny clip misses by a little.
-        QFile close(media("close.mp4"));
-        QVERIFY(QFile::copy(m_tiny.filePath("tiny.mp4"), close.fileName()) && close.open(QIODevice::Append));
-        close.write(QByteArray("\0\0\0\x40" "free", 8) + QByteArray(56, '\0'));
+        QVERIFY(writeFile(media("close.mp4"), readFile(m_tiny.filePath("tiny.mp4")) + QByteArray("\0\0\0\x40" "free", 8) + QByteArray(56, '\0')));
         QVERIFY(QDir(m_media.path()).mkdir("folder"));
         QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "file-manager");
         QVERIFY(bus.registerObject("/org/freedesktop/FileManager1", this, QDBusConnection::ExportAllSlots));
@@ -228,10 +230,7 @@ private slots:
         QVERIFY(d->isBatchRunning() && d->progressCancel->isVisible() && d->progressTitle->text() == "Compressing Videos...");
         QTest::keyClick(d->progressWindow, Qt::Key_Escape);
         QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 2, 5000);
-        const auto untouched = [&] {
-            return QDir(folder).entryList(QDir::Files) == QStringList { "large.mp4", "small.mp4" }
-                && QDir(out.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot) == QStringList { "Compressed Files" };
-        };
+        const auto untouched = [&] { return entries(folder) == QStringList { "large.mp4", "small.mp4" } && entries(out.path()) == QStringList { "Compressed Files" }; };
         QVERIFY(!processExists(tools->runs()[0].toLongLong()) && untouched() && alerts(*d).isEmpty());
         QTRY_COMPARE(rowNames(*d).size(), 3);
 
@@ -270,17 +269,10 @@ private slots:
 
     void planColumn_data()
     {
-        QTest::addColumn<int>("format"); // its place in the Format choice
-        QTest::addColumn<bool>("automatic");
-        QTest::addColumn<int>("size");
-        QTest::addColumn<int>("resolution");
-        QTest::addColumn<QString>("typed"); // into Fit under; "↓": the arrow key from an empty box, to the first preset
-        QTest::addColumn<QString>("label"); // the bold one, once typed
-        QTest::addColumn<int>("slider");    // once typed
-        QTest::addColumn<QStringList>("plans"); // a row each; "⚠ " marks a starved picture
+        QTest::addColumn<PlanCase>("given");
         // 200 s of 1080p60, the smallest file (100 MB), and 10 s of 720p30; neither has sound.
         const auto row = [](const char *name, int format, bool automatic, int size, int resolution, const QString &plans) {
-            QTest::newRow(name) << format << automatic << size << resolution << "" << "" << size << plans.split('|');
+            QTest::newRow(name) << PlanCase { format, automatic, size, resolution, "", "", size, plans.split('|') };
         };
         row("H.265 at 0.040 bits a pixel: enough", 1, false, 70, 75, "1920×1080 60 fps → 1440×810 60 fps · H.265 · 2.8 Mb/s|1280×720 30 fps → 960×540 30 fps · H.265 · 55.6 Mb/s");
         row("H.264 at the same: starved", 0, false, 70, 75, "⚠ 1920×1080 60 fps → 1440×810 60 fps · H.264 · 2.8 Mb/s|1280×720 30 fps → 960×540 30 fps · H.264 · 55.6 Mb/s");
@@ -291,7 +283,7 @@ private slots:
         row("Automatic, starved even at half", 0, true, 20, 100,
             "⚠ 1920×1080 60 fps → size chosen when compressing · H.264 · 795 kb/s|1280×720 30 fps → size chosen when compressing · H.264 · 15.9 Mb/s");
         const auto fit = [](const char *name, const QString &typed, const QString &label, int slider, const QString &plans) {
-            QTest::newRow(name) << 0 << false << 55 << 100 << typed << label << slider << plans.split('|');
+            QTest::newRow(name) << PlanCase { 0, false, 55, 100, typed, label, slider, plans.split('|') };
         };
         fit("Fit under 10 MiB, the chat limit", "10 MiB", "10.5 MB", 10, "⚠ 1920×1080 60 fps · H.264 · 417 kb/s|1280×720 30 fps · H.264 · 8.3 Mb/s");
         fit("first preset by keyboard", "↓", "8 MB", 10, "⚠ 1920×1080 60 fps · H.264 · 318 kb/s|1280×720 30 fps · H.264 · 6.4 Mb/s");
@@ -302,8 +294,7 @@ private slots:
             "⚠ 1920×1080 60 fps · H.264 · 2.2 Mb/s|1280×720 30 fps · H.264 · 43.7 Mb/s");
     }
 
-    // A picture the format cannot take is marked before Compress, the reason in its tip; Automatic
-    // is marked only where the full size is too small, since it never chooses such a size.
+    // A picture the format cannot take is marked, the reason in its tip; Automatic only where even the full size is too small.
     void planTooSmall()
     {
         struct Case { Codec codec; qint64 width, height; bool automatic, tooSmall; };
@@ -324,14 +315,8 @@ private slots:
     // The plan column follows the controls, marks a starved picture; a size to fit under aims every row, until a slider moves.
     void planColumn()
     {
-        QFETCH(int, format);
-        QFETCH(bool, automatic);
-        QFETCH(int, size);
-        QFETCH(int, resolution);
-        QFETCH(QString, typed);
-        QFETCH(QString, label);
-        QFETCH(int, slider);
-        QFETCH(QStringList, plans);
+        QFETCH(const PlanCase, given);
+        const auto &[format, automatic, size, resolution, typed, label, slider, plans] = given;
         const auto d = launch();
         const auto leaveDefaults = defaultsAfter(d);
         const auto row = [](const QString &name, qint64 bytes, double seconds, qint64 width, qint64 height, double fps) {
@@ -417,9 +402,8 @@ private slots:
 
         const qint64 size = QFileInfo(out.filePath("Compressed Files/small.mp4")).size();
         QVERIFY(size > 0);
-        QVERIFY2(QRegularExpression("^✓ " + QRegularExpression::escape(TextFormat::byteCountText(size)) + " · [0-9]{1,2} % of the target$")
-                     .match(status(0)).hasMatch(),
-                 qPrintable(status(0)));
+        const QString sized = "^✓ " + QRegularExpression::escape(TextFormat::byteCountText(size)) + " · [0-9]{1,2} % of the target$";
+        QVERIFY2(QRegularExpression(sized).match(status(0)).hasMatch(), qPrintable(status(0)));
         QVERIFY2(status(0, Qt::ToolTipRole).contains("for a target of"), qPrintable(status(0, Qt::ToolTipRole)));
         // The size is chosen now.
         QVERIFY2(plan().startsWith("160×120") && !plan().contains("chosen"), qPrintable(plan()));
@@ -428,10 +412,8 @@ private slots:
 
         const QString planned = m_quiet.lines().mid(before).filter("[[\"-i\"").value(0);
         QVERIFY2(!planned.isEmpty() && !planned.contains("scale="), qPrintable(planned));
-        QFile ran(out.filePath("arguments")); // by the runs that compress: the gone file's never gets this far
-        QVERIFY(ran.open(QIODevice::ReadOnly));
-        const QStringList runs = QString::fromUtf8(ran.readAll()).split('\n', Qt::SkipEmptyParts);
-        QVERIFY(!runs.isEmpty());
+        const QStringList runs = QString::fromUtf8(readFile(out.filePath("arguments"))).split('\n', Qt::SkipEmptyParts);
+        QVERIFY(!runs.isEmpty()); // written by the runs that compress: the gone file's never gets this far
         for (const QString &run : runs)
             QVERIFY2(run.contains("-c:v libx265"), qPrintable(run));
 
@@ -444,40 +426,31 @@ private slots:
 
     void completionAlert_data()
     {
-        QTest::addColumn<QStringList>("inputs"); // listed; gone.mp4 is deleted once listed
-        QTest::addColumn<QString>("creator");    // after pretend
-        QTest::addColumn<QString>("alert");      // with {folder} and {address}
-        QTest::addColumn<QStringList>("details"); // a pattern for each line; "(size) … (target) … (percent)" for a close call
+        QTest::addColumn<AlertCase>("row");
         // 256 bytes over the tiny clip: 192 over its target.
         const QString over = "cp \"$TINY\" \"$out\"; printf '\\000\\000\\001\\000free' >> \"$out\"; head -c 248 /dev/zero >> \"$out\"";
         const QString kept = "close\\.mp4: ([0-9.]+ KB) for a target of ([0-9.]+ KB): the smallest this encoder could make "
                              "\\(([0-9.]+) % over\\); kept as close\\.mp4";
         const QString failed = "Veltrane not able to compress these file(s): | small.mp4\n\nQuestions? : {address} | OK, Show in File Manager, Show Details...";
-        QTest::newRow("kept over its target by a little: a warning")
-            << QStringList { "close.mp4" } << over
-            << "File(s) compressed sucessfully:\n{folder} | Compressed, but over the target size: close.mp4\n\nQuestions?: {address} | OK, Show in File Manager, Show Details..."
-            << QStringList { kept };
-        QTest::newRow("a file gone, apart from one over its target")
-            << QStringList { "close.mp4", "gone.mp4" } << over
-            << "Veltrane not able to compress these file(s): | gone.mp4\n\nCompressed, but over the target size: close.mp4\n\nQuestions? : {address} | OK, Show in File Manager, Show Details..."
-            << QStringList { "gone\\.mp4: the file is no longer there", "    /.*/gone\\.mp4: No such file or directory", kept };
-        QTest::newRow("a full disk") << QStringList { "small.mp4" }
-                                     << "echo \"Error writing trailer of $out: No space left on device\" >&2; exit 1" << failed
-                                     << QStringList { "small\\.mp4: the disk is full", "    Error writing trailer of /.*: No space left on device" };
-        QTest::newRow("settings the encoder refuses")
-            << QStringList { "small.mp4" }
-            << "echo 'Error initializing output stream 0:0 -- Error while opening encoder for output stream #0:0 - maybe incorrect parameters' >&2\n"
-               "echo 'Conversion failed!' >&2; exit 1"
-            << failed << QStringList { "small\\.mp4: the encoder refused the settings", "    Error initializing output stream 0:0 -- .*", "    Conversion failed!" };
+        QTest::newRow("kept over its target by a little: a warning") << AlertCase { { "close.mp4" }, over,
+            "File(s) compressed sucessfully:\n{folder} | Compressed, but over the target size: close.mp4\n\nQuestions?: {address} | OK, Show in File Manager, Show Details...",
+            { kept } };
+        QTest::newRow("a file gone, apart from one over its target") << AlertCase { { "close.mp4", "gone.mp4" }, over,
+            "Veltrane not able to compress these file(s): | gone.mp4\n\nCompressed, but over the target size: close.mp4\n\nQuestions? : {address} | OK, Show in File Manager, Show Details...",
+            { "gone\\.mp4: the file is no longer there", "    /.*/gone\\.mp4: No such file or directory", kept } };
+        QTest::newRow("a full disk") << AlertCase { { "small.mp4" }, "echo \"Error writing trailer of $out: No space left on device\" >&2; exit 1", failed,
+                                                    { "small\\.mp4: the disk is full", "    Error writing trailer of /.*: No space left on device" } };
+        QTest::newRow("settings the encoder refuses") << AlertCase { { "small.mp4" },
+            "echo 'Error initializing output stream 0:0 -- Error while opening encoder for output stream #0:0 - maybe incorrect parameters' >&2\n"
+            "echo 'Conversion failed!' >&2; exit 1",
+            failed, { "small\\.mp4: the encoder refused the settings", "    Error initializing output stream 0:0 -- .*", "    Conversion failed!" } };
     }
 
     // A batch's alert: each failure's reason in plain words, then the transcoder's; an output over its target warns.
     void completionAlert()
     {
-        QFETCH(QStringList, inputs);
-        QFETCH(QString, creator);
-        QFETCH(QString, alert);
-        QFETCH(QStringList, details);
+        QFETCH(const AlertCase, row);
+        const auto &[inputs, creator, alert, details] = row;
         const QTemporaryDir out;
         const QString folder = out.filePath("Compressed Files");
         QVERIFY(!inputs.contains("gone.mp4") || QFile::copy(media("small.mp4"), media("gone.mp4")));
@@ -504,28 +477,22 @@ private slots:
 
     void showInFolder_data()
     {
-        QTest::addColumn<bool>("fileManager"); // answers on the bus
-        QTest::addColumn<QString>("opener");   // what xdg-open does; empty: there is none
-        QTest::addColumn<bool>("told");        // that nothing could show the files
-        QTest::newRow("the file manager shows them") << true << "exit 0" << false;
-        QTest::newRow("no file manager: the folder is opened") << false << "exit 0" << false;
-        QTest::newRow("nothing to open the folder with") << false << "exit 3" << true;
-        QTest::newRow("no xdg-open") << false << QString() << true;
+        QTest::addColumn<ShowCase>("row");
+        QTest::newRow("the file manager shows them") << ShowCase { true, "exit 0", false };
+        QTest::newRow("no file manager: the folder is opened") << ShowCase { false, "exit 0", false };
+        QTest::newRow("nothing to open the folder with") << ShowCase { false, "exit 3", true };
+        QTest::newRow("no xdg-open") << ShowCase { false, QString(), true };
     }
 
     // "Show in File Manager" selects the files, else opens the folder, else says so.
     void showInFolder()
     {
-        QFETCH(bool, fileManager);
-        QFETCH(QString, opener);
-        QFETCH(bool, told);
+        QFETCH(const ShowCase, row);
+        const auto &[fileManager, opener, told] = row;
         const QTemporaryDir folder, bin;
         QVERIFY(QFile(folder.filePath("a.mp4")).open(QIODevice::WriteOnly));
-        QFile script(bin.filePath("xdg-open"));
-        QVERIFY(opener.isEmpty()
-                || (script.open(QIODevice::WriteOnly) && script.write(("#!/bin/sh\necho \"$1\" > \"$0.opened\"\n" + opener).toUtf8()) > 0
-                    && script.setPermissions(QFile::ReadOwner | QFile::ExeOwner)));
-        script.close();
+        const QString opened = bin.filePath("xdg-open.opened"); // what the opener was given
+        QVERIFY(opener.isEmpty() || writeFile(bin.filePath("xdg-open"), "#!/bin/sh\necho \"$1\" > \"$0.opened\"\n" + opener.toUtf8(), true));
         const ScopedEnvironment path("PATH", bin.path());
         QDBusConnection bus("file-manager");
         QVERIFY(fileManager || bus.unregisterService("org.freedesktop.FileManager1"));
@@ -541,38 +508,29 @@ private slots:
         else if (fileManager)
             QTRY_COMPARE(m_shownItems, QList<QStringList> { { url + "/a.mp4" } });
         else
-            QTRY_VERIFY(QFile::exists(script.fileName() + ".opened"));
+            QTRY_VERIFY(QFile::exists(opened));
         QTest::qWait(100);
         QCOMPARE(alerts(*d).isEmpty(), !told);
-        QFile opened(script.fileName() + ".opened");
-        QCOMPARE(opened.open(QIODevice::ReadOnly) ? opened.readAll().trimmed() : QByteArray(), fileManager || opener.isEmpty() ? "" : url.toUtf8());
+        QCOMPARE(readFile(opened).trimmed(), fileManager || opener.isEmpty() ? "" : url.toUtf8());
     }
 
     void openRow_data()
     {
-        QTest::addColumn<bool>("compressed"); // after a batch that made both outputs
-        QTest::addColumn<QString>("gesture"); // with the first row current
-        QTest::addColumn<QString>("item");    // the menu item's key, if the gesture brings the menu
-        QTest::addColumn<bool>("opener");     // something on the desktop opens files
-        QTest::addColumn<QString>("effect");  // "out/": the batch's folder
-        QTest::newRow("a double click opens the input") << false << "double-click" << "" << true << "open small.mp4";
-        QTest::newRow("Enter too") << false << "Enter" << "" << true << "open small.mp4";
-        QTest::newRow("Space too") << false << "Space" << "" << true << "open small.mp4";
-        QTest::newRow("Open on the row right-clicked") << true << "right-click" << "o" << true << "open out/large.mp4";
-        QTest::newRow("Show in folder, from Shift+F10") << true << "Shift+F10" << "f" << true << "show out/small.mp4";
-        QTest::newRow("Remove, from the Menu key") << false << "Menu" << "r" << true << "rows large.mkv";
-        QTest::newRow("nothing opens it: said") << false << "Enter" << "" << false
-                                                << "alert Veltrane can't open the file: | small.mp4 | OK";
+        QTest::addColumn<OpenCase>("row");
+        QTest::newRow("a double click opens the input") << OpenCase { false, "double-click", "", true, "open small.mp4" };
+        QTest::newRow("Enter too") << OpenCase { false, "Enter", "", true, "open small.mp4" };
+        QTest::newRow("Space too") << OpenCase { false, "Space", "", true, "open small.mp4" };
+        QTest::newRow("Open on the row right-clicked") << OpenCase { true, "right-click", "o", true, "open out/large.mp4" };
+        QTest::newRow("Show in folder, from Shift+F10") << OpenCase { true, "Shift+F10", "f", true, "show out/small.mp4" };
+        QTest::newRow("Remove, from the Menu key") << OpenCase { false, "Menu", "r", true, "rows large.mkv" };
+        QTest::newRow("nothing opens it: said") << OpenCase { false, "Enter", "", false, "alert Veltrane can't open the file: | small.mp4 | OK" };
     }
 
     // A row opens its file, or its output once made; the list's menu from the pointer or the keyboard.
     void openRow()
     {
-        QFETCH(bool, compressed);
-        QFETCH(QString, gesture);
-        QFETCH(QString, item);
-        QFETCH(bool, opener);
-        QFETCH(QString, effect);
+        QFETCH(const OpenCase, row);
+        const auto &[compressed, gesture, item, opener, effect] = row;
         const QTemporaryDir out, noOpener;
         const QString folder = out.filePath("Compressed Files");
         const auto d = launch(urls({ "small.mp4", "large.mkv" }));
@@ -601,11 +559,6 @@ private slots:
         if (!item.isEmpty()) {
             QMenu *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
             QVERIFY(menu);
-            QStringList texts;
-            for (const QAction *action : menu->actions())
-                if (!action->isSeparator())
-                    texts << QString(action->text()).remove('&');
-            QCOMPARE(texts, (QStringList { "Open", "Show in folder", "Remove" }));
             QTest::keyClick(menu, item.at(0).toLatin1());
         }
 

@@ -4,8 +4,6 @@
 
 #include "TestSupport.h"
 
-#include <QtTest>
-
 namespace {
 
 // Logs "<pid> <name> <pass> <video bitrate>", then does what the input's name says with the clips in $CLIPS.
@@ -72,6 +70,11 @@ QString letters(const QList<RowResult> &results)
     return text;
 }
 
+// when: cancel "before" the start, or once the named run is launched; outcomes: their letters.
+struct RunsCase { QStringList names; QString when, outcomes; };
+// name: the input, whose start says what the fake does; runs: the pass of each run, 0 a single run; reason: part of the description.
+struct EncodeCase { QString name; Passes passes; QString outcome, runs, reason; };
+
 }
 
 class TestBatchJob : public QObject
@@ -129,8 +132,7 @@ private slots:
         clock("cut short", "frame=    1 fps=0.0 q=0.0 size=       0kB time=00:00:0", "");
         clock("not a field of its own", "out_time=00:00:01.000000", "");
         const auto captured = [](const char *name) { // in reads of 7 bytes
-            QFile file(QString(VELTRANE_TEST_DATA "/stderr/") + name);
-            const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+            const QByteArray bytes = TestSupport::readFile(QString(VELTRANE_TEST_DATA "/stderr/") + name);
             QByteArrayList reads;
             for (qsizetype at = 0; at < bytes.size(); at += 7)
                 reads << bytes.mid(at, 7);
@@ -160,27 +162,23 @@ private slots:
 
     void runs_data()
     {
-        QTest::addColumn<QStringList>("names");
-        QTest::addColumn<QString>("when"); // cancel "before" the start, or once the named run is launched
-        QTest::addColumn<QString>("outcomes"); // S, Failed to start, Crashed, Exit status, No output, X
+        QTest::addColumn<RunsCase>("row");
         const QStringList three { "ok-a", "slow-b", "ok-c" };
-        QTest::newRow("every end of a run") << QStringList { "ok-1", "fail-2", "crash-3", "none-4", "empty-5" } << "" << "SECNN";
-        QTest::newRow("no transcoder") << QStringList { "ok-a", "ok-b" } << "no creator" << "FF";
-        QTest::newRow("cancel before the start") << three << "before" << "XXX";
-        QTest::newRow("cancel mid-run") << three << "slow-b" << "SXX";
-        QTest::newRow("transcoder ignores terminate") << QStringList { "stubborn-a", "ok-b" } << "stubborn-a" << "XX";
+        QTest::newRow("every end of a run") << RunsCase { QStringList { "ok-1", "fail-2", "crash-3", "none-4", "empty-5" }, "", "SECNN" };
+        QTest::newRow("no transcoder") << RunsCase { QStringList { "ok-a", "ok-b" }, "no creator", "FF" };
+        QTest::newRow("cancel before the start") << RunsCase { three, "before", "XXX" };
+        QTest::newRow("cancel mid-run") << RunsCase { three, "slow-b", "SXX" };
+        QTest::newRow("transcoder ignores terminate") << RunsCase { QStringList { "stubborn-a", "ok-b" }, "stubborn-a", "XX" };
     }
     void runs()
     {
-        QFETCH(QStringList, names);
-        QFETCH(QString, when);
-        QFETCH(QString, outcomes);
+        QFETCH(const RunsCase, row);
+        const auto &[names, when, outcomes] = row;
         const TestSupport::FakeTools tools(when == "no creator" ? std::optional<QString>() : QString(fakeCreator));
         const TestSupport::DiagnosticCapture quiet; // the "Percent : " lines
 
         BatchJob job(batchOf(names, tools.path()), { Passes::automatic, TranscoderRun::Output::discard });
-        QSignalSpy finished(&job, &BatchJob::finished);
-        QSignalSpy started(&job, &BatchJob::rowStarted);
+        QSignalSpy finished(&job, &BatchJob::finished), started(&job, &BatchJob::rowStarted);
         QList<double> progress;
         connect(&job, &BatchJob::progress, this, [&](double percent) { progress << percent; });
         if (when == "before")
@@ -232,59 +230,51 @@ private slots:
     // The runs of a row, its output checked, the best kept under the planned name, nothing else left.
     void encodes_data()
     {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<int>("passes"); // Passes
-        QTest::addColumn<QString>("outcome");
-        QTest::addColumn<QString>("runs"); // the pass of each run: 0 a single run
-        QTest::addColumn<QString>("reason"); // part of the description
-        const int automatic = int(Passes::automatic), one = int(Passes::one), two = int(Passes::two);
-        QTest::newRow("over, then a second pass fits") << "big-a" << automatic << "S" << "02" << "compressed in two passes";
-        QTest::newRow("never fits: the smallest is kept") << "huge-a" << automatic << "O" << "0222"
-                                                          << "for a target of 50 KB: the smallest this encoder could make";
-        QTest::newRow("over before it was done: stopped early") << "heading-a" << automatic << "S" << "012" << "compressed in two passes";
-        QTest::newRow("one pass: over is a warning") << "big-a" << one << "S" << "0" << "compressed, over its target by";
-        QTest::newRow("two passes from the start") << "ok-a" << two << "S" << "12" << "compressed in two passes";
-        QTest::newRow("unplayable") << "junk-a" << automatic << "U" << "0" << "the output is not a playable video; its output was removed";
-        QTest::newRow("truncated, disk full") << "full-a" << automatic << "U" << "0" << "not a playable video; the disk may be full; its output";
-        QTest::newRow("failed, disk full") << "nospace-a" << automatic << "E" << "0"
-                                           << "the transcoder reported an error; the disk may be full; its output was removed";
+        QTest::addColumn<EncodeCase>("row");
+        const Passes automatic = Passes::automatic, one = Passes::one, two = Passes::two;
+        QTest::newRow("over, then a second pass fits") << EncodeCase { "big-a", automatic, "S", "02", "compressed in two passes" };
+        QTest::newRow("never fits: the smallest is kept") << EncodeCase { "huge-a", automatic, "O", "0222",
+                                                                         "for a target of 50 KB: the smallest this encoder could make" };
+        QTest::newRow("over before it was done: stopped early") << EncodeCase { "heading-a", automatic, "S", "012", "compressed in two passes" };
+        QTest::newRow("one pass: over is a warning") << EncodeCase { "big-a", one, "S", "0", "compressed, over its target by" };
+        QTest::newRow("two passes from the start") << EncodeCase { "ok-a", two, "S", "12", "compressed in two passes" };
+        QTest::newRow("unplayable") << EncodeCase { "junk-a", automatic, "U", "0", "the output is not a playable video; its output was removed" };
+        QTest::newRow("truncated, disk full") << EncodeCase { "full-a", automatic, "U", "0", "not a playable video; the disk may be full; its output" };
+        QTest::newRow("failed, disk full") << EncodeCase { "nospace-a", automatic, "E", "0",
+                                                          "the transcoder reported an error; the disk may be full; its output was removed" };
         // A quarter short is a cut output, however short the clip.
-        QTest::newRow("shorter than its input") << "short-a" << automatic << "U" << "0" << "the output is 1.52 s long, the input 2 s";
-        QTest::newRow("lost its audio") << "noaudio-a" << automatic << "U" << "0" << "the output lost the input's audio; its output was removed";
-        QTest::newRow("tracks left out") << "tracks-a" << automatic << "S" << "0" << "compressed | kept 1 of 8 audio tracks; left out 2 subtitle tracks";
+        QTest::newRow("shorter than its input") << EncodeCase { "short-a", automatic, "U", "0", "the output is 1.52 s long, the input 2 s" };
+        QTest::newRow("lost its audio") << EncodeCase { "noaudio-a", automatic, "U", "0", "the output lost the input's audio; its output was removed" };
+        QTest::newRow("tracks left out") << EncodeCase { "tracks-a", automatic, "S", "0", "compressed | kept 1 of 8 audio tracks; left out 2 subtitle tracks" };
         // Every encode's file goes with it when it fails; an earlier output that came out over stays, said so.
-        QTest::newRow("second pass fails, two passes") << "pass2fail-a" << two << "E" << "12" << "reported an error; its output was removed";
-        QTest::newRow("second pass fails after an output") << "pass2fail-a" << automatic << "O" << "02"
-                                                           << "a further encode failed: the transcoder reported an error, and its file was removed";
-        QTest::newRow("a second pass below the encoder's floor") << "floor-a" << automatic << "O" << "02"
-                                                                 << "the smallest this encoder could make; the encoder cannot go lower at this picture size";
-        QTest::newRow("stalled") << "stall-a" << automatic << "T" << "0" << "the transcoder stopped making progress";
-        QTest::newRow("still pictures that fit: a second pass") << "still-a" << automatic << "S" << "02" << "compressed in two passes";
+        QTest::newRow("second pass fails, two passes") << EncodeCase { "pass2fail-a", two, "E", "12", "reported an error; its output was removed" };
+        QTest::newRow("second pass fails after an output") << EncodeCase { "pass2fail-a", automatic, "O", "02",
+                                                                          "a further encode failed: the transcoder reported an error, and its file was removed" };
+        QTest::newRow("a second pass below the encoder's floor") << EncodeCase { "floor-a", automatic, "O", "02",
+                                                                                "the smallest this encoder could make; the encoder cannot go lower at this picture size" };
+        QTest::newRow("stalled") << EncodeCase { "stall-a", automatic, "T", "0", "the transcoder stopped making progress" };
+        QTest::newRow("still pictures that fit: a second pass") << EncodeCase { "still-a", automatic, "S", "02", "compressed in two passes" };
         // What is kept: the output that fits, whenever it came; with none, the smallest, whenever it came.
-        QTest::newRow("fits at last") << "seq-big-over1-tiny" << automatic << "S" << "022" << "compressed in two passes";
-        QTest::newRow("none fits, the second is smallest") << "seq-over2-over1-big-over2" << automatic << "O" << "0222"
-                                                           << "the smallest this encoder could make";
+        QTest::newRow("fits at last") << EncodeCase { "seq-big-over1-tiny", automatic, "S", "022", "compressed in two passes" };
+        QTest::newRow("none fits, the second is smallest") << EncodeCase { "seq-over2-over1-big-over2", automatic, "O", "0222",
+                                                                          "the smallest this encoder could make" };
         // One well under is raised, and when that comes out over, once more between the two.
-        QTest::newRow("under: raised, came out over") << "seq-under-over1-tiny-big" << automatic << "S" << "022" << "";
-        QTest::newRow("under: raised once, fits") << "seq-under-fuller-tiny" << automatic << "S" << "02" << "compressed in two passes";
+        QTest::newRow("under: raised, came out over") << EncodeCase { "seq-under-over1-tiny-big", automatic, "S", "022", "" };
+        QTest::newRow("under: raised once, fits") << EncodeCase { "seq-under-fuller-tiny", automatic, "S", "02", "compressed in two passes" };
         // Cancelled during the second pass of a retry: cancelled, not failed, and its first output goes too.
-        QTest::newRow("cancelled in a retry") << "retry-a" << automatic << "X" << "02" << "";
+        QTest::newRow("cancelled in a retry") << EncodeCase { "retry-a", automatic, "X", "02", "" };
     }
     void encodes()
     {
-        QFETCH(QString, name);
-        QFETCH(int, passes);
-        QFETCH(QString, outcome);
-        QFETCH(QString, runs);
-        QFETCH(QString, reason);
+        QFETCH(const EncodeCase, row);
+        const auto &[name, passes, outcome, runs, reason] = row;
         const bool kept = outcome == "S" || outcome == "O";
         const TestSupport::FakeTools tools { QString(fakeCreator) };
         const TestSupport::ScopedEnvironment stall("VELTRANE_STALL_TIMEOUT_S", QString("1"));
         const TestSupport::DiagnosticCapture quiet;
         QTemporaryDir out;
-        BatchJob job(batchOf({ name }, out.path()), { Passes(passes), TranscoderRun::Output::discard });
-        QSignalSpy retries(&job, &BatchJob::attemptStarted);
-        QSignalSpy finished(&job, &BatchJob::finished);
+        BatchJob job(batchOf({ name }, out.path()), { passes, TranscoderRun::Output::discard });
+        QSignalSpy retries(&job, &BatchJob::attemptStarted), finished(&job, &BatchJob::finished);
         const QDeadlineTimer deadline(8000); // the early stop does not wait for the 10 s run
         job.start();
         if (outcome == "X") { // once the last run is launched
@@ -304,8 +294,7 @@ private slots:
         QCOMPARE(passesRun, runs);
         QCOMPARE(result.attempts, runs.count('0') + runs.count('2'));
         QCOMPARE(retries.size(), result.attempts - 1);
-        QCOMPARE(QDir(out.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-                 kept ? QStringList { name + ".mp4" } : QStringList());
+        QCOMPARE(TestSupport::entries(out.path()), kept ? QStringList { name + ".mp4" } : QStringList());
         QCOMPARE(result.size, kept ? QFileInfo(out.filePath(name + ".mp4")).size() : 0);
         if (name.startsWith("seq")) { // the clip each encode wrote; kept: the largest that fits, or else the smallest
             QList<qint64> sizes, fitting;
@@ -477,8 +466,7 @@ private slots:
     {
         const TestSupport::FakeTools tools { QString(fakeCreator) };
         const TestSupport::DiagnosticCapture quiet;
-        auto job = std::make_unique<BatchJob>(batchOf({ "slow-a", "ok-b" }, tools.path()),
-                                              EncodeOptions { Passes::automatic, TranscoderRun::Output::discard });
+        auto job = std::make_unique<BatchJob>(batchOf({ "slow-a", "ok-b" }, tools.path()), EncodeOptions { Passes::automatic, TranscoderRun::Output::discard });
         QSignalSpy rowFinished(job.get(), &BatchJob::rowFinished), finished(job.get(), &BatchJob::finished);
         job->start();
         QTRY_VERIFY_WITH_TIMEOUT(tools.runs().size() == 1, 10000);

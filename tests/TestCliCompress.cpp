@@ -1,12 +1,8 @@
 // veltrane-cli compress end to end: each case checks what the user is told and that nothing of theirs was lost.
-#include "cli/Cli.h"
 #include "cli/CompressOptions.h"
 #include "tools/Tools.h"
 
 #include "CliTestSupport.h"
-#include "TestSupport.h"
-
-#include <QtTest>
 
 #include <csignal>
 #include <unistd.h>
@@ -14,11 +10,6 @@
 using namespace TestSupport;
 
 namespace {
-
-QStringList entries(const QString &folder)
-{
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-}
 
 // A transcoder that logs its process id, reports a little progress and then sleeps: a run to interrupt.
 const QString sleeper = "echo $$ >> \"$RUNS\"\necho 'frame= 1 time=00:00:00.10' >&2\nexec sleep 30";
@@ -38,6 +29,14 @@ std::optional<CliRun> runAsNobody(const QStringList &arguments)
     return CliRun { cli.exitCode(), QString::fromUtf8(cli.readAllStandardOutput()), QString::fromUtf8(cli.readAllStandardError()) };
 }
 
+// codec: the output's, as the probe names it; says: part of the reason of an event, where given.
+struct FormatCase { QStringList options; QString encoder, codec, clip, says; };
+// creator, sniffer: the fakes' bodies, where empty none and the real probe; message: on stdout or stderr, %1 the current
+// folder; made: out/ exists afterwards, empty, and the transcoder ran.
+struct CliCase { QString creator, sniffer, output, message; bool made; };
+// names: in m_inputs; planned: the inputs of the planned lists, in order; refusal: of the last name, if refused.
+struct InputsCase { QStringList names, planned; QString refusal; };
+
 }
 
 class TestCliCompress : public QObject
@@ -52,8 +51,7 @@ private slots:
     {
         if (!QFileInfo(realTool(Tools::creator)).isExecutable() || !QFileInfo(realTool(Tools::sniffer)).isExecutable())
             QSKIP("ffmpeg / ffprobe are not in the resources folder");
-        QVERIFY(QDir::setCurrent(m_work.path()) && makeVideo("clip.mp4") && QDir().mkpath("notes"));
-        QVERIFY(QFile("notes/todo.txt").open(QIODevice::WriteOnly));
+        QVERIFY(QDir::setCurrent(m_work.path()) && makeVideo("clip.mp4") && writeFile("notes/todo.txt", {}));
         QVERIFY(QFile::setPermissions(m_inputs.path(), QFile::permissions(m_inputs.path()) | QFile::ReadOther | QFile::ExeOther));
         for (const char *name : { "vids/B.mp4", "vids/a.mp4", "vids/sub/c.mp4", "vids/.d.mp4", "vids/.cache/e.mp4", "locked.mp4" })
             QVERIFY(QDir().mkpath(QFileInfo(m_inputs.filePath(name)).path()) && QFile::copy("clip.mp4", m_inputs.filePath(name)));
@@ -113,13 +111,12 @@ private slots:
             QVERIFY2(run.status == Cli::usageError && run.err.contains(reason) && run.out.isEmpty(), qPrintable(describe(run)));
             QVERIFY(!QFileInfo::exists("out"));
         };
-        const QString clip = "clip.mp4";
         check({}, "no FILE given");
-        check({ "--output", "notes", clip }, "already exists; use --force");
-        check({ "--force", "--output", "notes/todo.txt", clip }, "is a file, not a folder");
+        check({ "--output", "notes", "clip.mp4" }, "already exists; use --force");
+        check({ "--force", "--output", "notes/todo.txt", "clip.mp4" }, "is a file, not a folder");
         // Not even with --force, nor for a file that was refused: it is the user's all the same.
-        check({ "--force", "--output", ".", clip }, "“" + m_work.path() + "” holds “" + m_work.filePath(clip) + "”; it cannot be the output folder");
-        check({ "--force", "--output", "notes", clip, "notes/todo.txt" }, "holds");
+        check({ "--force", "--output", ".", "clip.mp4" }, "“" + m_work.path() + "” holds “" + m_work.filePath("clip.mp4") + "”; it cannot be the output folder");
+        check({ "--force", "--output", "notes", "clip.mp4", "notes/todo.txt" }, "holds");
     }
 
     // A name that looks like an option reaches the tools as an absolute path; --verbose copies the lists to stderr.
@@ -141,25 +138,18 @@ private slots:
     // Each format by the real encoder into a folder --force replaces: fitted, stereo from 5.1, the events alone on stderr.
     void formats_data()
     {
-        QTest::addColumn<QStringList>("options");
-        QTest::addColumn<QString>("encoder");
-        QTest::addColumn<QString>("codec"); // as the probe names the output's
-        QTest::addColumn<QString>("clip");
-        QTest::addColumn<QString>("says"); // in the reason of an event, where not empty
-        QTest::newRow("H.264, automatic picture, two passes") << QStringList { "--resolution", "auto", "--passes", "2" } << "libx264" << "h264" << "textured" << "";
-        QTest::newRow("H.265 at half the size") << QStringList { "--codec", "h265", "--resolution", "50" } << "libx265" << "hevc" << "textured" << "";
-        QTest::newRow("AV1") << QStringList { "--codec", "av1" } << "libsvtav1" << "av1" << "textured" << "";
-        QTest::newRow("H.264, automatic picture of still pictures") << QStringList { "--resolution", "auto" } << "libx264" << "h264" << "still"
-                                                                    << "still pictures sampled at constant quality";
-        QTest::newRow("AV1 of still pictures") << QStringList { "--codec", "av1" } << "libsvtav1" << "av1" << "still" << "again at constant quality (CRF ";
+        QTest::addColumn<FormatCase>("row");
+        QTest::newRow("H.264, automatic picture, two passes") << FormatCase { { "--resolution", "auto", "--passes", "2" }, "libx264", "h264", "textured", "" };
+        QTest::newRow("H.265 at half the size") << FormatCase { { "--codec", "h265", "--resolution", "50" }, "libx265", "hevc", "textured", "" };
+        QTest::newRow("AV1") << FormatCase { { "--codec", "av1" }, "libsvtav1", "av1", "textured", "" };
+        QTest::newRow("H.264, automatic picture of still pictures") << FormatCase { { "--resolution", "auto" }, "libx264", "h264", "still",
+                                                                                   "still pictures sampled at constant quality" };
+        QTest::newRow("AV1 of still pictures") << FormatCase { { "--codec", "av1" }, "libsvtav1", "av1", "still", "again at constant quality (CRF " };
     }
     void formats()
     {
-        QFETCH(QStringList, options);
-        QFETCH(QString, encoder);
-        QFETCH(QString, codec);
-        QFETCH(QString, clip);
-        QFETCH(QString, says);
+        QFETCH(const FormatCase, row);
+        const auto &[options, encoder, codec, clip, says] = row;
         QProcess encoders;
         encoders.start("ffmpeg", { "-hide_banner", "-encoders" });
         QVERIFY(encoders.waitForFinished(10000));
@@ -204,8 +194,7 @@ private slots:
         QCOMPARE(entries(output), QStringList { clip + ".mp4" });
     }
 
-    // A picture the format's encoder cannot take is said to be too small, never left to the
-    // encoder to refuse (SVT-AV1) or abort on (x265); nor is a size chosen that it cannot take.
+    // A picture too small for the format's encoder is refused as such, not left to SVT-AV1 to refuse or x265 to abort on; nor chosen.
     void tooSmallForFormat()
     {
         QVERIFY(makeClip("tiny.mkv", { "-f", "lavfi", "-i", "testsrc2=s=66x40:r=25:d=2", "-pix_fmt", "yuv420p" }));
@@ -225,10 +214,8 @@ private slots:
     // Files already under the size are never grown: copied as they are where an .mp4 takes their streams.
     void alreadyFits()
     {
-        QVERIFY(makeClip("fits.mkv", { "-f", "lavfi", "-i", "testsrc2=s=320x240:r=25:d=2", "-f", "lavfi", "-i", "sine=d=2",
-                                       "-pix_fmt", "yuv420p", "-c:a", "aac" }));
-        QVERIFY(makeClip("opus.mkv", { "-f", "lavfi", "-i", "testsrc2=s=320x240:r=25:d=2", "-f", "lavfi", "-i", "sine=d=2",
-                                       "-pix_fmt", "yuv420p", "-c:a", "libopus" }));
+        for (const auto &[name, sound] : { std::pair("fits.mkv", "aac"), std::pair("opus.mkv", "libopus") })
+            QVERIFY(makeClip(name, { "-f", "lavfi", "-i", "testsrc2=s=320x240:r=25:d=2", "-f", "lavfi", "-i", "sine=d=2", "-pix_fmt", "yuv420p", "-c:a", sound }));
         const CliRun run = runCli({ "compress", "--json", "--target-size", "10MiB", "--output", "fit", "fits.mkv", "opus.mkv" });
         QVERIFY2(run.status == Cli::success, qPrintable(describe(run)));
         const QJsonArray files = QJsonDocument::fromJson(run.out.toUtf8())["files"].toArray();
@@ -279,25 +266,18 @@ private slots:
     // Missing or failing tools, a folder that cannot be made: told why; the transcoder runs only into a folder made for it.
     void cli_data()
     {
-        QTest::addColumn<QString>("creator"); // fake's body; empty: none
-        QTest::addColumn<QString>("sniffer"); // fake's body; empty: the real one
-        QTest::addColumn<QString>("output");
-        QTest::addColumn<QString>("message"); // on stdout or stderr; %1 is the current folder
-        QTest::addColumn<bool>("made"); // out/ exists afterwards, empty, and the transcoder ran
-        QTest::newRow("no probe tool") << sleeper << "MISSING" << "out" << "the probe tool (sniffer) was not found in " << false;
-        QTest::newRow("no transcoder") << "" << "" << "out" << "the transcoder (creator) was not found in " << false;
-        QTest::newRow("no parent folder") << sleeper << "" << "missing/out" << "could not create “%1/missing/out”: No such file or directory" << false;
+        QTest::addColumn<CliCase>("row");
+        QTest::newRow("no probe tool") << CliCase { sleeper, "MISSING", "out", "the probe tool (sniffer) was not found in ", false };
+        QTest::newRow("no transcoder") << CliCase { "", "", "out", "the transcoder (creator) was not found in ", false };
+        QTest::newRow("no parent folder") << CliCase { sleeper, "", "missing/out", "could not create “%1/missing/out”: No such file or directory", false };
         // Its last lines go under the failure, progress lines left out.
-        QTest::newRow("a transcoder that fails") << "echo $$ >> \"$RUNS\"\necho 'frame= 1 time=00:00:00.10' >&2\necho 'Conversion failed!' >&2\nexit 1"
-                                                 << "" << "out" << "%1/clip.mp4: the transcoder reported an error\n    Conversion failed!\n" << true;
+        QTest::newRow("a transcoder that fails") << CliCase { "echo $$ >> \"$RUNS\"\necho 'frame= 1 time=00:00:00.10' >&2\necho 'Conversion failed!' >&2\nexit 1",
+                                                             "", "out", "%1/clip.mp4: the transcoder reported an error\n    Conversion failed!\n", true };
     }
     void cli()
     {
-        QFETCH(QString, creator);
-        QFETCH(QString, sniffer);
-        QFETCH(QString, output);
-        QFETCH(QString, message);
-        QFETCH(bool, made);
+        QFETCH(const CliCase, row);
+        const auto &[creator, sniffer, output, message, made] = row;
         const FakeTools tools(creator.isEmpty() ? std::optional<QString>() : creator, sniffer.isEmpty() ? std::optional<QString>() : sniffer);
         if (sniffer == "MISSING")
             QFile::remove(tools.path() + "/sniffer");
@@ -312,18 +292,15 @@ private slots:
     // A folder brings its files in place, as a drop on the window does; a file that may not be read is refused.
     void inputs_data()
     {
-        QTest::addColumn<QStringList>("names"); // in m_inputs
-        QTest::addColumn<QStringList>("planned"); // the inputs of the planned lists, in order
-        QTest::addColumn<QString>("refusal"); // of the last name; empty: none
+        QTest::addColumn<InputsCase>("row");
         const QStringList vids { "vids/a.mp4", "vids/B.mp4", "vids/sub/c.mp4" };
-        QTest::newRow("folder after a file, in place") << QStringList { "vids/sub/c.mp4", "vids/" } << QStringList { "vids/sub/c.mp4" } + vids << QString();
-        QTest::newRow("unreadable file") << QStringList { "vids", "locked.mp4" } << vids << "permission denied";
+        QTest::newRow("folder after a file, in place") << InputsCase { QStringList { "vids/sub/c.mp4", "vids/" }, QStringList { "vids/sub/c.mp4" } + vids, QString() };
+        QTest::newRow("unreadable file") << InputsCase { QStringList { "vids", "locked.mp4" }, vids, "permission denied" };
     }
     void inputs()
     {
-        QFETCH(QStringList, names);
-        QFETCH(QStringList, planned);
-        QFETCH(QString, refusal);
+        QFETCH(const InputsCase, row);
+        const auto &[names, planned, refusal] = row;
         QStringList arguments { "compress", "--dry-run", "--output", m_work.filePath("out") };
         for (const QString &name : names)
             arguments << m_inputs.filePath(name);
@@ -360,11 +337,7 @@ private slots:
         cli.start(QCoreApplication::applicationDirPath() + "/veltrane-cli", { "compress", "--force", "--output", "notes", "clip.mp4" });
         QTRY_COMPARE_WITH_TIMEOUT(tools.runs().size(), 1, 10000);
         if (signal == SIGTSTP) {
-            const auto stopped = [](qint64 pid) {
-                QFile stat(QString("/proc/%1/stat").arg(pid));
-                const QByteArray text = stat.open(QIODevice::ReadOnly) ? stat.readAll() : QByteArray();
-                return text.mid(text.lastIndexOf(')') + 2, 1) == "T";
-            };
+            const auto stopped = [](qint64 pid) { return processState(pid) == 'T'; };
             for (const auto &[each, expected] : { std::pair(0, true), std::pair(SIGCONT, false) }) {
                 if (each)
                     ::kill(pid_t(cli.processId()), each);
@@ -393,10 +366,9 @@ private slots:
     // A name whose bytes are not UTF-8 is refused for that reason, not as missing.
     void nameNotUtf8()
     {
-        const QString cli = QCoreApplication::applicationDirPath() + "/veltrane-cli";
         QProcess shell;
         shell.start("/bin/sh", { "-c", "name=\"$(printf 'bad\\377\\376').mp4\"; cp clip.mp4 \"$name\"; \"$1\" compress --output out \"$name\"; "
-                                       "status=$?; rm \"$name\"; exit $status", "sh", cli });
+                                       "status=$?; rm \"$name\"; exit $status", "sh", QCoreApplication::applicationDirPath() + "/veltrane-cli" });
         QVERIFY(shell.waitForFinished(30000));
         QCOMPARE(shell.exitCode(), 1);
         QVERIFY(QString::fromUtf8(shell.readAllStandardError()).contains(": the name is not valid UTF-8"));

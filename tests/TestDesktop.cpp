@@ -8,7 +8,6 @@
 #include <QDBusConnectionInterface>
 #include <QDBusInterface>
 #include <QDBusPendingCallWatcher>
-#include <QtTest>
 
 using namespace TestSupport;
 using namespace WindowTest;
@@ -70,6 +69,13 @@ void checkBar(const QStringList &updates, bool progressBetween)
     QVERIFY2(between || !progressBetween, seen);
 }
 
+// server: of notifications, markup, plain or silent; watched: the window has the keyboard as the batch ends;
+// creator: what the pretending transcoder does, "cancel" running until cancelled; summary: of the notification, if any.
+struct BatchCase { QString server; bool watched; QString creator, summary; };
+// existing: at media/Compressed Files, a folder, a file or nothing; name: typed, if not the one proposed; answer: to the
+// question whether to replace, if asked; outcome: "compressed", the alert shown, or nothing while the panel stays.
+struct PanelCase { QString existing, name, answer, outcome; };
+
 }
 
 // The real application on a session bus of the test's own, as the desktop sees it; its save panel.
@@ -99,11 +105,9 @@ private slots:
     {
         // A transcoder that writes no thumbnail, and logs the input: what the window was given.
         const FakeTools tools(QStringLiteral("for a; do [ \"$p\" = -i ] && echo \"$a\" >> \"$RUNS\"; p=$a; done"));
-        const auto thumbnailed = [&] {
-            QStringList inputs;
-            for (const QString &run : tools.runs())
-                inputs << QDir(m_media.path()).relativeFilePath(run);
-            inputs.sort(); // the runs go on in parallel, whichever starts first
+        const auto thumbnailed = [&] { // sorted: the runs go on in parallel, whichever starts first
+            QStringList inputs = tools.runs();
+            inputs.replaceInStrings(m_media.path() + '/', QString()).sort();
             return inputs;
         };
         QProcess first, second;
@@ -140,28 +144,23 @@ private slots:
 
     void batchOnTheDesktop_data()
     {
-        QTest::addColumn<QString>("server"); // of notifications: markup, plain or silent
-        QTest::addColumn<bool>("watched");   // the window has the keyboard as the batch ends
-        QTest::addColumn<QString>("creator"); // what the pretending transcoder does; "cancel": runs until cancelled
-        QTest::addColumn<QString>("summary"); // of the notification; empty: none
+        QTest::addColumn<BatchCase>("row");
         const QString failsB = "case \"$2\" in */b.mp4) exit 1;; esac\n" + compresses;
-        QTest::newRow("unwatched") << "markup" << false << compresses << "2 files compressed";
-        QTest::newRow("unwatched, one fails, no markup") << "plain" << false << failsB << "1 file compressed, 1 failed";
+        QTest::newRow("unwatched") << BatchCase { "markup", false, compresses, "2 files compressed" };
+        QTest::newRow("unwatched, one fails, no markup") << BatchCase { "plain", false, failsB, "1 file compressed, 1 failed" };
         // Its input as it is: larger than the target every time, and kept.
-        QTest::newRow("unwatched, one over its target") << "markup" << false << "case \"$2\" in */b.mp4) cp \"$2\" \"$out\"; exit;; esac\n" + compresses
-                                                        << "1 file compressed, 1 over its target";
-        QTest::newRow("watched") << "markup" << true << compresses << QString();
-        QTest::newRow("cancelled") << "markup" << false << "cancel" << QString();
-        QTest::newRow("the server never answers") << "silent" << false << compresses << QString();
+        QTest::newRow("unwatched, one over its target")
+            << BatchCase { "markup", false, "case \"$2\" in */b.mp4) cp \"$2\" \"$out\"; exit;; esac\n" + compresses, "1 file compressed, 1 over its target" };
+        QTest::newRow("watched") << BatchCase { "markup", true, compresses, {} };
+        QTest::newRow("cancelled") << BatchCase { "markup", false, "cancel", {} };
+        QTest::newRow("the server never answers") << BatchCase { "silent", false, compresses, {} };
     }
 
     // The dock's bar; a batch ending unwatched notifies and a click brings the window back; else nothing waits.
     void batchOnTheDesktop()
     {
-        QFETCH(QString, server);
-        QFETCH(bool, watched);
-        QFETCH(QString, creator);
-        QFETCH(QString, summary);
+        QFETCH(const BatchCase, row);
+        const auto &[server, watched, creator, summary] = row;
         const QTemporaryDir out;
         const QString folder = out.filePath("Clips & <more>");
         Desktop desktop;
@@ -222,26 +221,20 @@ private slots:
 
     void savePanel_data()
     {
-        QTest::addColumn<QString>("existing"); // at media/Compressed Files: folder, file, or nothing
-        QTest::addColumn<QString>("name");     // typed; empty: the one proposed
-        QTest::addColumn<QString>("answer");   // to the question whether to replace; empty: none asked
-        QTest::addColumn<QString>("outcome");  // "compressed", the alert shown, or empty: the panel stays
-        QTest::newRow("proposed name of a folder") << "folder" << QString() << "Replace" << "compressed";
-        QTest::newRow("replace cancelled") << "folder" << QString() << "Cancel" << QString();
+        QTest::addColumn<PanelCase>("row");
+        QTest::newRow("proposed name of a folder") << PanelCase { "folder", {}, "Replace", "compressed" };
+        QTest::newRow("replace cancelled") << PanelCase { "folder", {}, "Cancel", {} };
         // Refused before anyone is asked to replace it; the panel stays for another name.
-        QTest::newRow("folder holding an input") << "nothing" << "videos" << "OK" << QString();
-        QTest::newRow("a file") << "file" << QString() << QString()
-                                << "Veltrane can only replace a folder, not a file: | " + media("Compressed Files") + " | OK";
-        QTest::newRow("up with ..") << "folder" << ".." << QString() << QString();
+        QTest::newRow("folder holding an input") << PanelCase { "nothing", "videos", "OK", {} };
+        QTest::newRow("a file") << PanelCase { "file", {}, {}, "Veltrane can only replace a folder, not a file: | " + media("Compressed Files") + " | OK" };
+        QTest::newRow("up with ..") << PanelCase { "folder", "..", {}, {} };
     }
 
     // An existing folder's name asks to replace it, else a second Save would write into the first's folder; refused where inputs are.
     void savePanel()
     {
-        QFETCH(QString, existing);
-        QFETCH(QString, name);
-        QFETCH(QString, answer);
-        QFETCH(QString, outcome);
+        QFETCH(const PanelCase, row);
+        const auto &[existing, name, answer, outcome] = row;
         const QString folder = media("Compressed Files");
         const auto remove = qScopeGuard([&] { QDir(folder).removeRecursively(), QFile::remove(folder); });
         if (existing == "folder")

@@ -1,10 +1,7 @@
 // What the probe learns from reports written for the purpose, and from the real ffprobe through veltrane-cli probe.
 #include "CliTestSupport.h"
-#include "TestSupport.h"
 
 #include "probe/FileProbe.h"
-
-#include <QtTest>
 
 #include <sys/stat.h>
 
@@ -71,8 +68,7 @@ private slots:
 
     void derivation()
     {
-        // tracks: type|detail|duration of each row, without a zero duration, then |HDR, |interlaced; metadata: the rows
-        // with a value, not checked when empty
+        // tracks: type|detail|duration (not 0) of each row, then |HDR, |interlaced; metadata: the rows with a value, if given
         const auto row = [](const char *title, const QByteArray &bytes, const char *summary, const char *tracks, const char *metadata = "") {
             const FileProbe probe(QCoreApplication::applicationFilePath(), bytes); // any existing file: only the report decides
             QStringList rows, values;
@@ -88,9 +84,8 @@ private slots:
             QCOMPARE(title + (": " + rows.join(',')), title + (": " + QString::fromUtf8(tracks)));
             QVERIFY2(!*metadata || values.join('|') == QString::fromUtf8(metadata), qPrintable(values.join('|')));
         };
-        QFile captured(VELTRANE_TEST_DATA "/probe/tagged.m4v.json"); // what the real ffprobe wrote for a generated clip
-        QVERIFY(captured.open(QIODevice::ReadOnly));
-        row("captured: tags (some in lower case), 5.1, mov_text, png cover", captured.readAll(),
+        // What the real ffprobe wrote for a generated clip.
+        row("captured: tags (some in lower case), 5.1, mov_text, png cover", readFile(VELTRANE_TEST_DATA "/probe/tagged.m4v.json"),
             "valid streams=4 video audio subtitle many 160x120 ratio=1.33333 duration=1 bitRate=248200 ///progressive/8",
             "Video|160x120|00:00:01.00,Audio|5.1|00:00:01.00,Subtitle|eng|00:00:00.80,Poster|64x64|00:00:01.00",
             "Title=Tïtle|Tagline=Desc|Release Date=2020|Genre=Gen|HD=Yes|Media Kind=Movie");

@@ -6,8 +6,7 @@
 
 namespace {
 
-// Makes each entry under root: "dir/", "file", "link -> target" ("$OUT" in a
-// target stands for the other folder), "fifo|".
+// Makes each entry under root: "dir/", "file", "link -> target" ("$OUT" in a target is the other folder), "fifo|".
 void make(const QString &root, const QString &outside, const QStringList &entries)
 {
     for (const QString &entry : entries) {
@@ -58,8 +57,7 @@ private slots:
                  (QStringList { "in/out/o.mp4", "real/a.mp4" }));
     }
 
-    // A folder gives way to its files in place; anything else, even a path
-    // that is gone, stays for intake to refuse by name.
+    // A folder gives way to its files in place; anything else, even a path that is gone, stays for intake to refuse by name.
     void namedPaths()
     {
         QTemporaryDir root;

@@ -5,8 +5,6 @@
 #include "tools/Tools.h"
 #include "util/PrivateFolder.h"
 
-#include <QtTest>
-
 #include <sys/stat.h>
 
 using namespace TestSupport;
@@ -90,12 +88,8 @@ private slots:
                 : QStringLiteral(R"({"streams":[{"codec_type":"video","codec_name":"h264","width":%1,"height":%2,)"
                                  R"("avg_frame_rate":"25/1"}],"format":{"duration":"2.5","format_name":"mov"}})")
                       .arg(video.width()).arg(video.height()).toUtf8();
-            const std::pair<QString, QByteArray> files[] = { { path, "bytes" }, { path + ".json", report },
-                                                              { path + ".delay", QByteArray::number(0.02 * double(inputs.size() - i)) } };
-            for (const auto &[file, bytes] : files) {
-                QFile out(file);
-                QVERIFY(out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size());
-            }
+            QVERIFY(writeFile(path, "bytes") && writeFile(path + ".json", report)
+                    && writeFile(path + ".delay", QByteArray::number(0.02 * double(inputs.size() - i))));
             QImage picture(video, QImage::Format_RGB32);
             picture.fill(Qt::darkCyan);
             QVERIFY(video.isEmpty() || picture.save(path + ".jpg", "JPEG"));
@@ -113,8 +107,7 @@ private slots:
             QVERIFY(makeClip(bad(name), { "-f", "lavfi", "-i", "testsrc=s=160x120", "-frames:v", "1" }));
         // An .mp4 cut short lacks its index, which is written last.
         QVERIFY(QFile::copy(bad("good.mp4"), bad("truncated.mp4")) && QFile::resize(bad("truncated.mp4"), 4096));
-        QFile text(bad("text.mp4")), empty(bad("empty.mp4"));
-        QVERIFY(text.open(QIODevice::WriteOnly) && text.write("Notes for Monday\n") > 0 && text.flush() && empty.open(QIODevice::WriteOnly));
+        QVERIFY(writeFile(bad("text.mp4"), "Notes for Monday\n") && writeFile(bad("empty.mp4"), {}));
         QCOMPARE(::mkfifo(bad("pipe.mp4").toLocal8Bit().constData(), 0600), 0);
         QVERIFY(QFile::link(bad("pipe.mp4"), bad("link to pipe.mp4")) && QFile::link(bad("gone.mp4"), bad("dangling.mp4")));
         QVERIFY(QDir().mkdir(bad("folder.mp4")));
@@ -139,9 +132,7 @@ private slots:
             const FakeTools moreTools(creator, sniffer);
             const CliRun parallel = runCli(command + QStringList { "--jobs", QString::number(jobs) } + m_fakeInputs);
             QVERIFY(!sequential.out.isEmpty());
-            QCOMPARE(parallel.out, sequential.out);
-            QCOMPARE(parallel.err, sequential.err);
-            QCOMPARE(parallel.status, sequential.status);
+            QCOMPARE(describe(parallel), describe(sequential));
             QVERIFY2(mostAtOnce(moreTools) >= 2 && mostAtOnce(moreTools) <= jobs, qPrintable(QString::number(mostAtOnce(moreTools))));
         }
         for (const auto &[command, jobs] : { std::pair { "probe", "0" }, std::pair { "compress", "two" } }) {
@@ -167,8 +158,7 @@ private slots:
         const FakeTools tools(creator, sniffer);
         const DiagnosticCapture diagnostics;
         const auto d = launch();
-        QSignalSpy bar(d->progressBar, &QProgressBar::valueChanged);
-        QSignalSpy finished(d.get(), &AppDelegate::intakeFinished);
+        QSignalSpy bar(d->progressBar, &QProgressBar::valueChanged), finished(d.get(), &AppDelegate::intakeFinished);
         bool askedDuringPass = false;
         QTimer::singleShot(100, d.get(), [&] { // the first file again
             askedDuringPass = d->progressWindow->isVisible();

@@ -3,9 +3,9 @@
 
 #include "TestSupport.h"
 
-#include <QtTest>
-
 #include <unistd.h>
+
+using namespace TestSupport;
 
 namespace {
 
@@ -17,22 +17,18 @@ QStringList tree(const QString &root)
     while (it.hasNext()) {
         const QFileInfo info(it.next());
         const QString name = QDir(root).relativeFilePath(info.filePath());
-        QFile file(info.filePath());
         if (info.isSymLink())
             entries << name + " -> " + info.symLinkTarget();
         else
-            entries << name + (info.isDir() ? QString("/") : '=' + QString::fromUtf8(file.open(QIODevice::ReadOnly) ? file.readAll() : "?"));
+            entries << name + (info.isDir() ? QString("/") : '=' + QString::fromUtf8(readFile(info.filePath())));
     }
     entries.sort();
     return entries;
 }
 
-bool write(const QString &path, const QByteArray &content)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
-}
+// setup: what is made or done first, some of it at a path of its own ("cd old", "mount old/usb"); detail: part of the refusal's.
+struct RefusalCase { QString setup, path; bool replace; OutputFolder::Refusal::Kind refusal; QString detail; };
+struct EndingCase { QString path, ending; QStringList after; }; // after: the tree below the root, real/ left out
 
 }
 
@@ -50,7 +46,7 @@ private slots:
     void init()
     {
         m_root.emplace();
-        QVERIFY(write(at("real/input.mp4"), "video") && write(at("old/keep.txt"), "mine") && write(at("a file"), "text"));
+        QVERIFY(writeFile(at("real/input.mp4"), "video") && writeFile(at("old/keep.txt"), "mine") && writeFile(at("a file"), "text"));
     }
     void cleanup()
     {
@@ -61,39 +57,32 @@ private slots:
 
     void refusals_data()
     {
-        QTest::addColumn<QString>("setup");
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<bool>("replace");
-        QTest::addColumn<int>("refusal");
-        QTest::addColumn<QString>("detail"); // part of it
+        QTest::addColumn<RefusalCase>("row");
         using R = OutputFolder::Refusal;
-        QTest::newRow("exists, not to be replaced") << "" << "old" << false << int(R::exists) << "";
-        QTest::newRow("a file is never replaced") << "" << "a file" << true << int(R::notAFolder) << "a file";
-        QTest::newRow("a link to the inputs' folder") << "link" << "linked" << true << int(R::holdsInput) << "input.mp4";
-        QTest::newRow("a hard link to an input") << "hardlink" << "old" << true << int(R::holdsInput) << "input.mp4";
-        QTest::newRow("a bind mount of the inputs' folder") << "bind view" << "view" << true << int(R::holdsInput) << "input.mp4";
-        QTest::newRow("no parent") << "" << "missing/new" << false << int(R::cannotCreate) << "No such file or directory";
+        QTest::newRow("exists, not to be replaced") << RefusalCase { "", "old", false, R::exists, "" };
+        QTest::newRow("a file is never replaced") << RefusalCase { "", "a file", true, R::notAFolder, "a file" };
+        QTest::newRow("a link to the inputs' folder") << RefusalCase { "link", "linked", true, R::holdsInput, "input.mp4" };
+        QTest::newRow("a hard link to an input") << RefusalCase { "hardlink", "old", true, R::holdsInput, "input.mp4" };
+        QTest::newRow("a bind mount of the inputs' folder") << RefusalCase { "bind view", "view", true, R::holdsInput, "input.mp4" };
+        QTest::newRow("no parent") << RefusalCase { "", "missing/new", false, R::cannotCreate, "No such file or directory" };
         // Replacing deletes what the folder held: never where the user stands, lives, or another disk hangs.
-        QTest::newRow("the current folder") << "cd old" << "old" << true << int(R::unsafe) << "it is the current folder";
-        QTest::newRow("above the current folder") << "cd old/deeper" << "old" << true << int(R::unsafe) << "it holds the current folder";
-        QTest::newRow("the home folder") << "home old" << "old" << true << int(R::unsafe) << "it is your home folder";
-        QTest::newRow("a mount inside") << "mount old/usb" << "old" << true << int(R::unsafe) << "mounted inside it, at";
-        QTest::newRow("a mount on it") << "mount old" << "old" << true << int(R::unsafe) << "a file system is mounted on it";
-        QTest::newRow("another run writes it") << "busy" << "old" << true << int(R::busy) << "";
+        QTest::newRow("the current folder") << RefusalCase { "cd old", "old", true, R::unsafe, "it is the current folder" };
+        QTest::newRow("above the current folder") << RefusalCase { "cd old/deeper", "old", true, R::unsafe, "it holds the current folder" };
+        QTest::newRow("the home folder") << RefusalCase { "home old", "old", true, R::unsafe, "it is your home folder" };
+        QTest::newRow("a mount inside") << RefusalCase { "mount old/usb", "old", true, R::unsafe, "mounted inside it, at" };
+        QTest::newRow("a mount on it") << RefusalCase { "mount old", "old", true, R::unsafe, "a file system is mounted on it" };
+        QTest::newRow("another run writes it") << RefusalCase { "busy", "old", true, R::busy, "" };
     }
     void refusals()
     {
-        QFETCH(QString, setup);
-        QFETCH(QString, path);
-        QFETCH(bool, replace);
-        QFETCH(int, refusal);
-        QFETCH(QString, detail);
+        QFETCH(const RefusalCase, row);
+        const auto &[setup, path, replace, refusal, detail] = row;
         if (setup == "link")
             QVERIFY(QFile::link(at("real"), at("linked")));
         if (setup == "hardlink")
             QCOMPARE(::link(QFile::encodeName(at("real/input.mp4")).constData(), QFile::encodeName(at("old/again.mp4")).constData()), 0);
         const auto back = qScopeGuard([previous = QDir::currentPath()] { QDir::setCurrent(previous); });
-        std::optional<TestSupport::ScopedEnvironment> home;
+        std::optional<ScopedEnvironment> home;
         std::optional<OutputFolder> other;
         const QString place = at(setup.section(' ', 1)); // of "cd", "home", "mount" or "bind"
         QVERIFY(!setup.contains(' ') || QDir().mkpath(place));
@@ -115,7 +104,7 @@ private slots:
         auto made = OutputFolder::create(at(path), replace, { at("real/input.mp4") });
         QVERIFY(std::holds_alternative<OutputFolder::Refusal>(made));
         const auto &why = std::get<OutputFolder::Refusal>(made);
-        QCOMPARE(int(why.kind), refusal);
+        QCOMPARE(int(why.kind), int(refusal));
         QVERIFY2(why.detail.contains(detail), qPrintable(why.detail));
         QCOMPARE(tree(m_root->path()), before); // nothing moved, nothing made
     }
@@ -123,26 +112,23 @@ private slots:
     // Only a finished batch that wrote something replaces the folder; a link as a link, what it leads to untouched.
     void endings_data()
     {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QString>("ending");
-        QTest::addColumn<QStringList>("after"); // the tree below the root, real/ left out
+        QTest::addColumn<EndingCase>("row");
         const QStringList untouched { "a file=text", "old/", "old/keep.txt=mine" };
-        QTest::newRow("replaced, an output written") << "old" << "output" << QStringList { "a file=text", "old/", "old/out.mp4=new" };
-        QTest::newRow("replaced, nothing written") << "old" << "nothing" << untouched;
-        QTest::newRow("replaced, let go of") << "old" << "destroyed" << untouched;
-        QTest::newRow("new, nothing written") << "new" << "nothing" << untouched + QStringList { "new/" };
-        QTest::newRow("new, an output written") << "new" << "output" << untouched + QStringList { "new/", "new/out.mp4=new" };
-        QTest::newRow("new, let go of") << "new" << "destroyed" << untouched;
-        QTest::newRow("a link to a folder, let go of") << "linked" << "destroyed" << untouched + QStringList { "linked -> OLD" };
-        QTest::newRow("a link to a folder, replaced") << "linked" << "output" << untouched + QStringList { "linked/", "linked/out.mp4=new" };
+        QTest::newRow("replaced, an output written") << EndingCase { "old", "output", QStringList { "a file=text", "old/", "old/out.mp4=new" } };
+        QTest::newRow("replaced, nothing written") << EndingCase { "old", "nothing", untouched };
+        QTest::newRow("replaced, let go of") << EndingCase { "old", "destroyed", untouched };
+        QTest::newRow("new, nothing written") << EndingCase { "new", "nothing", untouched + QStringList { "new/" } };
+        QTest::newRow("new, an output written") << EndingCase { "new", "output", untouched + QStringList { "new/", "new/out.mp4=new" } };
+        QTest::newRow("new, let go of") << EndingCase { "new", "destroyed", untouched };
+        QTest::newRow("a link to a folder, let go of") << EndingCase { "linked", "destroyed", untouched + QStringList { "linked -> OLD" } };
+        QTest::newRow("a link to a folder, replaced") << EndingCase { "linked", "output", untouched + QStringList { "linked/", "linked/out.mp4=new" } };
         // The exchange needs both; a folder the user moved away meanwhile leaves the place free.
-        QTest::newRow("replaced, gone meanwhile") << "old" << "gone" << QStringList { "a file=text", "old/", "old/out.mp4=new" };
+        QTest::newRow("replaced, gone meanwhile") << EndingCase { "old", "gone", QStringList { "a file=text", "old/", "old/out.mp4=new" } };
     }
     void endings()
     {
-        QFETCH(QString, path);
-        QFETCH(QString, ending);
-        QFETCH(QStringList, after);
+        QFETCH(const EndingCase, row);
+        auto [path, ending, after] = row;
         if (path == "linked")
             QVERIFY(QFile::link(at("old"), at("linked")));
         const QStringList before = tree(m_root->path());
@@ -153,7 +139,7 @@ private slots:
             QCOMPARE(QFileInfo(folder.workPath()).fileName(), "." + path + ".veltrane-partial");
             QCOMPARE(tree(m_root->path()).filter(QRegularExpression("^(?!\\.)")), before);
             if (ending != "nothing")
-                QVERIFY(write(folder.workPath() + "/out.mp4", "new"));
+                QVERIFY(writeFile(folder.workPath() + "/out.mp4", "new"));
             if (ending == "gone")
                 QVERIFY(QDir(at(path)).removeRecursively());
             if (ending != "destroyed")
@@ -166,18 +152,15 @@ private slots:
     // A killed run's work goes at the next start, said so; a live run's, or a folder not ours, is left alone.
     void killedRun()
     {
-        const TestSupport::ScopedEnvironment state("XDG_STATE_HOME", at("state"));
-        QProcess child;
-        child.setProgram(QCoreApplication::applicationFilePath());
-        child.setArguments({ "holdFolder", at("old") });
-        child.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
-        child.start();
+        const ScopedEnvironment state("XDG_STATE_HOME", at("state"));
+        QProcess child; // with XDG_STATE_HOME as set here
+        child.start(QCoreApplication::applicationFilePath(), { "holdFolder", at("old") });
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(at(".old.veltrane-partial/out.mp4")), 10000);
         QCOMPARE(OutputFolder::recoverLeftovers(), QStringList()); // alive: its lock is held
         child.kill();
         QVERIFY(child.waitForFinished(5000));
         QCOMPARE(tree(at("old")), QStringList { "keep.txt=mine" });
-        QVERIFY(write(at("state/veltrane/runs/run-forged"), "{\"path\": \"" + at("a file").toUtf8() + "\", \"work\": \"" + at("old").toUtf8() + "\"}"));
+        QVERIFY(writeFile(at("state/veltrane/runs/run-forged"), "{\"path\": \"" + at("a file").toUtf8() + "\", \"work\": \"" + at("old").toUtf8() + "\"}"));
         QCOMPARE(OutputFolder::recoverLeftovers(),
                  QStringList { "A batch writing “" + at("old") + "” was stopped before it finished; its unfinished files were removed." });
         QVERIFY(!QFileInfo::exists(at(".old.veltrane-partial")) && QFileInfo(at("a file")).isFile());
@@ -200,7 +183,7 @@ private slots:
             QVERIFY(QDir(root.path()).mkpath(name + "/inside"));
         QVERIFY(QFile::link(root.filePath(names[1]), root.filePath("veltrane-" + dead + "-link01")));
         QCOMPARE(PrivateFolder::removeLeftovers(root.path()), 1);
-        QCOMPARE(QDir(root.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System).size(), 5);
+        QCOMPARE(entries(root.path()).size(), 5);
         QVERIFY(!QFileInfo::exists(root.filePath(names[0])));
 
         // Ours is named so that a later run knows whose it was.
@@ -216,7 +199,7 @@ int main(int argc, char *argv[])
         auto made = OutputFolder::create(QString::fromLocal8Bit(argv[2]), true, {});
         if (!std::holds_alternative<OutputFolder>(made))
             return 1;
-        write(std::get<OutputFolder>(made).workPath() + "/out.mp4", "new");
+        writeFile(std::get<OutputFolder>(made).workPath() + "/out.mp4", "new");
         ::pause();
         return 0;
     }

@@ -7,8 +7,6 @@
 #include "probe/TrackTables.h"
 #include "util/TextFormat.h"
 
-#include "TestSupport.h"
-
 #include <QtTest>
 
 #include <array>
@@ -48,8 +46,7 @@ QStringList planned(const QVariantMap &row, const TranscoderCommand::Choices &ch
 
 }
 
-// What is decided before the transcoder runs: labels, argument lists, output names and folder,
-// and the texts of the numbers in them.
+// What is decided before the transcoder runs: labels, argument lists, output names, and the texts of the numbers in them.
 class TestPlanning : public QObject
 {
     Q_OBJECT
@@ -118,15 +115,12 @@ private slots:
         check("automatic audio, T=73: a third at most", row(6000, true), 100, true, "-ac 1 -b:v 48.66666666666667k -b:a 24.333333333333332k");
     }
 
-    // Each format's list for each kind of run, the planned downmix and filters carried: H.264's first
-    // run also writes its statistics; a first pass leaves audio out and writes where it is told;
-    // H.265 keeps its own statistics and the tag Apple's players want; AV1 has one kind of run.
+    // Each format's list for each kind of run, the planned downmix and filters carried; H.265 has the tag Apple's players want.
     void codecs()
     {
         const QString vf = " -vf scale=960:540,setsar=1:1 ", x265 = "-ac 2 -c:v libx265 -preset fast -b:v ";
         // Middle: between the fixed head and "-y" with the output.
-        const auto check = [](const char *name, Codec codec, RunKind kind, const QString &middle, qint64 height = 720, int crf = 0,
-                              double variableRate = 0) {
+        const auto check = [](const char *name, Codec codec, RunKind kind, const QString &middle, qint64 height = 720, int crf = 0, double variableRate = 0) {
             const RowPlan plan { .input = "/in/a.mov", .output = "/out/a.mp4", .videoKbps = 500, .audioKbps = 64.0, .audioChannels = 2,
                                  .videoFilters = "scale=960:540,setsar=1:1", .codec = codec, .keepFrameTimes = variableRate > 0,
                                  .frameRate = variableRate, .outputFrameRate = variableRate, .height = height };
@@ -213,9 +207,7 @@ private slots:
             { { 13.9, 13.95, 14.1 }, 1280 }, { { 13.9, 13.95, 14.2 }, 640 },
         };
         for (const auto &[scores, width] : plentyRows)
-            QCOMPARE(PictureChoice::choose(plenty, { { 100, atPlenty, scores[0] }, { 67, atPlenty, scores[1] }, { 50, atPlenty, scores[2] } }, 4)
-                         .plan.width,
-                     width);
+            QCOMPARE(PictureChoice::choose(plenty, { { 100, atPlenty, scores[0] }, { 67, atPlenty, scores[1] }, { 50, atPlenty, scores[2] } }, 4).plan.width, width);
         QCOMPARE(chosen({ { 100, atRate, 13.9 }, { 67, atRate, 14.0 }, { 50, atRate, 14.0 } }), "858x482@60"); // starved: any gain goes down
         // Never a picture the format's encoder cannot take: SVT-AV1 none under 64 a side, x265 none under 64 both ways.
         struct Small { Codec codec; int width, height; bool keepToRate; int chosen; };
@@ -293,8 +285,7 @@ private slots:
         QCOMPARE(names({ "/a/" + longStem + ".mov", "/b/" + longStem + ".mkv" }), (QStringList { QString(250, 'a') + ".mp4", QString(247, 'a') + " (2).mp4" }));
     }
 
-    // Every row aims at the same share of the smallest file, over its own duration; a target in
-    // bytes plans the same runs.
+    // Every row aims at the same share of the smallest file, over its own duration; a target in bytes plans the same runs.
     void batch()
     {
         const QList<QVariantMap> rows { row(600, true, {}, false, 200'000'000, "/a/clip.mov"), row(300, false, {}, false, 80'000'000, "/b/clip.mkv") };
@@ -313,20 +304,19 @@ private slots:
                  QStringLiteral("[[\"-i\", \"say \\\"hi\\\".mov\"], [\"back\\\\slash\", \"two\\nlines\"]]"));
     }
 
-    // A file already under a target in bytes is never grown: copied as it is where an .mp4 takes
-    // its streams and nothing is to change, else encoded at its own size.
+    // A file already under a target in bytes is never grown: copied as it is where an .mp4 takes its streams and nothing
+    // is to change, else encoded at its own size.
     void alreadyFits()
     {
-        const auto tracks = [](QVariantMap row, const QString &video, const QString &audio, bool cover = false) {
-            QVariantList list { QVariantMap { { TrackKeys::trackType, TrackTypes::video }, { TrackKeys::trackCodec, video },
-                                              { TrackKeys::trackDictionary, QVariantMap { { "codec_type", "video" } } } } };
+        const auto track = [](const QString &type, const QString &codec, const QVariantMap &stream) {
+            return QVariantMap { { TrackKeys::trackType, type }, { TrackKeys::trackCodec, codec }, { TrackKeys::trackDictionary, stream } };
+        };
+        const auto tracks = [&](QVariantMap row, const QString &video, const QString &audio, bool cover = false) {
+            QVariantList list { track(TrackTypes::video, video, { { "codec_type", "video" } }) };
             if (!audio.isEmpty())
-                list << QVariantMap { { TrackKeys::trackType, TrackTypes::audio }, { TrackKeys::trackCodec, audio },
-                                      { TrackKeys::trackDictionary, QVariantMap { { "codec_type", "audio" } } } };
+                list << track(TrackTypes::audio, audio, { { "codec_type", "audio" } });
             if (cover)
-                list << QVariantMap { { TrackKeys::trackType, TrackTypes::poster }, { TrackKeys::trackCodec, "mjpeg" },
-                                      { TrackKeys::trackDictionary, QVariantMap { { "codec_type", "video" },
-                                                                                  { "disposition", QVariantMap { { "attached_pic", 1 } } } } } };
+                list << track(TrackTypes::poster, "mjpeg", { { "codec_type", "video" }, { "disposition", QVariantMap { { "attached_pic", 1 } } } });
             row[RowKeys::tracksInfo] = list;
             return row;
         };

@@ -1,13 +1,6 @@
 #include "TestSupport.h"
 
 #include "tools/Tools.h"
-#include "util/Diagnostics.h"
-
-#include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <QMutex>
-#include <QProcess>
 
 #include <cerrno>
 #include <csignal>
@@ -34,6 +27,30 @@ bool makeVideo(const QString &output, int width, int height, bool sound)
     if (sound)
         arguments << "-f" << "lavfi" << "-i" << "sine=frequency=440:duration=1,aformat=channel_layouts=stereo";
     return makeClip(output, arguments + QStringList { "-pix_fmt", "yuv420p", "-shortest" });
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes, bool script)
+{
+    QFile file(path);
+    return QDir().mkpath(QFileInfo(path).absolutePath()) && file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size()
+        && (!script || file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+}
+
+QStringList entries(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+}
+
+char processState(qint64 pid)
+{
+    const QByteArray stat = readFile(QStringLiteral("/proc/%1/stat").arg(pid)), state = stat.mid(stat.lastIndexOf(')') + 1).trimmed();
+    return state.isEmpty() ? 0 : state.at(0);
 }
 
 struct DiagnosticCapture::Lines
@@ -74,17 +91,13 @@ namespace {
 // The folder, with the scripts given for the tools and the real ffprobe for a sniffer not given.
 QString withTools(const QString &folder, const std::optional<QString> &creatorBody, const std::optional<QString> &snifferBody)
 {
-    const auto write = [&folder](const char *name, const QString &body) {
-        QFile file(QDir(folder).filePath(QString::fromLatin1(name)));
-        if (file.open(QIODevice::WriteOnly) && file.write("#!/bin/sh\n" + body.toUtf8() + "\n") > 0)
-            file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    };
+    const auto at = [&folder](const char *name) { return QDir(folder).filePath(QString::fromLatin1(name)); };
     if (snifferBody)
-        write(Tools::sniffer, *snifferBody);
+        writeFile(at(Tools::sniffer), "#!/bin/sh\n" + snifferBody->toUtf8() + "\n", true);
     else
-        QFile::link(realTool(Tools::sniffer), QDir(folder).filePath(QString::fromLatin1(Tools::sniffer)));
+        QFile::link(realTool(Tools::sniffer), at(Tools::sniffer));
     if (creatorBody)
-        write(Tools::creator, *creatorBody);
+        writeFile(at(Tools::creator), "#!/bin/sh\n" + creatorBody->toUtf8() + "\n", true);
     return folder;
 }
 
@@ -98,22 +111,16 @@ FakeTools::FakeTools(const std::optional<QString> &creatorBody, const std::optio
 
 QStringList FakeTools::runs() const
 {
-    QFile file(m_folder.filePath(QStringLiteral("runs")));
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts) : QStringList();
+    return QString::fromUtf8(readFile(m_folder.filePath(QStringLiteral("runs")))).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
 bool FakeTools::allGone() const
 {
     for (const QString &run : runs()) {
-        const QString pid = run.section(QLatin1Char(' '), 0, 0);
-        if (::kill(pid_t(pid.toLongLong()), 0) == 0 || errno != ESRCH) {
-            // An orphan that ended stays a zombie where nothing reaps orphans
-            // (some containers' first process does not).
-            QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-            const QByteArray text = stat.open(QIODevice::ReadOnly) ? stat.readAll() : QByteArray();
-            if (text.mid(text.lastIndexOf(')') + 1).trimmed().left(1) != "Z")
-                return false;
-        }
+        const qint64 pid = run.section(QLatin1Char(' '), 0, 0).toLongLong();
+        // An orphan that ended stays a zombie where nothing reaps orphans (some containers' first process does not).
+        if ((::kill(pid_t(pid), 0) == 0 || errno != ESRCH) && processState(pid) != 'Z')
+            return false;
     }
     return true;
 }

@@ -2,9 +2,7 @@
 
 #include "util/Diagnostics.h"
 
-#include <QString>
-#include <QStringList>
-#include <QTemporaryDir>
+#include <QtTest>
 
 #include <memory>
 #include <optional>
@@ -20,6 +18,15 @@ bool makeClip(const QString &output, const QStringList &arguments);
 
 // 1 s of colour bars of the given size, H.264 in .mp4 (or as the extension says), with a stereo tone unless told not.
 bool makeVideo(const QString &output, int width = 160, int height = 120, bool sound = true);
+
+// A file's bytes; none when it cannot be read.
+QByteArray readFile(const QString &path);
+// Writes a file, making its folder first; a script is made executable.
+bool writeFile(const QString &path, const QByteArray &bytes, bool script = false);
+// Every entry of a folder, hidden ones too, by name.
+QStringList entries(const QString &folder);
+// A process's state letter from /proc ('Z' a zombie, 'T' stopped); 0 when there is no such process.
+char processState(qint64 pid);
 
 // Collects diagnostic lines for as long as it lives.
 class DiagnosticCapture
@@ -51,8 +58,7 @@ private:
 class FakeTools
 {
 public:
-    explicit FakeTools(const std::optional<QString> &creatorBody,
-                       const std::optional<QString> &snifferBody = std::nullopt);
+    explicit FakeTools(const std::optional<QString> &creatorBody, const std::optional<QString> &snifferBody = std::nullopt);
     QString path() const { return m_folder.path(); }
     // What the scripts logged to "$RUNS", a line each.
     QStringList runs() const;

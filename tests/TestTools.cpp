@@ -4,8 +4,6 @@
 
 #include "TestSupport.h"
 
-#include <QtTest>
-
 #include <csignal>
 #include <thread>
 
@@ -40,7 +38,9 @@ private slots:
     // The transcoder's runs and Tools::run's, on the application's thread and on a worker: each end takes the same way out.
     void leftChildrenEnd()
     {
-        const auto check = [](const QString &runner, const QString &end) {
+        const std::pair<QString, QString> cases[] = { { "transcoder", "ends" }, { "transcoder", "cancelled" }, { "tool", "ends" },
+                                                       { "worker", "stopped" } }; // worker: a tool on a worker thread
+        for (const auto &[runner, end] : cases) {
             const FakeTools tools(leavesAChild);
             const ScopedEnvironment ending("END", end);
             const QString creator = tools.path() + "/creator";
@@ -50,8 +50,7 @@ private slots:
                 stopper = std::jthread([&] { stop.store(waitForRuns(tools, 2)); });
             if (runner == "transcoder") {
                 std::atomic<qint64> processId { 0 };
-                const auto result = TranscoderRun::run(creator, {}, tools.path() + "/out.mp4", TranscoderRun::Output::discard,
-                                                       stop, processId, {});
+                const auto result = TranscoderRun::run(creator, {}, tools.path() + "/out.mp4", TranscoderRun::Output::discard, stop, processId, {});
                 QCOMPARE(result.end, end == "ends" ? TranscoderRun::End::exited : TranscoderRun::End::cancelled);
             } else if (runner == "tool") {
                 QVERIFY(!Tools::run(creator, {}, Tools::Stream::discard, Tools::Stream::discard).timedOut);
@@ -66,11 +65,7 @@ private slots:
             QTRY_VERIFY2_WITH_TIMEOUT(tools.allGone(), qPrintable(runner + ' ' + end + ": " + tools.runs().join(", ")), 300);
             QTest::qWait(800);
             QVERIFY2(!QFileInfo::exists(tools.path() + "/runs.late"), qPrintable(runner + ' ' + end + ": a child the tool left wrote after its run"));
-        };
-        check("transcoder", "ends");
-        check("transcoder", "cancelled");
-        check("tool", "ends");
-        check("worker", "stopped"); // a tool on a worker
+        }
     }
 };
 

@@ -6,7 +6,6 @@
 #include "util/TextFormat.h"
 
 #include <QLibraryInfo>
-#include <QtTest>
 
 #include <functional>
 
@@ -60,8 +59,7 @@ const Case cases[] = {
 
 }
 
-// The window in German, through the translations main() installs, and in the
-// source language, where nothing is installed.
+// The window in German, through the translations main() installs, and in the source language, where nothing is.
 class TestTranslations : public QObject
 {
     Q_OBJECT

@@ -7,7 +7,6 @@
 #include "app/AppDelegate.h"
 #include "app/FileListModel.h"
 
-#include <QtTest>
 #include <QtWidgets>
 
 #include <csignal>
@@ -68,11 +67,11 @@ inline auto defaultsAfter(const std::unique_ptr<AppDelegate> &d)
     return qScopeGuard([&d] { formatChoice(*d)->setCurrentIndex(0), automaticResolution(*d)->setChecked(false); });
 }
 
-inline QList<QUrl> fileUrls(const QStringList &paths)
+// Relative paths are taken in the folder given.
+inline QList<QUrl> fileUrls(const QStringList &paths, const QString &folder = {})
 {
-    QList<QUrl> urls;
-    for (const QString &path : paths)
-        urls.append(QUrl::fromLocalFile(path));
+    QList<QUrl> urls(paths.size());
+    std::transform(paths.begin(), paths.end(), urls.begin(), [&](const QString &path) { return QUrl::fromLocalFile(QDir(folder).absoluteFilePath(path)); });
     return urls;
 }
 
@@ -97,9 +96,8 @@ inline QString alerts(const AppDelegate &d)
     return shown.join('\n');
 }
 
-// A transcoder that only pretends: thumbnail runs write nothing; a compression run (arguments starting with "-i") logs
-// its process id to $RUNS, fails as ffmpeg does when its input is gone, and goes on as the rest of the script says, its
-// output in $out. compresses copies $TINY, a clip of 1 s smaller than any target here (makeTinyClip).
+// A transcoder that only pretends: a compression run (arguments starting with "-i") logs its process id to $RUNS, fails as
+// ffmpeg does when its input is gone, and goes on as the rest says, into $out. compresses copies $TINY, under any target here.
 inline const QString pretend = "[ \"$1\" = \"-i\" ] || exit 0\nfor out; do :; done\necho $$ >> \"$RUNS\"\n"
                                "[ -e \"$2\" ] || { echo \"$2: No such file or directory\" >&2; exit 1; }\n";
 inline const QString compresses = "for t in 25 50 75; do echo time=00:00:00.$t >&2; sleep 0.2; done; cp \"$TINY\" \"$out\"";

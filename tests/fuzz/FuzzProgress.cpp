@@ -1,6 +1,5 @@
-// Any bytes as the transcoder's standard error, read in any pieces: the lines
-// must not depend on where the reads fell, and a clock read from a line is a
-// real number of seconds, never negative.
+// Any bytes as the transcoder's standard error, read in any pieces: the lines must not depend on where the reads fell,
+// and a clock read from a line is a real number of seconds, never negative.
 #include "compress/TranscoderRun.h"
 
 #include <cmath>

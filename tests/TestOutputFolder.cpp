@@ -173,8 +173,9 @@ private slots:
     {
         QProcess gone;
         gone.start("true");
+        QVERIFY(gone.waitForStarted());
+        const QString dead = QString::number(gone.processId()); // Qt says 0 once it has ended
         QVERIFY(gone.waitForFinished());
-        const QString dead = QString::number(gone.processId() ? gone.processId() : 999999);
         QTemporaryDir root;
         const QStringList names { "veltrane-" + dead + "-a1B2c3", "veltrane-1-a1B2c3",
                                   QString("veltrane-%1-a1B2c3").arg(QCoreApplication::applicationPid()),

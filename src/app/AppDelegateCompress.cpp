@@ -93,21 +93,13 @@ void AppDelegate::cancelBTNInsideProgressWindowClicked()
 void AppDelegate::finishBatch(const Batch &batch, const QList<RowResult> &results, const std::optional<QString> &placingProblem)
 {
     setBatchControlsEnabled(true);
-    const QString folder = batch.outputFolder;
     // A cancelled batch has left the folder as it was, without a word.
-    if (isProcessCancelledByUser()) {
-        emit batchFinished();
-        runPendingIntake();
-        return;
+    if (!isProcessCancelledByUser()) {
+        if (placingProblem)
+            showAlert(tr("Veltrane can't put the compressed files in place:"), *placingProblem, { Completion::okButton });
+        else // not modal: a close request or a signal must still reach the window
+            Completion::showAlert(window, batch, results);
     }
-    if (placingProblem) {
-        showAlert(tr("Veltrane can't put the compressed files in place:"), *placingProblem, { Completion::okButton });
-        emit batchFinished();
-        runPendingIntake();
-        return;
-    }
-    // Not modal: a close request or a signal must still reach the window.
-    Completion::showAlert(window, batch, results);
     emit batchFinished();
     runPendingIntake();
 }
